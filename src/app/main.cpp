@@ -1,0 +1,9 @@
+// Program entry: the application creates Form1, its start-up object, and runs its messages.
+#include "app/Form1.h"
+
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
+{
+    return Form1::Run(instance, showCommand);
+}

@@ -1,0 +1,37 @@
+// Test windows of one plain class.
+#include "support/TestWindows.h"
+
+const wchar_t* TestWindowClass()
+{
+    static const wchar_t* const name = [] {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"WindowInventoryTestWindow";
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        RegisterClassW(&windowClass);
+        return windowClass.lpszClassName;
+    }();
+    return name;
+}
+
+UniqueWindow CreateTopWindow(const std::wstring& caption, DWORD style)
+{
+    return UniqueWindow(CreateWindowExW(0, TestWindowClass(), caption.c_str(), style, 10, 10, 300, 200, nullptr,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr));
+}
+
+UniqueWindow CreateChildWindow(HWND parent, const std::wstring& caption)
+{
+    return UniqueWindow(CreateWindowExW(0, TestWindowClass(), caption.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 50, 20,
+                                        parent, nullptr, GetModuleHandleW(nullptr), nullptr));
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
