@@ -5,6 +5,9 @@
 
 #include <string>
 
+// The application's title, which message boxes without a title of their own show.
+inline const wchar_t* const kApplicationTitle = L"Window Inventory";
+
 using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type);

@@ -1,0 +1,48 @@
+// The inventory module: the process list, the assignment of top-level windows to processes,
+// and the filling of the tree with its key and text formats.
+#pragma once
+#include "platform/ComPtr.h"
+#include "platform/ProgressBarControl.h"
+#include "platform/TreeViewControl.h"
+#include "window_model/IScreenWindowInfo.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ProcessRecord {
+    std::wstring ExeName;
+    LONG ProcessId = 0;
+    // No storage until the first top-level window is recorded; then slots 0 to n, dense, in
+    // the platform's enumeration order.
+    std::optional<std::vector<ComPtr<IScreenWindowInfo>>> Windows;
+};
+
+// The records of the last scan; at least one element once a scan has begun.
+extern std::vector<ProcessRecord> ProcessList;
+
+// Replaces ProcessList with the running processes (from the snapshot's second entry on), or
+// with the placeholder record alone when the snapshot delivers nothing.
+void BuildProcessList();
+
+// The EnumWindows callback: attaches the window, with its whole child tree, to its process.
+// A failure stops the enumeration (FALSE) and waits in TakeTopWindowFailure.
+BOOL CALLBACK EnumTopWindowProc(HWND hwnd, LPARAM lParam) noexcept;
+// The failure that stopped the last window pass, or S_OK; reading it clears it.
+[[nodiscard]] HRESULT TakeTopWindowFailure() noexcept;
+
+// Clears the tree, reports the live object count, fills one root per process and its windows
+// beneath it, releasing each top-level window's objects once its nodes are in.
+void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress);
+// Inserts one window's node under `parentKey` and walks its children; no failure leaves it.
+void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept;
+
+// Eight uppercase hexadecimal digits and "h": 0x1A2B gives "00001A2Bh".
+std::wstring FormatHandleHex(LONG handle);
+// "HWND" + decimal handle.
+std::wstring WindowNodeKey(LONG handle);
+// Process nodes have keys of their own ("PID" + decimal identifier), so that no window handle
+// can take a process's key or the other way round.
+std::wstring ProcessNodeKey(LONG processId);

@@ -1,0 +1,110 @@
+// FillWindowTree and AddWindowNode: process and window nodes, their keys and texts.
+#include "inventory/APi.h"
+
+#include "platform/MessageBox.h"
+#include "platform/RuntimeError.h"
+#include "window_model/ScreenWindowInfo.h"
+
+#include <oleauto.h>
+
+namespace {
+std::wstring TakeString(BSTR text)
+{
+    std::wstring result(text ? text : L"", SysStringLen(text));
+    SysFreeString(text);
+    return result;
+}
+
+std::wstring ReadString(HRESULT (STDMETHODCALLTYPE IScreenWindowInfo::*getter)(BSTR*), IScreenWindowInfo* window)
+{
+    BSTR text = nullptr;
+    RaiseIfFailed((window->*getter)(&text));
+    return TakeString(text);
+}
+
+LONG ReadHandle(IScreenWindowInfo* window)
+{
+    if (window == nullptr) RaiseError(E_POINTER);
+    LONG handle = 0;
+    RaiseIfFailed(window->get_hWnd(&handle));
+    return handle;
+}
+
+std::wstring WindowNodeText(IScreenWindowInfo* window, LONG handle)
+{
+    std::wstring caption = ReadString(&IScreenWindowInfo::get_Caption, window);
+    if (caption.empty()) caption = L"INVALID";
+    return L"hWnd: " + FormatHandleHex(handle) + L"  \x3010" + caption + L"\x3011  [Class:" +
+           ReadString(&IScreenWindowInfo::get_ClassName, window) + L"]";
+}
+} // namespace
+
+std::wstring FormatHandleHex(LONG handle)
+{
+    wchar_t text[16];
+    wsprintfW(text, L"%08Xh", static_cast<unsigned>(handle));
+    return text;
+}
+
+std::wstring WindowNodeKey(LONG handle)
+{
+    return L"HWND" + std::to_wstring(handle);
+}
+
+std::wstring ProcessNodeKey(LONG processId)
+{
+    return L"PID" + std::to_wstring(processId);
+}
+
+void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept
+{
+    // Each step that fails is skipped and the walk goes on. The insertion fails for every
+    // repeated copy of a window, whose first copy is already in place under its own parent.
+    (void)ExceptionBarrier([&] {
+        const LONG handle = ReadHandle(window);
+        (void)tree.AddChild(parentKey, WindowNodeKey(handle), WindowNodeText(window, handle));
+    });
+
+    VARIANT_BOOL hasChildren = VARIANT_FALSE;
+    LONG last = -1;
+    if (window == nullptr || FAILED(window->get_HasChildWindow(&hasChildren)) || !hasChildren) return;
+    if (FAILED(window->get_GetChildCount(&last))) return;
+    std::wstring childKey;
+    (void)ExceptionBarrier([&] { childKey = WindowNodeKey(ReadHandle(window)); });
+    for (LONG k = 0; k <= last; ++k) {
+        (void)ExceptionBarrier([&] {
+            IScreenWindowInfo* child = nullptr;
+            RaiseIfFailed(window->get_GetChildObject(k, &child));
+            const ComPtr<IScreenWindowInfo> held = ComPtr<IScreenWindowInfo>::Attach(child);
+            AddWindowNode(tree, held.get(), childKey);
+        });
+    }
+}
+
+void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
+{
+    tree.Clear();
+    ShowMessageBox(GetAncestor(tree.hWnd(), GA_ROOT), std::to_wstring(WindowObjectCount), kApplicationTitle,
+                   MB_OK | MB_APPLMODAL);
+
+    const LONG upper = static_cast<LONG>(ProcessList.size()) - 1;
+    progress.put_Max(static_cast<float>(upper));
+    progress.put_Min(0);
+    progress.put_Value(0);
+
+    const TreeViewControl::RedrawSuspension quiet = tree.SuspendRedraw();
+    for (LONG i = 0; i <= upper; ++i) {
+        ProcessRecord& record = ProcessList[static_cast<size_t>(i)];
+        progress.put_Value(static_cast<float>(i));
+        const std::wstring processKey = ProcessNodeKey(record.ProcessId);
+        RaiseIfFailed(tree.AddRoot(processKey, record.ExeName + L" [PID:" + std::to_wstring(record.ProcessId) + L"]"));
+        if (!record.Windows) continue;
+        std::vector<ComPtr<IScreenWindowInfo>>& windows = *record.Windows;
+        for (ComPtr<IScreenWindowInfo>& window : windows) {
+            AddWindowNode(tree, window.get(), processKey);
+            // One top-level window at a time is turned into nodes and then released.
+            if (window) RaiseIfFailed(window->FreeMe());
+            window.reset();
+        }
+    }
+}

@@ -1,0 +1,146 @@
+// Status bar: bottom alignment, panel layout, and the owner-drawn key indicators, which a
+// timer keeps in step with the keys whichever window has the focus.
+#include "platform/StatusBarControl.h"
+
+#include "platform/RuntimeError.h"
+#include "platform/Twips.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace {
+constexpr UINT_PTR kSubclassId = 1;
+constexpr UINT_PTR kKeyTimer = 1;
+constexpr UINT kKeyPollMilliseconds = 250;
+
+bool KeyToggled(int key)
+{
+    return (GetKeyState(key) & 1) != 0;
+}
+} // namespace
+
+StatusBarControl::StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign> panels)
+    : m_window(CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | CCS_BOTTOM, 0, 0, 0,
+                               0, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                               GetModuleHandleW(nullptr), nullptr)),
+      m_panels(std::move(panels))
+{
+    if (!m_window) RaiseError(HRESULT_FROM_WIN32(GetLastError()));
+    m_capsOn = KeyToggled(VK_CAPITAL);
+    m_numOn = KeyToggled(VK_NUMLOCK);
+    SetWindowSubclass(hWnd(), SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetTimer(hWnd(), kKeyTimer, kKeyPollMilliseconds, nullptr);
+    Relayout();
+}
+
+StatusBarControl::~StatusBarControl()
+{
+    if (m_window) {
+        KillTimer(hWnd(), kKeyTimer);
+        RemoveWindowSubclass(hWnd(), SubclassProc, kSubclassId);
+    }
+}
+
+void StatusBarControl::Relayout()
+{
+    // The control docks itself to the parent's bottom edge on WM_SIZE.
+    SendMessageW(hWnd(), WM_SIZE, 0, 0);
+    RECT client;
+    GetClientRect(hWnd(), &client);
+
+    std::vector<int> widths;
+    int total = 0;
+    for (const PanelDesign& panel : m_panels) {
+        widths.push_back(TwipsToPixelsX(panel.width));
+        total += widths.back();
+    }
+    // Too narrow: panels give way from the first on, each down to its minimum width.
+    for (size_t i = 0; i < m_panels.size() && total > client.right; ++i) {
+        const int minimum = TwipsToPixelsX(m_panels[i].minWidth);
+        const int giveWay = std::min(widths[i] - minimum, total - static_cast<int>(client.right));
+        if (giveWay > 0) {
+            widths[i] -= giveWay;
+            total -= giveWay;
+        }
+    }
+    std::vector<int> rightEdges;
+    int right = 0;
+    for (int width : widths) {
+        right += width;
+        rightEdges.push_back(right);
+    }
+    SendMessageW(hWnd(), SB_SETPARTS, rightEdges.size(), reinterpret_cast<LPARAM>(rightEdges.data()));
+    for (size_t i = 0; i < m_panels.size(); ++i) {
+        const WPARAM part = static_cast<WPARAM>(i);
+        if (m_panels[i].kind == PanelKind::Text) {
+            SendMessageW(hWnd(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(L""));
+        } else {
+            SendMessageW(hWnd(), SB_SETTEXTW, part | SBT_OWNERDRAW, static_cast<LPARAM>(i));
+        }
+    }
+}
+
+RECT StatusBarControl::PanelRect(short index) const
+{
+    if (index < 1 || static_cast<size_t>(index) > m_panels.size()) RaiseError(kErrorSubscriptOutOfRange);
+    RECT rect = {};
+    SendMessageW(hWnd(), SB_GETRECT, static_cast<WPARAM>(index - 1), reinterpret_cast<LPARAM>(&rect));
+    return rect;
+}
+
+float StatusBarControl::PanelLeft(short index) const
+{
+    return PixelsToTwipsX(PanelRect(index).left);
+}
+
+float StatusBarControl::PanelWidth(short index) const
+{
+    const RECT rect = PanelRect(index);
+    return PixelsToTwipsX(rect.right - rect.left);
+}
+
+float StatusBarControl::Height() const
+{
+    RECT rect;
+    GetWindowRect(hWnd(), &rect);
+    return PixelsToTwipsY(rect.bottom - rect.top);
+}
+
+bool StatusBarControl::DrawItem(const DRAWITEMSTRUCT& item) const
+{
+    if (item.hwndItem != hWnd() || item.itemID >= m_panels.size()) return false;
+    const PanelKind kind = m_panels[item.itemID].kind;
+    if (kind == PanelKind::Text) return true;
+    const bool on = kind == PanelKind::CapsLock ? m_capsOn : m_numOn;
+    RECT rect = item.rcItem;
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(on ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    DrawTextW(item.hDC, kind == PanelKind::CapsLock ? L"CAPS" : L"NUM", -1, &rect,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    return true;
+}
+
+void StatusBarControl::RefreshKeyIndicators()
+{
+    const bool caps = KeyToggled(VK_CAPITAL);
+    const bool num = KeyToggled(VK_NUMLOCK);
+    if (caps == m_capsOn && num == m_numOn) return;
+    m_capsOn = caps;
+    m_numOn = num;
+    for (size_t i = 0; i < m_panels.size(); ++i) {
+        if (m_panels[i].kind == PanelKind::Text) continue;
+        RECT rect = PanelRect(static_cast<short>(i + 1));
+        InvalidateRect(hWnd(), &rect, TRUE);
+    }
+}
+
+LRESULT CALLBACK StatusBarControl::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                DWORD_PTR self)
+{
+    if (message == WM_TIMER && wParam == kKeyTimer) {
+        (void)ExceptionBarrier([&] { reinterpret_cast<StatusBarControl*>(self)->RefreshKeyIndicators(); });
+        return 0;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}

@@ -1,0 +1,49 @@
+// The status bar: aligned to the bottom of its parent, with fixed panels (text, Caps Lock and
+// Num Lock indicators) whose geometry is read in twips.
+#pragma once
+#include "platform/UniqueHandles.h"
+
+#include <windows.h>
+
+#include <vector>
+
+enum class PanelKind { Text, CapsLock, NumLock };
+
+struct PanelDesign {
+    PanelKind kind;
+    float width;    // twips
+    float minWidth; // twips: how far the panel gives way when the bar is too narrow
+};
+
+class StatusBarControl {
+public:
+    StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign> panels);
+    ~StatusBarControl();
+    StatusBarControl(const StatusBarControl&) = delete;
+    StatusBarControl& operator=(const StatusBarControl&) = delete;
+
+    HWND hWnd() const noexcept { return m_window.get(); }
+
+    // Follows the parent's new client size: bottom edge, full width, panel layout. The parent
+    // calls it from its own WM_SIZE handling, before anything else looks at the panels.
+    void Relayout();
+
+    // Panels are numbered from 1; another index raises subscript out of range.
+    float PanelLeft(short index) const;  // twips from the bar's left edge
+    float PanelWidth(short index) const; // twips
+    float Height() const;                // twips
+
+    // The parent forwards WM_DRAWITEM here; true when the item was one of this bar's panels.
+    bool DrawItem(const DRAWITEMSTRUCT& item) const;
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR self);
+    RECT PanelRect(short index) const;
+    void RefreshKeyIndicators();
+
+    UniqueWindow m_window;
+    std::vector<PanelDesign> m_panels;
+    bool m_capsOn = false;
+    bool m_numOn = false;
+};

@@ -1,0 +1,89 @@
+// Tree view: creation, the keyed Nodes collection, item height and font.
+#include "platform/TreeViewControl.h"
+
+#include "platform/RuntimeError.h"
+
+TreeViewControl::TreeViewControl(HWND parent, UINT id, const RECT& bounds)
+    : m_window(CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
+                                   TVS_SHOWSELALWAYS,
+                               bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr))
+{
+    if (!m_window) RaiseError(HRESULT_FROM_WIN32(GetLastError()));
+}
+
+void TreeViewControl::Clear()
+{
+    {
+        const RedrawSuspension quiet = SuspendRedraw();
+        SendMessageW(hWnd(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    }
+    m_nodes.clear();
+    m_lastRoot = nullptr;
+}
+
+HRESULT TreeViewControl::AddRoot(const std::wstring& key, const std::wstring& text) noexcept
+{
+    return Insert(TVI_ROOT, m_lastRoot, key, text);
+}
+
+HRESULT TreeViewControl::AddChild(const std::wstring& relative, const std::wstring& key,
+                                  const std::wstring& text) noexcept
+{
+    const auto parent = m_nodes.find(relative);
+    if (parent == m_nodes.end()) return kErrorElementNotFound;
+    return Insert(parent->second.item, parent->second.lastChild, key, text);
+}
+
+HRESULT TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key,
+                                const std::wstring& text)
+{
+    if (m_nodes.count(key) != 0) return kErrorKeyNotUnique;
+    return ExceptionBarrier([&] {
+        // Reserve the key first: a failure to record it must not leave an unkeyed node.
+        const auto slot = m_nodes.emplace(key, Node{nullptr, nullptr}).first;
+        TVINSERTSTRUCTW insert = {};
+        insert.hParent = parent;
+        // After the remembered last child, not TVI_LAST, which walks the whole sibling list.
+        insert.hInsertAfter = lastOfParent != nullptr ? lastOfParent : TVI_FIRST;
+        insert.item.mask = TVIF_TEXT;
+        insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+        const auto item = reinterpret_cast<HTREEITEM>(
+            SendMessageW(hWnd(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+        if (item == nullptr) {
+            m_nodes.erase(slot);
+            RaiseError(kErrorOutOfMemory);
+        }
+        slot->second.item = item;
+        lastOfParent = item;
+    });
+}
+
+int TreeViewControl::ItemHeight() const
+{
+    return static_cast<int>(SendMessageW(hWnd(), TVM_GETITEMHEIGHT, 0, 0));
+}
+
+void TreeViewControl::SetItemHeight(int pixels)
+{
+    SendMessageW(hWnd(), TVM_SETITEMHEIGHT, static_cast<WPARAM>(pixels), 0);
+}
+
+void TreeViewControl::SetFont(HFONT font)
+{
+    SendMessageW(hWnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+TreeViewControl::RedrawSuspension::RedrawSuspension(TreeViewControl& tree) noexcept : m_tree(tree)
+{
+    if (m_tree.m_redrawHolds++ == 0) SendMessageW(m_tree.hWnd(), WM_SETREDRAW, FALSE, 0);
+}
+
+TreeViewControl::RedrawSuspension::~RedrawSuspension()
+{
+    if (--m_tree.m_redrawHolds == 0) {
+        SendMessageW(m_tree.hWnd(), WM_SETREDRAW, TRUE, 0);
+        RedrawWindow(m_tree.hWnd(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+    }
+}

@@ -1,0 +1,60 @@
+// The tree view and its Nodes collection: string keys unique within the tree, children
+// appended after a remembered last child so that every insertion takes constant time.
+#pragma once
+#include "platform/UniqueHandles.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <unordered_map>
+
+class TreeViewControl {
+public:
+    // Creates the control as a child of `parent` at `bounds` (pixels, parent's client area).
+    TreeViewControl(HWND parent, UINT id, const RECT& bounds);
+    TreeViewControl(const TreeViewControl&) = delete;
+    TreeViewControl& operator=(const TreeViewControl&) = delete;
+
+    HWND hWnd() const noexcept { return m_window.get(); }
+
+    // Nodes.Clear: removes every node and key.
+    void Clear();
+    // Nodes.Add without a relative: appends a root. Fails with kErrorKeyNotUnique, inserting
+    // nothing, when `key` is taken.
+    [[nodiscard]] HRESULT AddRoot(const std::wstring& key, const std::wstring& text) noexcept;
+    // Nodes.Add with relationship "child": appends as the last child of the node keyed
+    // `relative` (kErrorElementNotFound when there is none).
+    [[nodiscard]] HRESULT AddChild(const std::wstring& relative, const std::wstring& key,
+                                   const std::wstring& text) noexcept;
+    size_t Count() const noexcept { return m_nodes.size(); }
+
+    int ItemHeight() const;
+    void SetItemHeight(int pixels);
+    void SetFont(HFONT font);
+
+    // While one exists the tree does not repaint; it repaints once when the last one goes.
+    class RedrawSuspension {
+    public:
+        explicit RedrawSuspension(TreeViewControl& tree) noexcept;
+        ~RedrawSuspension();
+        RedrawSuspension(const RedrawSuspension&) = delete;
+        RedrawSuspension& operator=(const RedrawSuspension&) = delete;
+
+    private:
+        TreeViewControl& m_tree;
+    };
+    [[nodiscard]] RedrawSuspension SuspendRedraw() noexcept { return RedrawSuspension(*this); }
+
+private:
+    struct Node {
+        HTREEITEM item;
+        HTREEITEM lastChild;
+    };
+    HRESULT Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key, const std::wstring& text);
+
+    UniqueWindow m_window;
+    std::unordered_map<std::wstring, Node> m_nodes;
+    HTREEITEM m_lastRoot = nullptr;
+    int m_redrawHolds = 0;
+};
