@@ -13,7 +13,7 @@ ProgressBarControl::ProgressBarControl(HWND parent, UINT id, const RECT& bounds)
                                bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr))
 {
-    if (!m_window) RaiseError(HRESULT_FROM_WIN32(GetLastError()));
+    if (!m_window) RaiseLastError();
     Apply();
 }
 

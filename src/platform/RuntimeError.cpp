@@ -9,6 +9,12 @@ void RaiseError(HRESULT code)
     throw RuntimeError(code);
 }
 
+void RaiseLastError()
+{
+    const DWORD error = GetLastError();
+    RaiseError(error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL);
+}
+
 HRESULT ResultFromCaughtException() noexcept
 {
     try {

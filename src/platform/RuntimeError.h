@@ -24,6 +24,10 @@ private:
 };
 
 [[noreturn]] void RaiseError(HRESULT code);
+// Raises the calling thread's last Win32 error; a failed call that left no error code still
+// counts as a failure.
+[[noreturn]] void RaiseLastError();
+
 inline void RaiseIfFailed(HRESULT code)
 {
     if (FAILED(code)) RaiseError(code);

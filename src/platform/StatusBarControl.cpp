@@ -26,7 +26,7 @@ StatusBarControl::StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign
                                GetModuleHandleW(nullptr), nullptr)),
       m_panels(std::move(panels))
 {
-    if (!m_window) RaiseError(HRESULT_FROM_WIN32(GetLastError()));
+    if (!m_window) RaiseLastError();
     m_capsOn = KeyToggled(VK_CAPITAL);
     m_numOn = KeyToggled(VK_NUMLOCK);
     SetWindowSubclass(hWnd(), SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));

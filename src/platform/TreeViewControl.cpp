@@ -10,7 +10,7 @@ TreeViewControl::TreeViewControl(HWND parent, UINT id, const RECT& bounds)
                                bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr))
 {
-    if (!m_window) RaiseError(HRESULT_FROM_WIN32(GetLastError()));
+    if (!m_window) RaiseLastError();
 }
 
 void TreeViewControl::Clear()

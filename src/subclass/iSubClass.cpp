@@ -45,13 +45,6 @@ HWND WindowOf(LONG handle)
 {
     return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle));
 }
-
-// A failed call that left no error code must still count as a failure.
-[[noreturn]] void RaiseLastError()
-{
-    const DWORD error = GetLastError();
-    RaiseError(error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL);
-}
 } // namespace
 
 HRESULT iSubClass::Create(iSubClass** result) noexcept

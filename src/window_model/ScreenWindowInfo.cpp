@@ -380,6 +380,6 @@ void ScreenWindowInfo::BuildThunkCode(LONG ordinal)
     std::memcpy(reinterpret_cast<void*>(static_cast<INT_PTR>(objectPatch)), &self, sizeof self);
     std::memcpy(reinterpret_cast<void*>(static_cast<INT_PTR>(methodPatch)), &method, sizeof method);
     // Code that cannot execute is never handed to the platform.
-    if (!MakeExecutable(m_enumThunk, kEnumThunkBytes)) RaiseError(HRESULT_FROM_WIN32(GetLastError()));
+    if (!MakeExecutable(m_enumThunk, kEnumThunkBytes)) RaiseLastError();
     m_enumThunkReady = true;
 }
