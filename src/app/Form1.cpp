@@ -1,0 +1,256 @@
+// Form1: start-up, window layout, the scan command, and keeping the progress bar docked.
+#include "app/Form1.h"
+
+#include "inventory/APi.h"
+#include "platform/MessageBox.h"
+#include "platform/RuntimeError.h"
+#include "platform/Twips.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+
+namespace {
+const wchar_t kWindowClass[] = L"WindowInventoryForm1";
+
+// Design of the window and its controls, in twips.
+constexpr double kClientWidth = 10365;
+constexpr double kClientHeight = 7725;
+constexpr double kTreeLeft = 45, kTreeTop = 45, kTreeWidth = 10230, kTreeHeight = 7260;
+constexpr double kBarLeft = 4815, kBarTop = 7425, kBarWidth = 2445, kBarHeight = 330;
+// The progress bar's insets inside panel 2.
+constexpr int kBarTopInset = 45;
+constexpr float kBarWidthReduction = 60.0f;
+constexpr float kBarHeightReduction = 60.0f;
+
+constexpr UINT kTreeId = 1;
+constexpr UINT kStatusBarId = 2;
+constexpr UINT kProgressBarId = 3;
+
+RECT PixelRect(double left, double top, double width, double height)
+{
+    const int x = TwipsToPixelsX(left);
+    const int y = TwipsToPixelsY(top);
+    return RECT{x, y, x + TwipsToPixelsX(width), y + TwipsToPixelsY(height)};
+}
+
+// Single-precision subtraction that raises instead of yielding an infinity or a NaN.
+float CheckedSingleSub(float a, float b)
+{
+    const float result = a - b;
+    if (!std::isfinite(result)) RaiseError(kErrorOverflow);
+    return result;
+}
+
+void RegisterFormClass(HINSTANCE instance)
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    if (GetClassInfoExW(instance, kWindowClass, &windowClass)) return;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = DefWindowProcW; // replaced per window at creation
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&windowClass)) RaiseLastError();
+}
+} // namespace
+
+int Form1::Run(HINSTANCE, int showCommand)
+{
+    Form1 form;
+    form.m_endsProgram = true;
+    form.Show(showCommand);
+    if (!form.hWnd()) return 1;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+Form1::Form1()
+{
+    RunHandler([&] { Form_Initialize(); });
+}
+
+Form1::~Form1()
+{
+    // Controls first, then the window, which still runs through SubClass while it goes.
+    m_pBar1.reset();
+    m_sBar1.reset();
+    m_treeView1.reset();
+    m_window.reset();
+}
+
+void Form1::Form_Initialize()
+{
+    InitCommonControls();
+}
+
+void Form1::Show(int showCommand)
+{
+    RunHandler([&] {
+        CreateWindowAndControls();
+        Form_Load();
+    });
+    if (m_window) {
+        ShowWindow(hWnd(), showCommand);
+        UpdateWindow(hWnd());
+    }
+}
+
+void Form1::CreateWindowAndControls()
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    RegisterFormClass(instance);
+
+    UniqueMenu menuBar(CreateMenu());
+    if (!menuBar || !AppendMenuW(menuBar.get(), MF_STRING, kMeuFileId, L"ClickHere(&C)")) RaiseLastError();
+
+    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    RECT frame = {0, 0, TwipsToPixelsX(kClientWidth), TwipsToPixelsY(kClientHeight)};
+    AdjustWindowRectEx(&frame, style, TRUE, 0);
+    m_window.reset(CreateWindowExW(0, kWindowClass, L"Form1", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar.get(),
+                                   instance, nullptr));
+    if (!m_window) RaiseLastError();
+    menuBar.release(); // the window owns its menu bar now
+    SetWindowLongPtrW(hWnd(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
+
+    // The menu bar may take more than one line: keep the designed client area.
+    RECT client;
+    GetClientRect(hWnd(), &client);
+    const int missing = TwipsToPixelsY(kClientHeight) - client.bottom;
+    if (missing != 0) {
+        RECT window;
+        GetWindowRect(hWnd(), &window);
+        SetWindowPos(hWnd(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top + missing,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    m_treeView1 = std::make_unique<TreeViewControl>(hWnd(), kTreeId,
+                                                    PixelRect(kTreeLeft, kTreeTop, kTreeWidth, kTreeHeight));
+    HDC screen = GetDC(nullptr);
+    const int fontHeight = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    m_treeFont.reset(CreateFontW(fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                 L"\x5B8B\x4F53"));
+    m_treeView1->SetFont(m_treeFont.get());
+
+    m_sBar1 = std::make_unique<StatusBarControl>(hWnd(), kStatusBarId,
+                                                 std::vector<PanelDesign>{{PanelKind::Text, 7335, 6000},
+                                                                          {PanelKind::Text, 1685, 350},
+                                                                          {PanelKind::CapsLock, 540, 120},
+                                                                          {PanelKind::NumLock, 450, 120}});
+    m_pBar1 = std::make_unique<ProgressBarControl>(hWnd(), kProgressBarId,
+                                                   PixelRect(kBarLeft, kBarTop, kBarWidth, kBarHeight));
+}
+
+void Form1::Form_Load()
+{
+    const int reported = m_treeView1->ItemHeight();
+    m_treeView1->SetItemHeight(CheckedAdd(reported, 5));
+
+    // Docking: from here on the bar lives in the status bar and follows panel 2.
+    SetParent(m_pBar1->hWnd(), m_sBar1->hWnd());
+    RaiseIfFailed(iSubClass::Create(SubClass.put()));
+    RaiseIfFailed(SubClass->AdviseGetWindowMessage(
+        [this](LONG& Result, LONG cHwnd, LONG Message, LONG wParam, LONG lParam) {
+            SubClass_GetWindowMessage(Result, cHwnd, Message, wParam, lParam);
+        }));
+    LONG replaced = 0;
+    RaiseIfFailed(SubClass->SetMsgHook(static_cast<LONG>(reinterpret_cast<INT_PTR>(hWnd())), &replaced));
+    // The window got its WM_SIZE at creation, before the hook: place the bar for the first showing.
+    PlaceProgressBar();
+}
+
+void Form1::SubClass_GetWindowMessage(LONG& Result, LONG cHwnd, LONG Message, LONG wParam, LONG lParam)
+{
+    RunHandler([&] {
+        // The window's own procedure runs first, always, and its answer stands.
+        LONG answer = 0;
+        RaiseIfFailed(SubClass->CallDefaultWindowProc(cHwnd, Message, wParam, lParam, &answer));
+        Result = answer;
+        // Every WM_SIZE, minimizing included: the status bar has already been laid out anew.
+        if (Message == WM_SIZE) PlaceProgressBar();
+    });
+}
+
+void Form1::PlaceProgressBar()
+{
+    const float left = m_sBar1->PanelLeft(2);
+    const float width = CheckedSingleSub(m_sBar1->PanelWidth(2), kBarWidthReduction);
+    const float height = CheckedSingleSub(m_sBar1->Height(), kBarHeightReduction);
+    m_pBar1->Move(left, kBarTopInset, width, height);
+    m_pBar1->ZOrder(0);
+}
+
+void Form1::meu_File_Click()
+{
+    RunHandler([&] {
+        BuildProcessList();
+        EnumWindows(EnumTopWindowProc, 0);
+        RaiseIfFailed(TakeTopWindowFailure());
+        FillWindowTree(*m_treeView1, *m_pBar1);
+    });
+}
+
+template <class Handler>
+void Form1::RunHandler(Handler&& handler) noexcept
+{
+    const HRESULT hr = ExceptionBarrier(std::forward<Handler>(handler));
+    if (FAILED(hr)) ReportError(hr);
+}
+
+void Form1::ReportError(HRESULT error) noexcept
+{
+    // One report at a time: the box's own messages must not stack further boxes on it.
+    if (m_reportingError) return;
+    m_reportingError = true;
+    try {
+        ShowMessageBox(hWnd(), DescribeError(error), kApplicationTitle, MB_OK | MB_ICONERROR | MB_APPLMODAL);
+    } catch (...) {
+        // Nothing is left to report with.
+    }
+    m_reportingError = false;
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = 0;
+    form->RunHandler([&] { result = form->OnMessage(message, wParam, lParam); });
+    return result;
+}
+
+LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE:
+        // The bottom-aligned status bar follows before anyone else sees the new size.
+        if (m_sBar1) m_sBar1->Relayout();
+        break;
+    case WM_DRAWITEM:
+        if (m_sBar1 && m_sBar1->DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kMeuFileId && lParam == 0) {
+            meu_File_Click();
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        if (m_endsProgram) PostQuitMessage(0);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(hWnd(), message, wParam, lParam);
+}

@@ -1,0 +1,64 @@
+// Form1: the program's main window and start-up object. It holds the tree, the status bar
+// with the progress bar docked in its second panel, and the one menu command that scans.
+#pragma once
+#include "platform/ComPtr.h"
+#include "platform/ProgressBarControl.h"
+#include "platform/StatusBarControl.h"
+#include "platform/TreeViewControl.h"
+#include "platform/UniqueHandles.h"
+#include "subclass/iSubClass.h"
+
+#include <windows.h>
+
+#include <memory>
+
+class Form1 {
+public:
+    // The program: creates Form1, shows it and runs its messages until it is closed.
+    static int Run(HINSTANCE instance, int showCommand);
+
+    // Runs the initialize handler.
+    Form1();
+    ~Form1();
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+    // Creates the window and its controls, runs the load handler and shows the window.
+    // Failures are reported to the user like any handler's.
+    void Show(int showCommand);
+
+    HWND hWnd() const noexcept { return m_window.get(); }
+    TreeViewControl& TreeView1() const noexcept { return *m_treeView1; }
+    StatusBarControl& sBar1() const noexcept { return *m_sBar1; }
+    ProgressBarControl& pBar1() const noexcept { return *m_pBar1; }
+
+    // The scan: the Click of meu_File.
+    void meu_File_Click();
+
+    static constexpr UINT kMeuFileId = 1001;
+
+private:
+    void Form_Initialize();
+    void CreateWindowAndControls();
+    void Form_Load();
+    void SubClass_GetWindowMessage(LONG& Result, LONG cHwnd, LONG Message, LONG wParam, LONG lParam);
+    void PlaceProgressBar();
+
+    // Runs one event handler; an error that reaches it ends the handler and is reported.
+    template <class Handler>
+    void RunHandler(Handler&& handler) noexcept;
+    void ReportError(HRESULT error) noexcept;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Declared first, released last: while the window lives its procedure is code inside it.
+    ComPtr<iSubClass> SubClass;
+    UniqueWindow m_window;
+    UniqueFont m_treeFont;
+    std::unique_ptr<TreeViewControl> m_treeView1;
+    std::unique_ptr<StatusBarControl> m_sBar1;
+    std::unique_ptr<ProgressBarControl> m_pBar1;
+    bool m_endsProgram = false;
+    bool m_reportingError = false;
+};
