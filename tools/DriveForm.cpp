@@ -1,6 +1,8 @@
 // DriveForm: runs one scan in an already started WindowInventory, as a person would, so that a
-// headless start shows a filled tree. Exits 0 once the tree is filled.
+// headless start shows a filled tree. Exits 0 once the tree is filled and opened.
 #include "support/FormDriver.h"
+
+#include <commctrl.h>
 
 #include <cstdio>
 
@@ -20,9 +22,16 @@ int main()
     }
     std::printf("DriveForm: %ls window objects\n", MessageBoxText(box).c_str());
     PressOk(box);
-    if (!WaitForTreeItems(FindTree(form), 60000)) {
+    const HWND tree = FindTree(form);
+    if (!WaitForTreeItems(tree, 60000)) {
         std::fprintf(stderr, "DriveForm: the tree stayed empty\n");
         return 1;
+    }
+    // Open every process, as one would to look at the windows.
+    for (auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); root != nullptr;
+         root = reinterpret_cast<HTREEITEM>(
+             SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(root)))) {
+        SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
     }
     Sleep(500); // let the tree paint
     return 0;
