@@ -20,19 +20,20 @@ namespace {
 static_assert(sizeof kWndProcThunkTemplate == kWndProcThunkBytes, "template size");
 static_assert(kGuardWordPatch == 7 * 4 && kPreviousProcPatch == 22 * 4, "word-aligned guarded patches");
 
-const IID* const kInterfaces[] = {&IID_IUnknown, &IID_IDispatch, &IID_IiSubClass};
-
 enum : DISPID {
     kDispCallDefaultWindowProc = 1,
     kDispSetMsgHook,
     kDispSetMsgUnHook,
 };
-const DispatchName kDispatchNames[] = {
+} // namespace
+
+const DispatchName iSubClass::kDispatchNames[3] = {
     {L"CallDefaultWindowProc", kDispCallDefaultWindowProc},
     {L"SetMsgHook", kDispSetMsgHook},
     {L"SetMsgUnHook", kDispSetMsgUnHook},
 };
 
+namespace {
 using BuildWndProcThunkEntry = HRESULT(STDMETHODCALLTYPE*)(IiSubClass* object, LONG previous, LONG Ordinal,
                                                            LONG* address);
 
@@ -61,50 +62,6 @@ HRESULT iSubClass::AdviseGetWindowMessage(GetWindowMessageHandler handler) noexc
         if (handler) attached = std::make_shared<const GetWindowMessageHandler>(std::move(handler));
         m_getWindowMessage = std::move(attached);
     });
-}
-
-HRESULT iSubClass::QueryInterface(REFIID iid, void** result) noexcept
-{
-    if (result == nullptr) return E_POINTER;
-    for (const IID* known : kInterfaces) {
-        if (IsEqualIID(iid, *known)) {
-            *result = static_cast<IiSubClass*>(this);
-            AddRef();
-            return S_OK;
-        }
-    }
-    *result = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG iSubClass::AddRef() noexcept
-{
-    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
-}
-
-ULONG iSubClass::Release() noexcept
-{
-    const LONG remaining = InterlockedDecrement(&m_refCount);
-    if (remaining == 0) delete this;
-    return static_cast<ULONG>(remaining);
-}
-
-HRESULT iSubClass::GetTypeInfoCount(UINT* count) noexcept
-{
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT iSubClass::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept
-{
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
-}
-
-HRESULT iSubClass::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept
-{
-    return LookUpDispatchIds(kDispatchNames, std::size(kDispatchNames), names, count, ids);
 }
 
 HRESULT iSubClass::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,

@@ -2,6 +2,7 @@
 // procedure at code generated for this object, which raises GetWindowMessage for every
 // message; the handler answers through Result or forwards with CallDefaultWindowProc.
 #pragma once
+#include "platform/DualObject.h"
 #include "subclass/IiSubClass.h"
 
 #include <functional>
@@ -17,7 +18,7 @@ constexpr LONG kOnWindowMessageOrdinal = 4; // slot 6 + 4
 using GetWindowMessageHandler =
     std::function<void(LONG& Result, LONG cHwnd, LONG Message, LONG wParam, LONG lParam)>;
 
-class iSubClass final : public IiSubClass {
+class iSubClass final : public DualObject<iSubClass, IiSubClass, &IID_IiSubClass> {
 public:
     // The creation function: a new object with one reference, hooked to nothing.
     [[nodiscard]] static HRESULT Create(iSubClass** result) noexcept;
@@ -26,15 +27,10 @@ public:
     // handler detaches. Safe from inside the event: the running handler finishes first.
     HRESULT AdviseGetWindowMessage(GetWindowMessageHandler handler) noexcept;
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
-    // IDispatch: late binding by the public member names.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) noexcept override;
+    // The late-bound names: the public members.
+    static const DispatchName kDispatchNames[3];
+
+    // IDispatch
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept override;
     // IiSubClass
@@ -44,6 +40,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetMsgUnHook() noexcept override;
 
 private:
+    friend DualObject;
     iSubClass() = default;
     // Neither unhooks nor frees a guarded thunk: a window may still be calling it.
     ~iSubClass() = default;
@@ -64,6 +61,5 @@ private:
     LONG HookedHwnd = 0;
     LONG GuardedThunk = 0; // the latest guarded copy; earlier ones stay allocated
 
-    LONG m_refCount = 1;
     std::shared_ptr<const GetWindowMessageHandler> m_getWindowMessage;
 };

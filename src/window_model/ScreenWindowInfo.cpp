@@ -27,8 +27,6 @@ constexpr LONG kMethodPatchOffset = 19;
 // Both text reads use a buffer of this many ANSI bytes, NUL included.
 constexpr int kTextBufferSize = 255;
 
-const IID* const kInterfaces[] = {&IID_IUnknown, &IID_IDispatch, &IID_IScreenWindowInfo};
-
 enum : DISPID {
     kDispClassName = 1,
     kDispHasChildWindow,
@@ -39,13 +37,16 @@ enum : DISPID {
     kDispHWnd,
     kDispSwitchDisplayState,
 };
-const DispatchName kDispatchNames[] = {
+} // namespace
+
+const DispatchName ScreenWindowInfo::kDispatchNames[8] = {
     {L"ClassName", kDispClassName},         {L"HasChildWindow", kDispHasChildWindow},
     {L"Caption", kDispCaption},             {L"FreeMe", kDispFreeMe},
     {L"GetChildCount", kDispGetChildCount}, {L"GetChildObject", kDispGetChildObject},
     {L"hWnd", kDispHWnd},                   {L"SwitchDisplayState", kDispSwitchDisplayState},
 };
 
+namespace {
 BSTR AllocateString(const std::wstring& text)
 {
     BSTR result = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -94,53 +95,6 @@ HRESULT ScreenWindowInfo::Class_Terminate() noexcept
         WindowObjectCount = CheckedSub(WindowObjectCount, 1);
         m_counted = false;
     });
-}
-
-HRESULT ScreenWindowInfo::QueryInterface(REFIID iid, void** result) noexcept
-{
-    if (result == nullptr) return E_POINTER;
-    for (const IID* known : kInterfaces) {
-        if (IsEqualIID(iid, *known)) {
-            *result = static_cast<IScreenWindowInfo*>(this);
-            AddRef();
-            return S_OK;
-        }
-    }
-    *result = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ScreenWindowInfo::AddRef() noexcept
-{
-    return static_cast<ULONG>(InterlockedIncrement(&m_refCount));
-}
-
-ULONG ScreenWindowInfo::Release() noexcept
-{
-    const LONG remaining = InterlockedDecrement(&m_refCount);
-    if (remaining == 0) {
-        (void)Class_Terminate();
-        delete this; // releases the children, so a whole subtree goes with its root
-    }
-    return static_cast<ULONG>(remaining);
-}
-
-HRESULT ScreenWindowInfo::GetTypeInfoCount(UINT* count) noexcept
-{
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT ScreenWindowInfo::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept
-{
-    if (info != nullptr) *info = nullptr;
-    return DISP_E_BADINDEX;
-}
-
-HRESULT ScreenWindowInfo::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept
-{
-    return LookUpDispatchIds(kDispatchNames, std::size(kDispatchNames), names, count, ids);
 }
 
 HRESULT ScreenWindowInfo::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,

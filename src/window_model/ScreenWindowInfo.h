@@ -2,6 +2,7 @@
 // reports beneath it, built through a child-enumeration thunk generated into the object.
 #pragma once
 #include "platform/ComPtr.h"
+#include "platform/DualObject.h"
 #include "window_model/IScreenWindowInfo.h"
 
 #include <string>
@@ -15,20 +16,16 @@ constexpr int kEnumChildProcSlot = 18;
 constexpr LONG kEnumChildProcOrdinal = 12; // slot 6 + 12
 constexpr size_t kEnumThunkBytes = 32;
 
-class ScreenWindowInfo final : public IScreenWindowInfo {
+class ScreenWindowInfo final
+    : public DualObject<ScreenWindowInfo, IScreenWindowInfo, &IID_IScreenWindowInfo> {
 public:
     // The creation function: a new object with one reference, counted in WindowObjectCount.
     [[nodiscard]] static HRESULT Create(IScreenWindowInfo** result) noexcept;
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** result) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
-    // IDispatch: late binding by the public member names.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) noexcept override;
+    // The late-bound names: the public members.
+    static const DispatchName kDispatchNames[8];
+
+    // IDispatch
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argumentError) noexcept override;
     // IScreenWindowInfo
@@ -45,8 +42,10 @@ public:
     HRESULT STDMETHODCALLTYPE SwitchDisplayState(VARIANT_BOOL* value) noexcept override;
 
 private:
+    friend DualObject;
     ScreenWindowInfo() = default;
-    ~ScreenWindowInfo() = default;
+    // The destruction handler runs as the object goes.
+    ~ScreenWindowInfo() { (void)Class_Terminate(); }
 
     // Private operations, slots 18 to 21 (declared virtual so that they follow the public
     // ones in the table, where the thunk builder finds them).
@@ -60,7 +59,6 @@ private:
     void BuildThunkCode(LONG ordinal);
     void AppendChild(LONG hwnd);
 
-    LONG m_refCount = 1;
     std::wstring m_className;
     VARIANT_BOOL m_hasChildWindow = VARIANT_FALSE;
     LONG m_enumThunk[8] = {};
