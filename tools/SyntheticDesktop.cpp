@@ -1,0 +1,207 @@
+// SyntheticDesktop: a process that owns a desktop's worth of windows of a chosen shape, so that
+// the benchmark and the robustness tests can scan windows of another process on demand.
+//
+//   SyntheticDesktop.exe <shape> [numbers] [--ready EVENT] [--quit EVENT] [--parent PID]
+//
+//   flat N K    N top-level windows, each with K child windows
+//   wide N K    the same shape; named for the desktops of few top-level windows with many children
+//   chain D     one top-level window with a chain of D nested child windows beneath it
+//   churn [N K] keeps N (8) top-level windows with K (4) children, the first child with a child
+//               of its own, destroying the oldest and creating a new one as fast as it can
+//   hung [K]    one visible top-level window with K (3) children, then the GUI thread stops
+//               answering messages for good
+//
+// Once the windows exist, the named event EVENT of --ready is set. The process ends when the
+// named event of --quit is set or when process PID ends, whichever comes first; a watcher
+// thread does it, since the GUI thread of "hung" never looks again.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+const wchar_t kClassName[] = L"SyntheticDesktopWindow";
+
+[[noreturn]] void Fail(const char* what)
+{
+    std::fprintf(stderr, "SyntheticDesktop: %s (error %lu)\n", what, GetLastError());
+    ExitProcess(2);
+}
+
+void RegisterWindowClass()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kClassName;
+    if (!RegisterClassW(&windowClass)) Fail("cannot register the window class");
+}
+
+// Top-level windows stay hidden unless asked: nothing is painted, yet every one is reported.
+HWND MakeTop(const std::wstring& caption, bool visible = false)
+{
+    const HWND window = CreateWindowExW(0, kClassName, caption.c_str(), WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0),
+                                        20, 20, 240, 160, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window == nullptr) Fail("cannot create a top-level window");
+    return window;
+}
+
+HWND MakeChild(HWND parent, const std::wstring& caption)
+{
+    const HWND window = CreateWindowExW(0, kClassName, caption.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 40, 20, parent,
+                                        nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (window == nullptr) Fail("cannot create a child window");
+    return window;
+}
+
+void Pump()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+struct Options {
+    std::wstring shape;
+    std::vector<int> numbers;
+    std::wstring readyEvent;
+    std::wstring quitEvent;
+    DWORD parentId = 0;
+};
+
+Options Parse()
+{
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr || count < 2) Fail("usage: SyntheticDesktop <shape> [numbers] [--ready E] [--quit E] [--parent PID]");
+    Options options;
+    options.shape = arguments[1];
+    for (int i = 2; i < count; ++i) {
+        const std::wstring argument = arguments[i];
+        const bool hasValue = i + 1 < count;
+        if (argument == L"--ready" && hasValue) {
+            options.readyEvent = arguments[++i];
+        } else if (argument == L"--quit" && hasValue) {
+            options.quitEvent = arguments[++i];
+        } else if (argument == L"--parent" && hasValue) {
+            options.parentId = static_cast<DWORD>(std::wcstoul(arguments[++i], nullptr, 10));
+        } else {
+            options.numbers.push_back(static_cast<int>(std::wcstol(arguments[i], nullptr, 10)));
+        }
+    }
+    LocalFree(arguments);
+    return options;
+}
+
+int Number(const Options& options, size_t index, int fallback)
+{
+    return index < options.numbers.size() ? options.numbers[index] : fallback;
+}
+
+// What the watcher waits for: the quit event and the parent process.
+std::vector<HANDLE> g_endSignals;
+
+DWORD WINAPI Watch(void*)
+{
+    WaitForMultipleObjects(static_cast<DWORD>(g_endSignals.size()), g_endSignals.data(), FALSE, INFINITE);
+    ExitProcess(0);
+}
+
+// Ends the process once told to, or once the parent is gone, so that no helper outlives its run.
+void StartWatcher(const Options& options)
+{
+    if (!options.quitEvent.empty()) {
+        const HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, options.quitEvent.c_str());
+        if (quit == nullptr) Fail("cannot open the quit event");
+        g_endSignals.push_back(quit);
+    }
+    if (options.parentId != 0) {
+        const HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, options.parentId);
+        if (parent == nullptr) ExitProcess(0); // already gone
+        g_endSignals.push_back(parent);
+    }
+    if (g_endSignals.empty()) return; // runs until killed
+    const HANDLE thread = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
+    if (thread == nullptr) Fail("cannot start the watcher thread");
+    CloseHandle(thread);
+}
+
+void SignalReady(const Options& options)
+{
+    if (options.readyEvent.empty()) return;
+    const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, options.readyEvent.c_str());
+    if (ready == nullptr || !SetEvent(ready)) Fail("cannot signal readiness");
+    CloseHandle(ready);
+}
+
+void BuildFlat(const std::wstring& shape, int tops, int children)
+{
+    for (int t = 0; t < tops; ++t) {
+        const HWND top = MakeTop(shape + L" top " + std::to_wstring(t));
+        for (int c = 0; c < children; ++c) MakeChild(top, shape + L" child " + std::to_wstring(t) + L"." + std::to_wstring(c));
+    }
+}
+
+void BuildChain(int depth)
+{
+    HWND parent = MakeTop(L"chain top");
+    for (int level = 1; level <= depth; ++level) parent = MakeChild(parent, L"chain " + std::to_wstring(level));
+}
+
+HWND MakeChurnWindow(unsigned generation, int children)
+{
+    const std::wstring name = L"churn " + std::to_wstring(generation);
+    const HWND top = MakeTop(name);
+    for (int c = 0; c < children; ++c) {
+        const HWND child = MakeChild(top, name + L"." + std::to_wstring(c));
+        if (c == 0) MakeChild(child, name + L".0.0");
+    }
+    return top;
+}
+
+[[noreturn]] void Churn(const Options& options, int tops, int children)
+{
+    std::deque<HWND> alive;
+    unsigned generation = 0;
+    while (static_cast<int>(alive.size()) < tops) alive.push_back(MakeChurnWindow(generation++, children));
+    SignalReady(options);
+    for (;;) {
+        DestroyWindow(alive.front());
+        alive.pop_front();
+        alive.push_back(MakeChurnWindow(generation++, children));
+        Pump();
+    }
+}
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    const Options options = Parse();
+    StartWatcher(options);
+    RegisterWindowClass();
+
+    if (options.shape == L"flat" || options.shape == L"wide") {
+        BuildFlat(options.shape, Number(options, 0, 10), Number(options, 1, 5));
+    } else if (options.shape == L"chain") {
+        BuildChain(Number(options, 0, 16));
+    } else if (options.shape == L"churn") {
+        Churn(options, Number(options, 0, 8), Number(options, 1, 4));
+    } else if (options.shape == L"hung") {
+        const HWND top = MakeTop(L"hung top", true);
+        for (int c = 0; c < Number(options, 0, 3); ++c) MakeChild(top, L"hung child " + std::to_wstring(c));
+        Pump();
+        SignalReady(options);
+        Sleep(INFINITE);
+    } else {
+        Fail("unknown shape");
+    }
+
+    Pump();
+    SignalReady(options);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    return 0;
+}
