@@ -184,6 +184,7 @@ void Form1::SubClass_GetWindowMessage(LONG& Result, LONG cHwnd, LONG Message, LO
 
 void Form1::PlaceProgressBar()
 {
+    if (!m_sBar1 || !m_pBar1) return; // the controls go before the window does
     const float left = m_sBar1->PanelLeft(2);
     const float width = CheckedSingleSub(m_sBar1->PanelWidth(2), kBarWidthReduction);
     const float height = CheckedSingleSub(m_sBar1->Height(), kBarHeightReduction);
