@@ -34,9 +34,11 @@ BOOL CALLBACK EnumTopWindowProc(HWND hwnd, LPARAM lParam) noexcept;
 [[nodiscard]] HRESULT TakeTopWindowFailure() noexcept;
 
 // Clears the tree, reports the live object count, fills one root per process and its windows
-// beneath it, releasing each top-level window's objects once its nodes are in.
+// beneath it, releasing each top-level window's objects once its nodes are in. Running out of
+// memory on the way is raised once the fill is through.
 void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress);
-// Inserts one window's node under `parentKey` and walks its children; no failure leaves it.
+// Inserts one window's node under `parentKey` and walks its children; no failure leaves it
+// (a repeated copy of a window fails on its key and is skipped).
 void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept;
 
 // Eight uppercase hexadecimal digits and "h": 0x1A2B gives "00001A2Bh".

@@ -8,6 +8,15 @@
 #include <oleauto.h>
 
 namespace {
+// Running out of memory is no step to skip: a node would go missing without a word. The fill
+// finishes what it can, releases every object, and then raises it.
+HRESULT g_fillFailure = S_OK;
+
+void AbsorbStepFailure(HRESULT hr) noexcept
+{
+    if (hr == kErrorOutOfMemory && g_fillFailure == S_OK) g_fillFailure = hr;
+}
+
 std::wstring TakeString(BSTR text)
 {
     std::wstring result(text ? text : L"", SysStringLen(text));
@@ -60,29 +69,30 @@ void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::
 {
     // Each step that fails is skipped and the walk goes on. The insertion fails for every
     // repeated copy of a window, whose first copy is already in place under its own parent.
-    (void)ExceptionBarrier([&] {
+    AbsorbStepFailure(ExceptionBarrier([&] {
         const LONG handle = ReadHandle(window);
-        (void)tree.AddChild(parentKey, WindowNodeKey(handle), WindowNodeText(window, handle));
-    });
+        AbsorbStepFailure(tree.AddChild(parentKey, WindowNodeKey(handle), WindowNodeText(window, handle)));
+    }));
 
     VARIANT_BOOL hasChildren = VARIANT_FALSE;
     LONG last = -1;
     if (window == nullptr || FAILED(window->get_HasChildWindow(&hasChildren)) || !hasChildren) return;
     if (FAILED(window->get_GetChildCount(&last))) return;
     std::wstring childKey;
-    (void)ExceptionBarrier([&] { childKey = WindowNodeKey(ReadHandle(window)); });
+    AbsorbStepFailure(ExceptionBarrier([&] { childKey = WindowNodeKey(ReadHandle(window)); }));
     for (LONG k = 0; k <= last; ++k) {
-        (void)ExceptionBarrier([&] {
+        AbsorbStepFailure(ExceptionBarrier([&] {
             IScreenWindowInfo* child = nullptr;
             RaiseIfFailed(window->get_GetChildObject(k, &child));
             const ComPtr<IScreenWindowInfo> held = ComPtr<IScreenWindowInfo>::Attach(child);
             AddWindowNode(tree, held.get(), childKey);
-        });
+        }));
     }
 }
 
 void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
 {
+    g_fillFailure = S_OK;
     tree.Clear();
     ShowMessageBox(GetAncestor(tree.hWnd(), GA_ROOT), std::to_wstring(WindowObjectCount), kApplicationTitle,
                    MB_OK | MB_APPLMODAL);
@@ -107,4 +117,5 @@ void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
             window.reset();
         }
     }
+    RaiseIfFailed(std::exchange(g_fillFailure, S_OK));
 }
