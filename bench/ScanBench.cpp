@@ -27,6 +27,7 @@
 #include "platform/AnsiText.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessSnapshot.h"
+#include "platform/RuntimeError.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "window_model/ScreenWindowInfo.h"
 
@@ -376,8 +377,7 @@ struct Host {
         // Visible, as the program's tree is: a hidden tree would never paint, suspended or not.
         window.reset(CreateWindowExW(0, L"ScanBenchHost", L"ScanBench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700,
                                      560, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
-        tree = std::make_unique<TreeViewControl>(
-            window.get(), 1, RECT{0, 0, 680, 480});
+        tree = std::make_unique<TreeViewControl>(window.get(), 1, RECT{0, 0, 680, 480});
         progress = std::make_unique<ProgressBarControl>(window.get(), 2, RECT{0, 490, 680, 510});
         PumpMessages();
     }
@@ -397,7 +397,8 @@ struct StageResult {
         }
         if (ratios.empty()) return 0;
         std::sort(ratios.begin(), ratios.end());
-        return ratios[ratios.size() / 2];
+        const size_t middle = ratios.size() / 2;
+        return ratios.size() % 2 != 0 ? ratios[middle] : (ratios[middle - 1] + ratios[middle]) / 2;
     }
     double BestRatio() const { return floor.Best() > 0 ? product.Best() / floor.Best() : 0; }
 };
@@ -410,10 +411,18 @@ struct ScanResult {
     size_t floorNodes = 0;
 };
 
+// A stage that raises is reported and the measurement goes on: a number is worth nothing then.
+template <class Stage>
+void RunStage(const char* name, Stage&& stage)
+{
+    const HRESULT hr = ExceptionBarrier(std::forward<Stage>(stage));
+    if (FAILED(hr)) std::printf("  !! %s failed: %ls\n", name, DescribeError(hr).c_str());
+}
+
 void RunProduct(Host& host, ScanResult& result)
 {
     double start = NowMs();
-    BuildProcessList();
+    RunStage("the process list", [] { BuildProcessList(); });
     double end = NowMs();
     result.processList.product.Add(end - start);
 
@@ -423,11 +432,11 @@ void RunProduct(Host& host, ScanResult& result)
     const HRESULT failure = TakeTopWindowFailure();
     end = NowMs();
     result.windowPass.product.Add(end - start);
-    if (FAILED(failure)) std::printf("  !! the window pass failed: 0x%08lX\n", static_cast<unsigned long>(failure));
+    if (FAILED(failure)) std::printf("  !! the window pass failed: %ls\n", DescribeError(failure).c_str());
     result.objects = WindowObjectCount - before;
 
     start = NowMs();
-    FillWindowTree(*host.tree, *host.progress);
+    RunStage("the fill", [&] { FillWindowTree(*host.tree, *host.progress); });
     end = NowMs();
     result.fill.product.Add(end - start);
     result.nodes = host.tree->Count();
@@ -492,17 +501,17 @@ LRESULT CALLBACK CountPaints(HWND window, UINT message, WPARAM wParam, LPARAM lP
 FillMemory WatchOneScan(Host& host)
 {
     FillMemory memory;
-    BuildProcessList();
+    RunStage("the process list", [] { BuildProcessList(); });
     memory.beforePass = Snapshot();
     EnumWindows(EnumTopWindowProc, 0);
-    (void)TakeTopWindowFailure();
+    RunStage("the window pass", [] { RaiseIfFailed(TakeTopWindowFailure()); });
     memory.afterPass = Snapshot();
 
     memory.watch.quarter = std::max<LONG>(1, memory.afterPass.objects / 4);
     memory.watch.nextSampleBelow = memory.afterPass.objects - memory.watch.quarter;
     memory.watch.filling = true;
     SetWindowSubclass(host.tree->hWnd(), WatchTree, 1, reinterpret_cast<DWORD_PTR>(&memory.watch));
-    FillWindowTree(*host.tree, *host.progress);
+    RunStage("the fill", [&] { FillWindowTree(*host.tree, *host.progress); });
     memory.watch.filling = false;
     RemoveWindowSubclass(host.tree->hWnd(), WatchTree, 1);
     memory.afterFill = Snapshot();
@@ -609,11 +618,13 @@ int RunFlatLike(const char* name, const std::wstring& shape, int processes, int 
     PrintScan(name, result, targeted);
     PrintMemory(name, memory);
     if (std::string(name) == "bulk") {
-        const bool twentyThousand = result.nodes >= 20000;
-        std::printf("%-6s target        %zu nodes filled in %.1f ms (%.2f us/node), %s\n", name, result.nodes,
-                    result.fill.product.Best(), 1000 * result.fill.product.Best() / std::max<size_t>(1, result.nodes),
-                    twentyThousand ? "20,000+ nodes" : "FEWER THAN 20,000 NODES");
-        if (!twentyThousand) g_allTargetsMet = false;
+        // Filling 20,000 nodes must not repaint the tree per node: the watched fill saw no paint.
+        const bool met = result.nodes >= 20000 && memory.watch.paintsDuringFill == 0;
+        if (!met) g_allTargetsMet = false;
+        std::printf("%-6s target        %zu nodes filled in %.1f ms (%.2f us/node) with %d paints during the fill: %s\n",
+                    name, result.nodes, result.fill.product.Best(),
+                    1000 * result.fill.product.Best() / std::max<size_t>(1, result.nodes),
+                    memory.watch.paintsDuringFill, met ? "met" : "NOT MET");
     }
     std::fflush(stdout);
     return 0;
@@ -633,16 +644,17 @@ int RunDeep(int rounds)
                 return 1;
             }
         }
-        const ScanResult result = Measure(host, depth >= 14 ? std::max(1, rounds / 2) : rounds);
+        // The longest chains take seconds a round: fewer rounds, but an odd number for the median.
+        const ScanResult result = Measure(host, depth >= 14 ? std::max(1, rounds / 2) | 1 : rounds);
         // The chain's own objects, from a pass that is left standing for counting.
         long long chainObjects = 0;
         if (helper) {
             const std::vector<HWND> tops = helper->TopWindows();
-            BuildProcessList();
+            RunStage("the process list", [] { BuildProcessList(); });
             EnumWindows(EnumTopWindowProc, 0);
-            (void)TakeTopWindowFailure();
+            RunStage("the window pass", [] { RaiseIfFailed(TakeTopWindowFailure()); });
             chainObjects = tops.size() == 1 ? ObjectsFor(tops[0]) : -1;
-            BuildProcessList(); // releases them again
+            ProcessList.clear(); // releases them again
         }
         const double passRatio = result.windowPass.Ratio();
         const double fillRatio = result.fill.Ratio();
@@ -741,6 +753,6 @@ int main(int argc, char** argv)
         std::printf("\n");
     }
     std::printf("ScanBench: %s%s\n", failures ? "SOME DESKTOPS FAILED; " : "",
-                targetMisses ? "some ratio targets were not met" : "every ratio target was met");
+                targetMisses ? "some targets were NOT met" : "every target was met");
     return failures ? 1 : 0;
 }
