@@ -405,6 +405,7 @@ struct StageResult {
 
 struct ScanResult {
     StageResult processList, windowPass, fill;
+    size_t processes = 0;      // records of the product's process list
     long long objects = 0;     // built by the product's window pass
     size_t floorEntries = 0;   // the floor's equivalent of objects
     size_t nodes = 0;          // inserted by the product's fill
@@ -425,6 +426,7 @@ void RunProduct(Host& host, ScanResult& result)
     RunStage("the process list", [] { BuildProcessList(); });
     double end = NowMs();
     result.processList.product.Add(end - start);
+    result.processes = ProcessList.size();
 
     const LONG before = WindowObjectCount;
     start = NowMs();
@@ -554,7 +556,7 @@ void PrintStage(const char* desktop, const char* stage, const StageResult& stage
 
 void PrintScan(const char* desktop, const ScanResult& result, bool targeted)
 {
-    PrintStage(desktop, "process list", result.processList, std::to_string(ProcessList.size()) + " processes",
+    PrintStage(desktop, "process list", result.processList, std::to_string(result.processes) + " processes",
                targeted);
     std::string pass = std::to_string(result.objects) + " objects";
     if (static_cast<size_t>(result.objects) != result.floorEntries) {
