@@ -1,5 +1,6 @@
 // Form1 in this process on Wine: start-up, layout in pixels at the display's DPI, resizing,
 // the docked progress bar, the scan command and how a failing scan is reported.
+#include "Form1Fixture.h"
 #include "app/Form1.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
@@ -50,22 +51,8 @@ RECT StatusPanelRect(HWND statusBar, int panel)
     return rect;
 }
 
-class Form1Test : public ::testing::Test {
+class Form1Test : public Form1Fixture {
 protected:
-    void SetUp() override
-    {
-        m_form = std::make_unique<Form1>();
-        m_form->Show(SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, m_form->hWnd());
-        PumpMessages();
-    }
-    void TearDown() override
-    {
-        m_form.reset();
-        ProcessList.clear();
-        PumpMessages();
-    }
-
     HWND Tree() const { return m_form->TreeView1().hWnd(); }
     HWND StatusBar() const { return m_form->sBar1().hWnd(); }
     HWND ProgressBar() const { return m_form->pBar1().hWnd(); }
@@ -91,7 +78,6 @@ protected:
         EXPECT_NEAR(status.bottom - status.top - PixelsY(60), bar.bottom - bar.top, 1);
     }
 
-    std::unique_ptr<Form1> m_form;
 };
 
 TEST_F(Form1Test, WindowHasItsCaptionMenuAndClientArea)

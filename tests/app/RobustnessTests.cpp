@@ -1,6 +1,7 @@
 // Form1's scan under stress on Wine: many scans in a row, windows of another process that vanish
 // mid-walk or never answer, a chain deep enough for the objects to multiply, and memory that
 // runs out in each stage of a scan.
+#include "Form1Fixture.h"
 #include "app/Form1.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
@@ -315,22 +316,8 @@ long long PredictObjectsForRecordedProcesses()
 
 // ---------------------------------------------------------------------------------------------
 
-class RobustnessTest : public ::testing::Test {
+class RobustnessTest : public Form1Fixture {
 protected:
-    void SetUp() override
-    {
-        m_form = std::make_unique<Form1>();
-        m_form->Show(SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, m_form->hWnd());
-        PumpMessages();
-    }
-    void TearDown() override
-    {
-        m_form.reset();
-        ProcessList.clear();
-        PumpMessages();
-    }
-
     // One click of the scan command; returns the texts of the message boxes it showed. With
     // `failAt`, the click's allocation of that number fails, and `failed` tells whether it came.
     std::vector<std::wstring> Scan(LONG failAt = 0, bool* failed = nullptr)
@@ -387,8 +374,6 @@ protected:
         ASSERT_TRUE(helper.Started()) << ::testing::PrintToString(helper.Error());
         ASSERT_TRUE(helper.WaitReady(60000)) << "SyntheticDesktop did not build its windows";
     }
-
-    std::unique_ptr<Form1> m_form;
 };
 
 TEST_F(RobustnessTest, FiftyScansInARowReleaseEverythingAndHoldResourcesSteady)

@@ -4,48 +4,37 @@
 #include <commctrl.h>
 
 namespace {
-struct BoxSearch {
+// A visible top-level window of a class and caption, in one process (any when 0). Captions are
+// read without sending a message: the product's thread may be busy.
+struct WindowSearch {
     DWORD processId;
+    const wchar_t* className;
+    const wchar_t* caption;
     HWND found;
 };
 
-BOOL CALLBACK FindBoxOf(HWND window, LPARAM context)
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM context)
 {
-    auto* search = reinterpret_cast<BoxSearch*>(context);
+    auto* search = reinterpret_cast<WindowSearch*>(context);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    wchar_t className[32] = {};
-    GetClassNameW(window, className, 32);
-    wchar_t title[64] = {};
-    InternalGetWindowText(window, title, 64);
-    if (processId == search->processId && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0 &&
-        lstrcmpW(title, L"Window Inventory") == 0) {
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    wchar_t caption[64] = {};
+    InternalGetWindowText(window, caption, 64);
+    if ((search->processId == 0 || processId == search->processId) && IsWindowVisible(window) &&
+        lstrcmpW(className, search->className) == 0 && lstrcmpW(caption, search->caption) == 0) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-struct FormSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindFormOf(HWND window, LPARAM context)
+HWND FindTopWindow(DWORD processId, const wchar_t* className, const wchar_t* caption)
 {
-    auto* search = reinterpret_cast<FormSearch*>(context);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    wchar_t title[64] = {};
-    InternalGetWindowText(window, title, 64);
-    if ((search->processId == 0 || processId == search->processId) && IsWindowVisible(window) &&
-        lstrcmpW(className, L"WindowInventoryForm1") == 0 && lstrcmpW(title, L"Form1") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    WindowSearch search{processId, className, caption, nullptr};
+    EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 template <class Probe>
@@ -62,11 +51,7 @@ auto PollUntil(DWORD timeoutMs, Probe probe) -> decltype(probe())
 
 HWND WaitForForm1(DWORD processId, DWORD timeoutMs)
 {
-    return PollUntil(timeoutMs, [&] {
-        FormSearch search{processId, nullptr};
-        EnumWindows(FindFormOf, reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    });
+    return PollUntil(timeoutMs, [&] { return FindTopWindow(processId, L"WindowInventoryForm1", L"Form1"); });
 }
 
 void ChooseScanCommand(HWND form)
@@ -78,11 +63,7 @@ HWND WaitForMessageBox(HWND form, DWORD timeoutMs)
 {
     DWORD processId = 0;
     GetWindowThreadProcessId(form, &processId);
-    return PollUntil(timeoutMs, [&] {
-        BoxSearch search{processId, nullptr};
-        EnumWindows(FindBoxOf, reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    });
+    return PollUntil(timeoutMs, [&] { return FindTopWindow(processId, L"#32770", L"Window Inventory"); });
 }
 
 std::wstring MessageBoxText(HWND box)
