@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 #include "support/MessageBoxCloser.h"
+#include "support/ScreenMetrics.h"
 #include "support/TestWindows.h"
 #include "support/TreeReader.h"
 #include "window_model/ScreenWindowInfo.h"
@@ -17,31 +18,10 @@
 
 namespace {
 
-int Dpi(int index)
-{
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, index);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
-
-int PixelsX(int twips)
-{
-    return MulDiv(twips, Dpi(LOGPIXELSX), 1440);
-}
-
-int PixelsY(int twips)
-{
-    return MulDiv(twips, Dpi(LOGPIXELSY), 1440);
-}
-
 // A window's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND window)
 {
-    RECT rect;
-    GetWindowRect(window, &rect);
-    MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
+    return RectIn(window, GetParent(window));
 }
 
 RECT StatusPanelRect(HWND statusBar, int panel)

@@ -5,6 +5,7 @@
 #include "ProductProcess.h"
 #include "WindowCensus.h"
 #include "support/FormDriver.h"
+#include "support/ScreenMetrics.h"
 #include "support/TestWindows.h"
 
 #include <commctrl.h>
@@ -24,42 +25,6 @@ constexpr DWORD kStepTimeoutMs = 10000;
 // because then no census can say what the scan saw. Wine's desktop is static enough that the
 // first attempt normally stands.
 constexpr int kScanAttempts = 3;
-
-bool PollUntil(DWORD timeoutMs, const std::function<bool()>& probe)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (probe()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(20);
-    }
-}
-
-int Dpi(int index)
-{
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, index);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-// A length in twips as whole pixels of this display.
-int PixelsX(double twips)
-{
-    return static_cast<int>(std::lround(twips * Dpi(LOGPIXELSX) / 1440.0));
-}
-int PixelsY(double twips)
-{
-    return static_cast<int>(std::lround(twips * Dpi(LOGPIXELSY) / 1440.0));
-}
-
-RECT RectIn(HWND window, HWND reference)
-{
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    MapWindowPoints(HWND_DESKTOP, reference, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
 
 // For the console: gtest's own messages are UTF-8 too.
 std::string Utf8(const std::wstring& text)

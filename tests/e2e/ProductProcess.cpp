@@ -3,6 +3,7 @@
 #include "ProductProcess.h"
 
 #include "support/FormDriver.h"
+#include "support/ScreenMetrics.h"
 
 #include <commctrl.h>
 
@@ -19,19 +20,11 @@ constexpr size_t kTextOffset = 512;
 constexpr int kTextChars = 4096; // a window node holds at most ~550 characters
 constexpr size_t kSectionSize = 65536;
 
-std::wstring ProductPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result = path;
-    result.erase(result.find_last_of(L"\\/") + 1);
-    return result + L"WindowInventory.exe";
-}
 } // namespace
 
 ProductProcess::ProductProcess()
 {
-    const std::wstring path = ProductPath();
+    const std::wstring path = PathBesideThisProgram(L"WindowInventory.exe");
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

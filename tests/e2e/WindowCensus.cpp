@@ -2,6 +2,8 @@
 // EnumChildWindows walk the product makes, so that the two can check each other.
 #include "WindowCensus.h"
 
+#include "platform/AnsiText.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -155,17 +157,9 @@ std::wstring WindowNodeText(HWND window, const std::wstring& shownCaption, const
 
 std::wstring AnsiRendering(const std::wstring& text, size_t byteLimit)
 {
-    if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), length, &ansi[0], bytes, nullptr, nullptr);
+    std::string ansi = WideToAnsi(text);
     if (ansi.size() > byteLimit) ansi.resize(byteLimit);
-    if (ansi.empty()) return {};
-    const int chars = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(chars), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], chars);
-    return wide;
+    return AnsiBufferToWide(ansi.data(), ansi.size());
 }
 
 std::wstring DescribeDifference(const Census& before, const Census& after)

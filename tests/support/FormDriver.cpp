@@ -37,16 +37,6 @@ HWND FindTopWindow(DWORD processId, const wchar_t* className, const wchar_t* cap
     return search.found;
 }
 
-template <class Probe>
-auto PollUntil(DWORD timeoutMs, Probe probe) -> decltype(probe())
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (auto result = probe()) return result;
-        if (GetTickCount() - start >= timeoutMs) return {};
-        Sleep(20);
-    }
-}
 } // namespace
 
 HWND WaitForForm1(DWORD processId, DWORD timeoutMs)

@@ -5,6 +5,19 @@
 
 #include <string>
 
+// Asks `probe` every 20 ms until it answers something true, and returns that answer; returns
+// the empty answer once `timeoutMs` has passed.
+template <class Probe>
+auto PollUntil(DWORD timeoutMs, Probe probe) -> decltype(probe())
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (auto result = probe()) return result;
+        if (GetTickCount() - start >= timeoutMs) return {};
+        Sleep(20);
+    }
+}
+
 // Form1's top-level window in process `processId` (any process when 0), or nullptr once
 // `timeoutMs` has passed.
 HWND WaitForForm1(DWORD processId, DWORD timeoutMs);

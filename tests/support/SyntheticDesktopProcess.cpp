@@ -1,17 +1,9 @@
 // Starting, awaiting and ending SyntheticDesktop helpers through named events.
 #include "support/SyntheticDesktopProcess.h"
 
-namespace {
-std::wstring HelperPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path, length);
-    const size_t slash = result.find_last_of(L"\\/");
-    result.resize(slash == std::wstring::npos ? 0 : slash + 1);
-    return result + L"SyntheticDesktop.exe";
-}
+#include "support/ScreenMetrics.h"
 
+namespace {
 std::wstring UniqueEventName(const wchar_t* purpose)
 {
     static LONG counter = 0;
@@ -48,7 +40,7 @@ SyntheticDesktopProcess::SyntheticDesktopProcess(const std::wstring& shapeArgume
         m_error = L"cannot create the helper's events";
         return;
     }
-    const std::wstring path = HelperPath();
+    const std::wstring path = PathBesideThisProgram(L"SyntheticDesktop.exe");
     std::wstring commandLine = L"\"" + path + L"\" " + shapeArguments + L" --ready " + readyName + L" --quit " +
                                quitName + L" --parent " + std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup = {};
