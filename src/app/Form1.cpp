@@ -4,7 +4,7 @@
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
-#include "platform/Twips.h"
+#include "controls/Twips.h"
 
 #include <commctrl.h>
 

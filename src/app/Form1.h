@@ -2,9 +2,9 @@
 // with the progress bar docked in its second panel, and the one menu command that scans.
 #pragma once
 #include "platform/ComPtr.h"
-#include "platform/ProgressBarControl.h"
-#include "platform/StatusBarControl.h"
-#include "platform/TreeViewControl.h"
+#include "controls/ProgressBarControl.h"
+#include "controls/StatusBarControl.h"
+#include "controls/TreeViewControl.h"
 #include "platform/UniqueHandles.h"
 #include "subclass/iSubClass.h"
 

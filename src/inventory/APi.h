@@ -2,8 +2,8 @@
 // and the filling of the tree with its key and text formats.
 #pragma once
 #include "platform/ComPtr.h"
-#include "platform/ProgressBarControl.h"
-#include "platform/TreeViewControl.h"
+#include "controls/ProgressBarControl.h"
+#include "controls/TreeViewControl.h"
 #include "window_model/IScreenWindowInfo.h"
 
 #include <windows.h>

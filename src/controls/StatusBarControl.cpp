@@ -1,9 +1,9 @@
 // Status bar: bottom alignment, panel layout, and the owner-drawn key indicators, which a
 // timer keeps in step with the keys whichever window has the focus.
-#include "platform/StatusBarControl.h"
+#include "controls/StatusBarControl.h"
 
 #include "platform/RuntimeError.h"
-#include "platform/Twips.h"
+#include "controls/Twips.h"
 
 #include <commctrl.h>
 

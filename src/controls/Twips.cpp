@@ -1,5 +1,5 @@
 // The display's dots per inch are read once; the conversions round to the nearest pixel.
-#include "platform/Twips.h"
+#include "controls/Twips.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Tree view: creation, the keyed Nodes collection, item height and font.
-#include "platform/TreeViewControl.h"
+#include "controls/TreeViewControl.h"
 
 #include "platform/RuntimeError.h"
 

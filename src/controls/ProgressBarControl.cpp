@@ -1,8 +1,8 @@
 // Progress bar: the float properties map onto the control's integer range and position.
-#include "platform/ProgressBarControl.h"
+#include "controls/ProgressBarControl.h"
 
 #include "platform/RuntimeError.h"
-#include "platform/Twips.h"
+#include "controls/Twips.h"
 
 #include <commctrl.h>
 
