@@ -23,6 +23,7 @@
 // of a window looked up and skipped as the keyed insertion refuses it. Product and floor run
 // back to back in every round; the ratio is the median over the rounds of product / floor, and
 // it is the figure that matters: absolute times on Wine move with everything else running.
+#include "CountingAllocator.h"
 #include "inventory/APi.h"
 #include "platform/AnsiText.h"
 #include "platform/MessageBox.h"
@@ -45,45 +46,6 @@
 #include <unordered_map>
 #include <vector>
 
-// Bytes held through operator new by this process: what the object model holds, exactly, where
-// the process counters move only by whole pages and only when the heap gives pages back.
-namespace {
-volatile LONG g_heapBytes = 0;
-
-void* CountedAllocate(size_t size) noexcept
-{
-    void* block = HeapAlloc(GetProcessHeap(), 0, size != 0 ? size : 1);
-    if (block != nullptr) InterlockedExchangeAdd(&g_heapBytes, static_cast<LONG>(HeapSize(GetProcessHeap(), 0, block)));
-    return block;
-}
-
-void CountedFree(void* block) noexcept
-{
-    if (block == nullptr) return;
-    InterlockedExchangeAdd(&g_heapBytes, -static_cast<LONG>(HeapSize(GetProcessHeap(), 0, block)));
-    HeapFree(GetProcessHeap(), 0, block);
-}
-} // namespace
-
-void* operator new(size_t size)
-{
-    if (void* block = CountedAllocate(size)) return block;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size)
-{
-    if (void* block = CountedAllocate(size)) return block;
-    throw std::bad_alloc();
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedAllocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedAllocate(size); }
-void operator delete(void* block) noexcept { CountedFree(block); }
-void operator delete[](void* block) noexcept { CountedFree(block); }
-void operator delete(void* block, size_t) noexcept { CountedFree(block); }
-void operator delete[](void* block, size_t) noexcept { CountedFree(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { CountedFree(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { CountedFree(block); }
-
 namespace {
 
 // ---------------------------------------------------------------------------------------------
@@ -91,7 +53,7 @@ namespace {
 
 double HeapMb()
 {
-    return g_heapBytes / (1024.0 * 1024.0);
+    return CountingAllocator::LiveBytes() / (1024.0 * 1024.0);
 }
 
 double NowMs()

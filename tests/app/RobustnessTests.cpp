@@ -22,83 +22,16 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include "CountingAllocator.h"
+
 #include <regex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-// ---------------------------------------------------------------------------------------------
-// Allocation failure on demand. This executable's operator new counts the blocks it hands out
-// and, once armed on one thread, fails that thread's Nth allocation (a single failure: the
-// report of it needs memory too). Unarmed it only counts, so the other tests do not notice it.
 namespace {
-volatile LONG g_liveBlocks = 0;
-volatile DWORD g_armedThread = 0;
-volatile LONG g_allocationsSeen = 0; // on the armed thread since arming
-volatile LONG g_failAt = 0;          // 0: count only
-volatile LONG g_failed = 0;
-
-void* Allocate(size_t size) noexcept
-{
-    if (g_armedThread != 0 && g_armedThread == GetCurrentThreadId()) {
-        const LONG seen = InterlockedIncrement(&g_allocationsSeen);
-        if (seen == g_failAt) {
-            g_failed = 1;
-            return nullptr;
-        }
-    }
-    void* block = HeapAlloc(GetProcessHeap(), 0, size != 0 ? size : 1);
-    if (block != nullptr) InterlockedIncrement(&g_liveBlocks);
-    return block;
-}
-
-void Free(void* block) noexcept
-{
-    if (block == nullptr) return;
-    InterlockedDecrement(&g_liveBlocks);
-    HeapFree(GetProcessHeap(), 0, block);
-}
-} // namespace
-
-void* operator new(size_t size)
-{
-    if (void* block = Allocate(size)) return block;
-    throw std::bad_alloc();
-}
-void* operator new[](size_t size)
-{
-    if (void* block = Allocate(size)) return block;
-    throw std::bad_alloc();
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* block) noexcept { Free(block); }
-void operator delete[](void* block) noexcept { Free(block); }
-void operator delete(void* block, size_t) noexcept { Free(block); }
-void operator delete[](void* block, size_t) noexcept { Free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { Free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { Free(block); }
-
-namespace {
-
-// Arms the failure (or, with failAt 0, the counting) on the calling thread for its lifetime.
-class AllocationFault {
-public:
-    explicit AllocationFault(LONG failAt)
-    {
-        g_allocationsSeen = 0;
-        g_failed = 0;
-        g_failAt = failAt;
-        g_armedThread = GetCurrentThreadId();
-    }
-    ~AllocationFault() { g_armedThread = 0; }
-    AllocationFault(const AllocationFault&) = delete;
-    AllocationFault& operator=(const AllocationFault&) = delete;
-
-    static LONG Seen() { return g_allocationsSeen; }
-    static bool Failed() { return g_failed != 0; }
-};
+using AllocationFault = CountingAllocator::Fault;
 
 // ---------------------------------------------------------------------------------------------
 // What a process holds: USER and GDI objects, private bytes, blocks from operator new.
@@ -396,7 +329,7 @@ TEST_F(RobustnessTest, FiftyScansInARowReleaseEverythingAndHoldResourcesSteady)
         ASSERT_GT(count, 60) << "scan " << scan << ": the helper's 60 windows at least";
         ASSERT_EQ(0, WindowObjectCount) << "scan " << scan;
         ASSERT_EQ(ProcessList.size(), Tree().size()) << "scan " << scan;
-        held.push_back(Held{gui.User(), gui.Gdi(), g_liveBlocks, PrivateBytes()});
+        held.push_back(Held{gui.User(), gui.Gdi(), CountingAllocator::LiveBlocks(), PrivateBytes()});
     }
 
     // The reference is the highest of scans 3 to 7: the first scans still grow caches (the
@@ -568,7 +501,7 @@ TEST_F(RobustnessTest, RunningOutOfMemoryInEachStageIsReportedAndTheNextScanIsWh
     };
     for (const Case& failure : cases) {
         SCOPED_TRACE(failure.name);
-        const LONG blocksBefore = g_liveBlocks;
+        const LONG blocksBefore = CountingAllocator::LiveBlocks();
         {
             bool failed = false;
             const std::vector<std::wstring> texts = Scan(failure.failAt, &failed);
@@ -607,7 +540,7 @@ TEST_F(RobustnessTest, RunningOutOfMemoryInEachStageIsReportedAndTheNextScanIsWh
             ASSERT_NE(nullptr, helperBefore);
             EXPECT_EQ(CountNodes(helperBefore->children), CountNodes(helper->children));
         }
-        EXPECT_EQ(blocksBefore, g_liveBlocks) << "blocks left over from the failed scan";
+        EXPECT_EQ(blocksBefore, CountingAllocator::LiveBlocks()) << "blocks left over from the failed scan";
     }
 }
 
