@@ -1,4 +1,8 @@
 // Owning reference to a COM object: one AddRef/Release pair per holder, move-only transfer.
+// Kept instead of Microsoft::WRL::ComPtr (wrl/client.h): it speaks the get/put/reset/release of
+// the handle owners (UniqueAny, after WIL), has no operator& that silently releases what it
+// holds, and needs neither the Windows Runtime headers MinGW-w64's client.h pulls in nor
+// __uuidof declarations for this program's own interfaces.
 #pragma once
 #include <utility>
 

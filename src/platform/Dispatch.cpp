@@ -2,6 +2,7 @@
 #include "platform/Dispatch.h"
 
 #include "platform/RuntimeError.h"
+#include "platform/UniqueVariant.h"
 
 #include <oleauto.h>
 
@@ -63,30 +64,31 @@ const VARIANT& DispatchArguments::PutValue() const
 }
 
 namespace {
-VARIANT ConvertVariant(const VARIANT& value, VARTYPE type)
+void ConvertVariant(const VARIANT& value, VARTYPE type, UniqueVariant& converted)
 {
-    VARIANT converted;
-    VariantInit(&converted);
-    const HRESULT hr = VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, type);
+    const HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(&value), 0, type);
     if (FAILED(hr)) RaiseError(DISP_E_TYPEMISMATCH);
-    return converted;
 }
 } // namespace
 
 LONG VariantToLong(const VARIANT& value)
 {
-    return ConvertVariant(value, VT_I4).lVal;
+    UniqueVariant converted;
+    ConvertVariant(value, VT_I4, converted);
+    return converted->lVal;
 }
 
 VARIANT_BOOL VariantToBoolean(const VARIANT& value)
 {
-    return ConvertVariant(value, VT_BOOL).boolVal;
+    UniqueVariant converted;
+    ConvertVariant(value, VT_BOOL, converted);
+    return converted->boolVal;
 }
 
 std::wstring VariantToString(const VARIANT& value)
 {
-    VARIANT converted = ConvertVariant(value, VT_BSTR);
-    std::wstring result(converted.bstrVal ? converted.bstrVal : L"", SysStringLen(converted.bstrVal));
-    VariantClear(&converted);
-    return result;
+    UniqueVariant converted;
+    ConvertVariant(value, VT_BSTR, converted);
+    const BSTR text = converted->bstrVal;
+    return std::wstring(text ? text : L"", SysStringLen(text));
 }

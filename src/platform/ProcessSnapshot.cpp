@@ -44,9 +44,3 @@ ScopedToolhelpReplacement::~ScopedToolhelpReplacement()
 {
     g_toolhelp = m_previous;
 }
-
-void UniqueSnapshot::reset() noexcept
-{
-    if (m_snapshot != INVALID_HANDLE_VALUE) Toolhelp().Close(m_snapshot);
-    m_snapshot = INVALID_HANDLE_VALUE;
-}

@@ -1,6 +1,8 @@
 // The Toolhelp process snapshot as this program calls it: the ANSI walk with a widened record,
 // reached through a replaceable table so that tests can script a snapshot.
 #pragma once
+#include "platform/UniqueHandles.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -43,18 +45,9 @@ private:
     const ToolhelpApi* m_previous;
 };
 
-// Owns one snapshot handle and closes it once, through the table in force.
-class UniqueSnapshot {
-public:
-    explicit UniqueSnapshot(HANDLE snapshot) noexcept : m_snapshot(snapshot) {}
-    ~UniqueSnapshot() { reset(); }
-    UniqueSnapshot(const UniqueSnapshot&) = delete;
-    UniqueSnapshot& operator=(const UniqueSnapshot&) = delete;
-
-    HANDLE get() const noexcept { return m_snapshot; }
-    explicit operator bool() const noexcept { return m_snapshot != INVALID_HANDLE_VALUE; }
-    void reset() noexcept;
-
-private:
-    HANDLE m_snapshot;
+// Owns one snapshot handle and closes it once, through the table in force; a failed snapshot
+// is INVALID_HANDLE_VALUE.
+struct CloseSnapshotHandle {
+    void operator()(HANDLE snapshot) const noexcept { Toolhelp().Close(snapshot); }
 };
+using UniqueSnapshot = UniqueAny<HANDLE, CloseSnapshotHandle, -1>;

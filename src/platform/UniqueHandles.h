@@ -1,35 +1,50 @@
 // Owning RAII types, one per handle kind: move-only, with get/reset/release.
+//
+// One owner template for every kind, after WIL's unique_any (include/wil/resource.h): what a
+// handle is, how it is closed and which value means "no handle" are the kind's policy, so a
+// kind whose "no handle" is INVALID_HANDLE_VALUE needs no owner of its own.
 #pragma once
 #include <windows.h>
+#include <oleauto.h>
 
 #include <utility>
 
-template <class Handle, Handle Invalid, class Closer>
-class UniqueHandleOf {
+// `Closer` is a function object closing one valid handle; `InvalidValue` is the "no handle"
+// value as an integer, as WIL spells it (a pointer constant cannot be a template argument).
+template <class Handle, class Closer, INT_PTR InvalidValue = 0>
+class UniqueAny {
 public:
-    UniqueHandleOf() noexcept = default;
-    explicit UniqueHandleOf(Handle handle) noexcept : m_handle(handle) {}
-    UniqueHandleOf(UniqueHandleOf&& other) noexcept : m_handle(other.release()) {}
-    UniqueHandleOf& operator=(UniqueHandleOf&& other) noexcept
+    static Handle Invalid() noexcept { return (Handle)InvalidValue; }
+
+    UniqueAny() noexcept = default;
+    explicit UniqueAny(Handle handle) noexcept : m_handle(handle) {}
+    UniqueAny(UniqueAny&& other) noexcept : m_handle(other.release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept
     {
         reset(other.release());
         return *this;
     }
-    UniqueHandleOf(const UniqueHandleOf&) = delete;
-    UniqueHandleOf& operator=(const UniqueHandleOf&) = delete;
-    ~UniqueHandleOf() { reset(); }
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
+    ~UniqueAny() { reset(); }
 
     Handle get() const noexcept { return m_handle; }
-    explicit operator bool() const noexcept { return m_handle != Invalid; }
-    void reset(Handle handle = Invalid) noexcept
+    explicit operator bool() const noexcept { return m_handle != Invalid(); }
+    void reset(Handle handle = Invalid()) noexcept
     {
         Handle old = std::exchange(m_handle, handle);
-        if (old != Invalid) Closer{}(old);
+        if (old != Invalid()) Closer{}(old);
     }
-    Handle release() noexcept { return std::exchange(m_handle, Invalid); }
+    Handle release() noexcept { return std::exchange(m_handle, Invalid()); }
+    // For out-parameters: closes what is held and exposes the slot.
+    Handle* put() noexcept
+    {
+        reset();
+        return &m_handle;
+    }
 
 private:
-    Handle m_handle = Invalid;
+    Handle m_handle = Invalid();
 };
 
 struct CloseKernelHandle {
@@ -44,9 +59,19 @@ struct DeleteGdiObject {
 struct DestroyMenuHandle {
     void operator()(HMENU menu) const noexcept { DestroyMenu(menu); }
 };
+struct ReleaseScreenDC {
+    void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
+};
+struct FreeBstr {
+    void operator()(BSTR text) const noexcept { SysFreeString(text); }
+};
 
 // Kernel objects whose "no handle" value is null (processes, threads, events, sections).
-using UniqueHandle = UniqueHandleOf<HANDLE, nullptr, CloseKernelHandle>;
-using UniqueWindow = UniqueHandleOf<HWND, nullptr, DestroyWindowHandle>;
-using UniqueFont = UniqueHandleOf<HFONT, nullptr, DeleteGdiObject>;
-using UniqueMenu = UniqueHandleOf<HMENU, nullptr, DestroyMenuHandle>;
+using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
+using UniqueWindow = UniqueAny<HWND, DestroyWindowHandle>;
+using UniqueFont = UniqueAny<HFONT, DeleteGdiObject>;
+using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
+// The whole screen's device context, GetDC(nullptr) (WIL's unique_hdc_window without a window).
+using UniqueScreenDC = UniqueAny<HDC, ReleaseScreenDC>;
+// A BSTR this code owns (WIL's unique_bstr); null is also the empty string.
+using UniqueBstr = UniqueAny<BSTR, FreeBstr>;
