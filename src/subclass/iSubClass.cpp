@@ -3,7 +3,7 @@
 
 #include "platform/ComPtr.h"
 #include "platform/Dispatch.h"
-#include "platform/ExecutableMemory.h"
+#include "platform/DispatchEntry.h"
 #include "platform/RuntimeError.h"
 #include "subclass/WndProcThunk.h"
 
@@ -168,11 +168,7 @@ void iSubClass::PatchThunk(size_t offset, LONG value) noexcept
 LONG iSubClass::WriteWndProcThunk(LONG previous, LONG ordinal)
 {
     const LONG self = AddressOf(static_cast<IiSubClass*>(this));
-    LONG table = 0;
-    std::memcpy(&table, reinterpret_cast<const void*>(static_cast<INT_PTR>(self)), sizeof table);
-    const LONG entry = CheckedAdd(CheckedAdd(table, 0x1C), CheckedMul(CheckedSub(ordinal, 1), 4));
-    LONG target = 0;
-    std::memcpy(&target, reinterpret_cast<const void*>(static_cast<INT_PTR>(entry)), sizeof target);
+    const LONG target = ReadDispatchEntry(self, ordinal);
 
     static_assert(sizeof WndProcThunk == kWndProcThunkBytes, "thunk size");
     std::memcpy(WndProcThunk, kWndProcThunkTemplate, kWndProcThunkBytes);
@@ -182,15 +178,16 @@ LONG iSubClass::WriteWndProcThunk(LONG previous, LONG ordinal)
     PatchThunk(kTargetPatch, target);
 
     if (runMode != 0) {
-        if (!MakeExecutable(WndProcThunk, kWndProcThunkBytes)) RaiseLastError();
-        return AddressOf(&WndProcThunk[0]);
+        if (!m_directThunk) m_directThunk.reset(ThunkAllocator::Instance().Allocate(kGuardedThunkBytes));
+        std::memcpy(m_directThunk.get(), WndProcThunk, kWndProcThunkBytes);
+        ThunkAllocator::Publish(m_directThunk.get(), kWndProcThunkBytes);
+        return AddressOf(m_directThunk.get());
     }
 
-    // Guarded: a heap copy with its own guard word, which a window may go on calling after
-    // this object is gone, so it is never freed.
-    auto* const block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kGuardedThunkBytes));
+    // Guarded: a copy with its own guard word, which a window may go on calling after this
+    // object is gone, so it is never given back.
+    auto* const block = static_cast<BYTE*>(ThunkAllocator::Instance().Allocate(kGuardedThunkBytes));
     GuardedThunk = AddressOf(block);
-    if (block == nullptr) RaiseError(kErrorOutOfMemory);
     const LONG guardOn = 1;
     std::memcpy(block + kGuardWordOffset, &guardOn, sizeof guardOn);
     WndProcThunk[kGuardWordPatch / 4] = AddressOf(block + kGuardWordOffset);
@@ -199,6 +196,6 @@ LONG iSubClass::WriteWndProcThunk(LONG previous, LONG ordinal)
     if (callWindowProc == nullptr) RaiseLastError();
     PatchThunk(kCallWindowProcPatch, AddressOf(reinterpret_cast<const void*>(callWindowProc)));
     std::memcpy(block, WndProcThunk, kWndProcThunkBytes);
-    if (!MakeExecutable(block, kGuardedThunkBytes)) RaiseLastError();
+    ThunkAllocator::Publish(block, kGuardedThunkBytes);
     return GuardedThunk;
 }

@@ -3,7 +3,9 @@
 // message; the handler answers through Result or forwards with CallDefaultWindowProc.
 #pragma once
 #include "platform/DualObject.h"
+#include "platform/ThunkAllocator.h"
 #include "subclass/IiSubClass.h"
+#include "subclass/WndProcThunk.h"
 
 #include <functional>
 #include <memory>
@@ -56,10 +58,14 @@ private:
     LONG WriteWndProcThunk(LONG previous, LONG ordinal);
     void PatchThunk(size_t offset, LONG value) noexcept;
 
+    // The code is written and patched here, then copied to executable memory of the thunk
+    // allocator: this object's own slot in direct mode, a new block in guarded mode.
     LONG WndProcThunk[31] = {};
     LONG OldWndProc = 0;
     LONG HookedHwnd = 0;
     LONG GuardedThunk = 0; // the latest guarded copy; earlier ones stay allocated
 
     std::shared_ptr<const GetWindowMessageHandler> m_getWindowMessage;
+    // Where the direct-mode code runs; rebuilt in place, given back with the object.
+    UniqueThunkSlot<kGuardedThunkBytes> m_directThunk;
 };

@@ -3,12 +3,14 @@
 
 #include "platform/AnsiText.h"
 #include "platform/Dispatch.h"
-#include "platform/ExecutableMemory.h"
+#include "platform/DispatchEntry.h"
 #include "platform/RuntimeError.h"
+#include "platform/UniqueVariant.h"
 
 #include <oleauto.h>
 
 #include <cstring>
+#include <iterator>
 #include <new>
 
 // {612530A3-88A8-4408-967D-31572ED8C02D}
@@ -102,69 +104,61 @@ HRESULT ScreenWindowInfo::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
 {
     return ExceptionBarrier([&] {
         const DispatchArguments arguments(params);
-        VARIANT value;
-        VariantInit(&value);
+        UniqueVariant value;
         const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
         switch (id) {
         case kDispClassName:
             if (put) {
-                const std::wstring text = VariantToString(arguments.PutValue());
-                BSTR copy = AllocateString(text);
-                const HRESULT hr = put_ClassName(copy);
-                SysFreeString(copy);
-                RaiseIfFailed(hr);
+                const UniqueBstr copy(AllocateString(VariantToString(arguments.PutValue())));
+                RaiseIfFailed(put_ClassName(copy.get()));
             } else {
-                value.vt = VT_BSTR;
-                RaiseIfFailed(get_ClassName(&value.bstrVal));
+                value->vt = VT_BSTR;
+                RaiseIfFailed(get_ClassName(&value->bstrVal));
             }
             break;
         case kDispHasChildWindow:
             if (put) {
                 RaiseIfFailed(put_HasChildWindow(VariantToBoolean(arguments.PutValue())));
             } else {
-                value.vt = VT_BOOL;
-                RaiseIfFailed(get_HasChildWindow(&value.boolVal));
+                value->vt = VT_BOOL;
+                RaiseIfFailed(get_HasChildWindow(&value->boolVal));
             }
             break;
         case kDispCaption:
-            value.vt = VT_BSTR;
-            RaiseIfFailed(get_Caption(&value.bstrVal));
+            value->vt = VT_BSTR;
+            RaiseIfFailed(get_Caption(&value->bstrVal));
             break;
         case kDispFreeMe:
             RaiseIfFailed(FreeMe());
             break;
         case kDispGetChildCount:
-            value.vt = VT_I4;
-            RaiseIfFailed(get_GetChildCount(&value.lVal));
+            value->vt = VT_I4;
+            RaiseIfFailed(get_GetChildCount(&value->lVal));
             break;
         case kDispGetChildObject: {
             arguments.RequireCount(1);
             IScreenWindowInfo* child = nullptr;
             RaiseIfFailed(get_GetChildObject(arguments.Long(0), &child));
-            value.vt = VT_DISPATCH;
-            value.pdispVal = child;
+            value->vt = VT_DISPATCH;
+            value->pdispVal = child;
             break;
         }
         case kDispHWnd:
             if (put) {
                 RaiseIfFailed(put_hWnd(VariantToLong(arguments.PutValue())));
             } else {
-                value.vt = VT_I4;
-                RaiseIfFailed(get_hWnd(&value.lVal));
+                value->vt = VT_I4;
+                RaiseIfFailed(get_hWnd(&value->lVal));
             }
             break;
         case kDispSwitchDisplayState:
-            value.vt = VT_BOOL;
-            RaiseIfFailed(SwitchDisplayState(&value.boolVal));
+            value->vt = VT_BOOL;
+            RaiseIfFailed(SwitchDisplayState(&value->boolVal));
             break;
         default:
             RaiseError(DISP_E_MEMBERNOTFOUND);
         }
-        if (result != nullptr) {
-            *result = value;
-        } else {
-            VariantClear(&value);
-        }
+        if (result != nullptr) *result = value.release();
     });
 }
 
@@ -249,6 +243,8 @@ HRESULT ScreenWindowInfo::get_hWnd(LONG* value) noexcept
 
 HRESULT ScreenWindowInfo::put_hWnd(LONG vNewValue) noexcept
 {
+    // The thunk holds no reference: this one keeps the object alive while the platform calls it.
+    const ComPtr<IScreenWindowInfo> keepAlive(this);
     return ExceptionBarrier([&] {
         m_windowHandle = vNewValue;
         const HWND window = reinterpret_cast<HWND>(static_cast<INT_PTR>(vNewValue));
@@ -257,7 +253,7 @@ HRESULT ScreenWindowInfo::put_hWnd(LONG vNewValue) noexcept
         m_className = AnsiBufferToWide(className, sizeof className);
         if (!m_enumThunkReady) RaiseError(kErrorSubscriptOutOfRange);
         m_enumFailure = S_OK;
-        EnumChildWindows(window, reinterpret_cast<WNDENUMPROC>(&m_enumThunk[0]), 0);
+        EnumChildWindows(window, reinterpret_cast<WNDENUMPROC>(m_enumThunk.get()), 0);
         // A child that failed to build stopped the enumeration; the failure is this call's.
         RaiseIfFailed(std::exchange(m_enumFailure, S_OK));
     });
@@ -313,27 +309,25 @@ HRESULT ScreenWindowInfo::BuildEnumThunk(LONG Ordinal, LONG* address) noexcept
     *address = 0;
     return ExceptionBarrier([&] {
         BuildThunkCode(Ordinal);
-        *address = AddressOf(&m_enumThunk[0]);
+        *address = AddressOf(m_enumThunk.get());
     });
 }
 
 void ScreenWindowInfo::BuildThunkCode(LONG ordinal)
 {
     const LONG self = AddressOf(static_cast<IScreenWindowInfo*>(this));
-    LONG table = 0;
-    std::memcpy(&table, reinterpret_cast<const void*>(static_cast<INT_PTR>(self)), sizeof table);
-    const LONG entry = CheckedAdd(CheckedAdd(CheckedMul(CheckedSub(ordinal, 1), 4), table), 0x1C);
-    LONG method = 0;
-    std::memcpy(&method, reinterpret_cast<const void*>(static_cast<INT_PTR>(entry)), sizeof method);
+    const LONG method = ReadDispatchEntry(self, ordinal);
 
     m_enumThunkReady = false;
-    std::memcpy(m_enumThunk, kEnumThunkTemplate, sizeof kEnumThunkTemplate);
-    const LONG objectPatch = CheckedAdd(AddressOf(&m_enumThunk[3]), 2);
-    const LONG methodPatch = CheckedAdd(AddressOf(&m_enumThunk[4]), 3);
+    if (!m_enumThunk) m_enumThunk.reset(ThunkAllocator::Instance().Allocate(kEnumThunkBytes));
+    auto* const words = static_cast<DWORD*>(m_enumThunk.get());
+    for (size_t i = 0; i < std::size(kEnumThunkTemplate); ++i) words[i] = kEnumThunkTemplate[i];
+    const LONG objectPatch = CheckedAdd(AddressOf(&words[3]), 2);
+    const LONG methodPatch = CheckedAdd(AddressOf(&words[4]), 3);
     static_assert(3 * 4 + 2 == kObjectPatchOffset && 4 * 4 + 3 == kMethodPatchOffset, "patch points");
+    static_assert(sizeof kEnumThunkTemplate == kEnumThunkBytes, "thunk size");
     std::memcpy(reinterpret_cast<void*>(static_cast<INT_PTR>(objectPatch)), &self, sizeof self);
     std::memcpy(reinterpret_cast<void*>(static_cast<INT_PTR>(methodPatch)), &method, sizeof method);
-    // Code that cannot execute is never handed to the platform.
-    if (!MakeExecutable(m_enumThunk, kEnumThunkBytes)) RaiseLastError();
+    ThunkAllocator::Publish(words, kEnumThunkBytes);
     m_enumThunkReady = true;
 }

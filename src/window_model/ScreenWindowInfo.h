@@ -3,6 +3,7 @@
 #pragma once
 #include "platform/ComPtr.h"
 #include "platform/DualObject.h"
+#include "platform/ThunkAllocator.h"
 #include "window_model/IScreenWindowInfo.h"
 
 #include <string>
@@ -61,8 +62,10 @@ private:
 
     std::wstring m_className;
     VARIANT_BOOL m_hasChildWindow = VARIANT_FALSE;
-    LONG m_enumThunk[8] = {};
-    bool m_enumThunkReady = false; // the thunk is written and executable
+    // EnumThunk: the eight template words live in a slot of the thunk allocator, not in the
+    // object, so that the heap holding the object never becomes executable.
+    UniqueThunkSlot<kEnumThunkBytes> m_enumThunk;
+    bool m_enumThunkReady = false; // the thunk is completely written
     LONG m_windowHandle = 0;
     LONG m_childCount = -1;
     std::vector<ComPtr<IScreenWindowInfo>> m_children;

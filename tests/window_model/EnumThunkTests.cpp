@@ -1,5 +1,4 @@
 // The generated child-enumeration thunk: its bytes, its patches and how it runs on the stack.
-#include "platform/ExecutableMemory.h"
 #include "support/TestWindows.h"
 #include "window_model/ScreenWindowInfo.h"
 
@@ -159,12 +158,11 @@ TEST(EnumThunkTest, TargetThatStoresNothingMakesTheCallbackReturnTheWordsOwnAddr
         reinterpret_cast<const uint8_t*>(static_cast<INT_PTR>(BuildThunk(owner.object.get(), kEnumChildProcOrdinal)));
 
     // The generated code, re-pointed at a target of the test's own.
-    void* code = VirtualAlloc(nullptr, 32, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    void* code = VirtualAlloc(nullptr, 32, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
     ASSERT_NE(nullptr, code);
     std::memcpy(code, generated, 32);
     const auto target = reinterpret_cast<uintptr_t>(&TargetThatStoresNothing);
     std::memcpy(static_cast<uint8_t*>(code) + 19, &target, 4);
-    ASSERT_TRUE(MakeExecutable(code, 32));
 
     LONG delta = -1;
     LONG espBefore;
