@@ -23,41 +23,38 @@ void TreeViewControl::Clear()
     m_lastRoot = nullptr;
 }
 
-HRESULT TreeViewControl::AddRoot(const std::wstring& key, const std::wstring& text) noexcept
+void TreeViewControl::AddRoot(const std::wstring& key, const std::wstring& text)
 {
-    return Insert(TVI_ROOT, m_lastRoot, key, text);
+    Insert(TVI_ROOT, m_lastRoot, key, text);
 }
 
-HRESULT TreeViewControl::AddChild(const std::wstring& relative, const std::wstring& key,
-                                  const std::wstring& text) noexcept
+void TreeViewControl::AddChild(const std::wstring& relative, const std::wstring& key, const std::wstring& text)
 {
     const auto parent = m_nodes.find(relative);
-    if (parent == m_nodes.end()) return kErrorElementNotFound;
-    return Insert(parent->second.item, parent->second.lastChild, key, text);
+    if (parent == m_nodes.end()) RaiseError(kErrorElementNotFound);
+    Insert(parent->second.item, parent->second.lastChild, key, text);
 }
 
-HRESULT TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key,
-                                const std::wstring& text)
+void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key,
+                             const std::wstring& text)
 {
-    if (m_nodes.count(key) != 0) return kErrorKeyNotUnique;
-    return ExceptionBarrier([&] {
-        // Reserve the key first: a failure to record it must not leave an unkeyed node.
-        const auto slot = m_nodes.emplace(key, Node{nullptr, nullptr}).first;
-        TVINSERTSTRUCTW insert = {};
-        insert.hParent = parent;
-        // After the remembered last child, not TVI_LAST, which walks the whole sibling list.
-        insert.hInsertAfter = lastOfParent != nullptr ? lastOfParent : TVI_FIRST;
-        insert.item.mask = TVIF_TEXT;
-        insert.item.pszText = const_cast<wchar_t*>(text.c_str());
-        const auto item = reinterpret_cast<HTREEITEM>(
-            SendMessageW(hWnd(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-        if (item == nullptr) {
-            m_nodes.erase(slot);
-            RaiseError(kErrorOutOfMemory);
-        }
-        slot->second.item = item;
-        lastOfParent = item;
-    });
+    if (m_nodes.count(key) != 0) RaiseError(kErrorKeyNotUnique);
+    // Reserve the key first: a failure to record it must not leave an unkeyed node.
+    const auto slot = m_nodes.emplace(key, Node{nullptr, nullptr}).first;
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = parent;
+    // After the remembered last child, not TVI_LAST, which walks the whole sibling list.
+    insert.hInsertAfter = lastOfParent != nullptr ? lastOfParent : TVI_FIRST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    const auto item =
+        reinterpret_cast<HTREEITEM>(SendMessageW(hWnd(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    if (item == nullptr) {
+        m_nodes.erase(slot);
+        RaiseError(kErrorOutOfMemory);
+    }
+    slot->second.item = item;
+    lastOfParent = item;
 }
 
 int TreeViewControl::ItemHeight() const

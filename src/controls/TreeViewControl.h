@@ -20,13 +20,12 @@ public:
 
     // Nodes.Clear: removes every node and key.
     void Clear();
-    // Nodes.Add without a relative: appends a root. Fails with kErrorKeyNotUnique, inserting
+    // Nodes.Add without a relative: appends a root. Raises kErrorKeyNotUnique, inserting
     // nothing, when `key` is taken.
-    [[nodiscard]] HRESULT AddRoot(const std::wstring& key, const std::wstring& text) noexcept;
+    void AddRoot(const std::wstring& key, const std::wstring& text);
     // Nodes.Add with relationship "child": appends as the last child of the node keyed
-    // `relative` (kErrorElementNotFound when there is none).
-    [[nodiscard]] HRESULT AddChild(const std::wstring& relative, const std::wstring& key,
-                                   const std::wstring& text) noexcept;
+    // `relative` (raises kErrorElementNotFound when there is none).
+    void AddChild(const std::wstring& relative, const std::wstring& key, const std::wstring& text);
     size_t Count() const noexcept { return m_nodes.size(); }
 
     int ItemHeight() const;
@@ -51,7 +50,7 @@ private:
         HTREEITEM item;
         HTREEITEM lastChild;
     };
-    HRESULT Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key, const std::wstring& text);
+    void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key, const std::wstring& text);
 
     UniqueWindow m_window;
     std::unordered_map<std::wstring, Node> m_nodes;

@@ -3,6 +3,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
+#include "platform/UniqueHandles.h"
 #include "window_model/ScreenWindowInfo.h"
 
 #include <oleauto.h>
@@ -12,23 +13,21 @@ namespace {
 // finishes what it can, releases every object, and then raises it.
 HRESULT g_fillFailure = S_OK;
 
-void AbsorbStepFailure(HRESULT hr) noexcept
+// One step of AddWindowNode: a failure skips the step, and the walk goes on with the next one.
+// True when the step went through.
+template <class Step>
+bool RunStep(Step&& step) noexcept
 {
+    const HRESULT hr = ExceptionBarrier(std::forward<Step>(step));
     if (hr == kErrorOutOfMemory && g_fillFailure == S_OK) g_fillFailure = hr;
-}
-
-std::wstring TakeString(BSTR text)
-{
-    std::wstring result(text ? text : L"", SysStringLen(text));
-    SysFreeString(text);
-    return result;
+    return SUCCEEDED(hr);
 }
 
 std::wstring ReadString(HRESULT (STDMETHODCALLTYPE IScreenWindowInfo::*getter)(BSTR*), IScreenWindowInfo* window)
 {
-    BSTR text = nullptr;
-    RaiseIfFailed((window->*getter)(&text));
-    return TakeString(text);
+    UniqueBstr text;
+    RaiseIfFailed((window->*getter)(text.put()));
+    return std::wstring(text.get() ? text.get() : L"", SysStringLen(text.get()));
 }
 
 LONG ReadHandle(IScreenWindowInfo* window)
@@ -67,26 +66,29 @@ std::wstring ProcessNodeKey(LONG processId)
 
 void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept
 {
-    // Each step that fails is skipped and the walk goes on. The insertion fails for every
-    // repeated copy of a window, whose first copy is already in place under its own parent.
-    AbsorbStepFailure(ExceptionBarrier([&] {
+    // The insertion fails for every repeated copy of a window, whose first copy is already in
+    // place under its own parent.
+    RunStep([&] {
         const LONG handle = ReadHandle(window);
-        AbsorbStepFailure(tree.AddChild(parentKey, WindowNodeKey(handle), WindowNodeText(window, handle)));
-    }));
+        tree.AddChild(parentKey, WindowNodeKey(handle), WindowNodeText(window, handle));
+    });
 
     VARIANT_BOOL hasChildren = VARIANT_FALSE;
     LONG last = -1;
-    if (window == nullptr || FAILED(window->get_HasChildWindow(&hasChildren)) || !hasChildren) return;
-    if (FAILED(window->get_GetChildCount(&last))) return;
+    const bool walk = RunStep([&] {
+        if (window == nullptr) RaiseError(E_POINTER);
+        RaiseIfFailed(window->get_HasChildWindow(&hasChildren));
+        if (hasChildren) RaiseIfFailed(window->get_GetChildCount(&last));
+    });
+    if (!walk || !hasChildren) return;
     std::wstring childKey;
-    AbsorbStepFailure(ExceptionBarrier([&] { childKey = WindowNodeKey(ReadHandle(window)); }));
+    RunStep([&] { childKey = WindowNodeKey(ReadHandle(window)); });
     for (LONG k = 0; k <= last; ++k) {
-        AbsorbStepFailure(ExceptionBarrier([&] {
-            IScreenWindowInfo* child = nullptr;
-            RaiseIfFailed(window->get_GetChildObject(k, &child));
-            const ComPtr<IScreenWindowInfo> held = ComPtr<IScreenWindowInfo>::Attach(child);
-            AddWindowNode(tree, held.get(), childKey);
-        }));
+        RunStep([&] {
+            ComPtr<IScreenWindowInfo> child;
+            RaiseIfFailed(window->get_GetChildObject(k, child.put()));
+            AddWindowNode(tree, child.get(), childKey);
+        });
     }
 }
 
@@ -107,7 +109,7 @@ void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
         ProcessRecord& record = ProcessList[static_cast<size_t>(i)];
         progress.put_Value(static_cast<float>(i));
         const std::wstring processKey = ProcessNodeKey(record.ProcessId);
-        RaiseIfFailed(tree.AddRoot(processKey, record.ExeName + L" [PID:" + std::to_wstring(record.ProcessId) + L"]"));
+        tree.AddRoot(processKey, record.ExeName + L" [PID:" + std::to_wstring(record.ProcessId) + L"]");
         if (!record.Windows) continue;
         std::vector<ComPtr<IScreenWindowInfo>>& windows = *record.Windows;
         for (ComPtr<IScreenWindowInfo>& window : windows) {
