@@ -18,6 +18,7 @@ constexpr double kClientWidth = 10365;
 constexpr double kClientHeight = 7725;
 constexpr double kTreeLeft = 45, kTreeTop = 45, kTreeWidth = 10230, kTreeHeight = 7260;
 constexpr double kBarLeft = 4815, kBarTop = 7425, kBarWidth = 2445, kBarHeight = 330;
+constexpr float kStatusBarHeight = 330;
 // The progress bar's insets inside panel 2.
 constexpr int kBarTopInset = 45;
 constexpr float kBarWidthReduction = 60.0f;
@@ -34,6 +35,14 @@ RECT PixelRect(double left, double top, double width, double height)
     return RECT{x, y, x + TwipsToPixelsX(width), y + TwipsToPixelsY(height)};
 }
 
+// A control that failed to be created is no control to run a command on.
+template <class Control>
+Control& Required(const std::unique_ptr<Control>& control)
+{
+    if (!control) RaiseError(kErrorObjectNotSet);
+    return *control;
+}
+
 // Single-precision subtraction that raises instead of yielding an infinity or a NaN.
 float CheckedSingleSub(float a, float b)
 {
@@ -42,13 +51,13 @@ float CheckedSingleSub(float a, float b)
     return result;
 }
 
-void RegisterFormClass(HINSTANCE instance)
+void RegisterFormClass(HINSTANCE instance, WNDPROC procedure)
 {
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     if (GetClassInfoExW(instance, kWindowClass, &windowClass)) return;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = DefWindowProcW; // replaced per window at creation
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
@@ -106,7 +115,7 @@ void Form1::Show(int showCommand)
 void Form1::CreateWindowAndControls()
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterFormClass(instance);
+    RegisterFormClass(instance, &WindowProc);
 
     UniqueMenu menuBar(CreateMenu());
     if (!menuBar || !AppendMenuW(menuBar.get(), MF_STRING, kMeuFileId, L"ClickHere(&C)")) RaiseLastError();
@@ -114,13 +123,12 @@ void Form1::CreateWindowAndControls()
     constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     RECT frame = {0, 0, TwipsToPixelsX(kClientWidth), TwipsToPixelsY(kClientHeight)};
     AdjustWindowRectEx(&frame, style, TRUE, 0);
-    m_window.reset(CreateWindowExW(0, kWindowClass, L"Form1", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar.get(),
-                                   instance, nullptr));
-    if (!m_window) RaiseLastError();
+    // WM_NCCREATE stores the window in m_window, so that the form sees its own creation.
+    const HWND created = CreateWindowExW(0, kWindowClass, L"Form1", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                         frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar.get(),
+                                         instance, this);
+    if (created == nullptr) RaiseLastError();
     menuBar.release(); // the window owns its menu bar now
-    SetWindowLongPtrW(hWnd(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hWnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WindowProc));
 
     // The menu bar may take more than one line: keep the designed client area.
     RECT client;
@@ -135,9 +143,7 @@ void Form1::CreateWindowAndControls()
 
     m_treeView1 = std::make_unique<TreeViewControl>(hWnd(), kTreeId,
                                                     PixelRect(kTreeLeft, kTreeTop, kTreeWidth, kTreeHeight));
-    HDC screen = GetDC(nullptr);
-    const int fontHeight = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
+    const int fontHeight = -MulDiv(9, DisplayDpiY(), 72);
     m_treeFont.reset(CreateFontW(fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                  L"\x5B8B\x4F53"));
@@ -147,7 +153,8 @@ void Form1::CreateWindowAndControls()
                                                  std::vector<PanelDesign>{{PanelKind::Text, 7335, 6000},
                                                                           {PanelKind::Text, 1685, 350},
                                                                           {PanelKind::CapsLock, 540, 120},
-                                                                          {PanelKind::NumLock, 450, 120}});
+                                                                          {PanelKind::NumLock, 450, 120}},
+                                                 kStatusBarHeight);
     m_pBar1 = std::make_unique<ProgressBarControl>(hWnd(), kProgressBarId,
                                                    PixelRect(kBarLeft, kBarTop, kBarWidth, kBarHeight));
 }
@@ -198,7 +205,7 @@ void Form1::meu_File_Click()
         BuildProcessList();
         EnumWindows(EnumTopWindowProc, 0);
         RaiseIfFailed(TakeTopWindowFailure());
-        FillWindowTree(*m_treeView1, *m_pBar1);
+        FillWindowTree(Required(m_treeView1), Required(m_pBar1));
     });
 }
 
@@ -211,27 +218,47 @@ void Form1::RunHandler(Handler&& handler) noexcept
 
 void Form1::ReportError(HRESULT error) noexcept
 {
-    // One report at a time: the box's own messages must not stack further boxes on it.
+    // One box at a time: its modal loop runs the form's handlers, and what they raise meanwhile
+    // is shown once it closes.
+    try {
+        m_pendingErrors.push_back(error);
+    } catch (...) {
+        return; // nothing is left to report with
+    }
     if (m_reportingError) return;
     m_reportingError = true;
-    try {
-        ShowMessageBox(hWnd(), DescribeError(error), kApplicationTitle, MB_OK | MB_ICONERROR | MB_APPLMODAL);
-    } catch (...) {
-        // Nothing is left to report with.
+    while (!m_pendingErrors.empty()) {
+        const HRESULT next = m_pendingErrors.front();
+        m_pendingErrors.pop_front();
+        try {
+            ShowMessageBox(hWnd(), DescribeError(next), kApplicationTitle, MB_OK | MB_ICONERROR | MB_APPLMODAL);
+        } catch (...) {
+            // Nothing is left to report with.
+        }
     }
     m_reportingError = false;
 }
 
+// Wired as the classic samples' BaseWindow (LearnWin32/BaseWindow) and Windows Terminal's
+// (src/cascadia/WindowsTerminal/BaseWindow.h) are: the form's address travels in the creation
+// parameters and is kept in the window's user data from WM_NCCREATE on.
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    Form1* form = nullptr;
+    if (message == WM_NCCREATE) {
+        form = static_cast<Form1*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        form->m_window.reset(window);
+    } else {
+        form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     LRESULT result = 0;
-    form->RunHandler([&] { result = form->OnMessage(message, wParam, lParam); });
+    form->RunHandler([&] { result = form->OnMessage(window, message, wParam, lParam); });
     return result;
 }
 
-LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SIZE:
@@ -250,8 +277,14 @@ LRESULT Form1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         if (m_endsProgram) PostQuitMessage(0);
         break;
+    case WM_NCDESTROY:
+        // The window is gone: nothing may destroy its handle again, nor reach the form through it.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        if (m_window.get() == window) (void)m_window.release();
+        break;
     default:
         break;
     }
-    return DefWindowProcW(hWnd(), message, wParam, lParam);
+    // The handle the message came with: while the window is destroyed m_window is already empty.
+    return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <memory>
 
 class Form1 {
@@ -49,8 +50,9 @@ private:
     void RunHandler(Handler&& handler) noexcept;
     void ReportError(HRESULT error) noexcept;
 
+    // The class's window procedure: `this` comes with WM_NCCREATE and is kept with the window.
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     // Declared first, released last: while the window lives its procedure is code inside it.
     ComPtr<iSubClass> SubClass;
@@ -61,4 +63,6 @@ private:
     std::unique_ptr<ProgressBarControl> m_pBar1;
     bool m_endsProgram = false;
     bool m_reportingError = false;
+    // Errors raised while an error box is up, shown once it closes.
+    std::deque<HRESULT> m_pendingErrors;
 };

@@ -20,11 +20,12 @@ bool KeyToggled(int key)
 }
 } // namespace
 
-StatusBarControl::StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign> panels)
-    : m_window(CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | CCS_BOTTOM, 0, 0, 0,
-                               0, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                               GetModuleHandleW(nullptr), nullptr)),
-      m_panels(std::move(panels))
+StatusBarControl::StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign> panels, float height)
+    : m_window(CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | CCS_BOTTOM | CCS_NORESIZE, 0, 0, 0, 0, parent,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr)),
+      m_panels(std::move(panels)),
+      m_height(height)
 {
     if (!m_window) RaiseLastError();
     m_capsOn = KeyToggled(VK_CAPITAL);
@@ -44,8 +45,12 @@ StatusBarControl::~StatusBarControl()
 
 void StatusBarControl::Relayout()
 {
-    // The control docks itself to the parent's bottom edge on WM_SIZE.
-    SendMessageW(hWnd(), WM_SIZE, 0, 0);
+    // Docked to the parent's bottom edge at the designed height; left to itself the control
+    // would take a height of its own font's choosing.
+    RECT parent;
+    GetClientRect(GetParent(hWnd()), &parent);
+    const int height = TwipsToPixelsY(m_height);
+    SetWindowPos(hWnd(), nullptr, 0, parent.bottom - height, parent.right, height, SWP_NOZORDER | SWP_NOACTIVATE);
     RECT client;
     GetClientRect(hWnd(), &client);
 

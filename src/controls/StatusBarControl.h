@@ -17,7 +17,8 @@ struct PanelDesign {
 
 class StatusBarControl {
 public:
-    StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign> panels);
+    // `height` in twips: the bar keeps it at every DPI instead of the height it would pick.
+    StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign> panels, float height);
     ~StatusBarControl();
     StatusBarControl(const StatusBarControl&) = delete;
     StatusBarControl& operator=(const StatusBarControl&) = delete;
@@ -44,6 +45,7 @@ private:
 
     UniqueWindow m_window;
     std::vector<PanelDesign> m_panels;
+    float m_height;
     bool m_capsOn = false;
     bool m_numOn = false;
 };

@@ -37,6 +37,7 @@ std::wstring DescribeError(HRESULT code)
     case kErrorOverflow: text = L"Overflow"; break;
     case kErrorOutOfMemory: text = L"Out of memory"; break;
     case kErrorSubscriptOutOfRange: text = L"Subscript out of range"; break;
+    case kErrorObjectNotSet: text = L"Object variable or With block variable not set"; break;
     case kErrorInvalidPropertyValue: text = L"Invalid property value"; break;
     case kErrorElementNotFound: text = L"Element not found"; break;
     case kErrorKeyNotUnique: text = L"Key is not unique in collection"; break;

@@ -9,6 +9,7 @@
 constexpr HRESULT kErrorOverflow = static_cast<HRESULT>(0x800A0006);            // 6
 constexpr HRESULT kErrorOutOfMemory = static_cast<HRESULT>(0x800A0007);         // 7
 constexpr HRESULT kErrorSubscriptOutOfRange = static_cast<HRESULT>(0x800A0009); // 9
+constexpr HRESULT kErrorObjectNotSet = static_cast<HRESULT>(0x800A005B);        // 91
 constexpr HRESULT kErrorInvalidPropertyValue = static_cast<HRESULT>(0x800A017C); // 380
 constexpr HRESULT kErrorElementNotFound = static_cast<HRESULT>(0x800A8B11);     // 35601
 constexpr HRESULT kErrorKeyNotUnique = static_cast<HRESULT>(0x800A8B12);        // 35602
