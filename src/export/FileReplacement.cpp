@@ -9,6 +9,11 @@
 
 void WriteFileReplacing(const std::wstring& path, const std::string& bytes)
 {
+    // Windows refuses to move a file over a read-only one; Wine, run as root, does not.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        RaiseError(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    }
     const std::wstring partial = path + L".~" + std::to_wstring(GetCurrentProcessId()) + L".partial";
     UniqueHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
