@@ -1,6 +1,6 @@
 // Saving a scan and marking what changed: the built program's /export against windows of a
-// known shape read back with nlohmann-json, its failures, the text format against the tree,
-// and two scans with one window gone and one new in between.
+// known shape, read back with nlohmann-json; its failures; the text format against the tree;
+// two scans with one window gone and one new in between.
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
 #include "inventory/APi.h"
@@ -8,98 +8,67 @@
 #include "support/MessageBoxCloser.h"
 #include "support/ScreenMetrics.h"
 #include "support/TestWindows.h"
-#include "support/TreeReader.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
+#include <codecvt>
 #include <fstream>
 #include <functional>
+#include <locale>
 #include <map>
-#include <sstream>
 
 namespace {
 using nlohmann::json;
-
-std::wstring TempPath(const wchar_t* name)
-{
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
-}
+// Files go to the working folder, which the program started from here shares.
 
 std::string ReadFile(const std::wstring& path)
 {
     std::ifstream file(path.c_str(), std::ios::binary);
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::string Utf8(const std::wstring& text)
 {
-    std::string bytes(text.size() * 3, '\0');
-    bytes.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                                         &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr)));
-    return bytes;
+    return std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>>().to_bytes(text);
 }
 
-// What a caption becomes on its way through the ANSI code page, as the scan reads it.
-std::wstring ThroughAnsi(const std::wstring& text)
-{
-    char ansi[512] = {};
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
-    wchar_t wide[512] = {};
-    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 512);
-    return wide;
-}
-
-// Runs the built program with `arguments`, its standard error to a file; exit code and text.
+// Runs the built program, its standard error to a file, answering our windows meanwhile.
 std::pair<DWORD, std::string> RunProgram(const std::wstring& arguments)
 {
-    const std::wstring errorPath = TempPath(L"export-stderr.txt");
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    const std::wstring errorPath = L"export-stderr.txt";
     UniqueHandle error(CreateFileW(errorPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = error.get();
     std::wstring commandLine = L"\"" + PathBesideThisProgram(L"WindowInventory.exe") + L"\" " + arguments;
-    PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started)) {
-        return {~0u, "cannot start the program"};
-    }
-    UniqueHandle process(started.hProcess), thread(started.hThread);
-    // Our windows answer whatever the scan asks of them meanwhile.
-    for (DWORD waited = 0; waited < 300000 &&
-                           MsgWaitForMultipleObjects(1, &started.hProcess, FALSE, 100, QS_ALLINPUT) != WAIT_OBJECT_0;
-         waited += 100) {
-        PumpMessages();
-    }
+    PROCESS_INFORMATION run = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &run)) return {~0u, ""};
+    const UniqueHandle process(run.hProcess), thread(run.hThread);
+    for (int i = 0; i < 3000 && MsgWaitForMultipleObjects(1, &run.hProcess, FALSE, 100, QS_ALLINPUT); ++i) PumpMessages();
     DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(process.get(), &exitCode);
+    GetExitCodeProcess(run.hProcess, &exitCode);
     error.reset();
     return {exitCode, ReadFile(errorPath)};
 }
 
-const json* FindWindow(const json& windows, HWND handle)
+// Every window of the document by its handle text; a window listed twice is there twice.
+void IndexWindows(const json& windows, std::multimap<std::string, const json*>& index)
 {
-    char hex[16];
-    wsprintfA(hex, "%08X", HandleValue(handle));
     for (const json& window : windows) {
-        if (window["hwnd"] == hex) return &window;
+        index.emplace(window["hwnd"], &window);
+        IndexWindows(window["children"], index);
     }
-    return nullptr;
 }
 
-void CollectHandles(const json& windows, std::vector<std::string>& handles)
+std::string HexOf(HWND window)
 {
-    for (const json& window : windows) {
-        handles.push_back(window["hwnd"]);
-        CollectHandles(window["children"], handles);
-    }
+    char hex[16];
+    wsprintfA(hex, "%08X", HandleValue(window));
+    return hex;
 }
 
 TEST(ExportCommand, WritesEveryWindowOnceNestedAndEscaped)
@@ -108,147 +77,112 @@ TEST(ExportCommand, WritesEveryWindowOnceNestedAndEscaped)
     UniqueWindow top = CreateTopWindow(caption);
     UniqueWindow child = CreateChildWindow(top.get(), L"child");
     UniqueWindow grandchild = CreateChildWindow(child.get());
-    const std::wstring path = TempPath(L"inventory.json");
-    DeleteFileW(path.c_str());
-
+    const std::wstring path = L"inventory.json";
     const auto [exitCode, errorText] = RunProgram(L"/export \"" + path + L"\"");
     ASSERT_EQ(0u, exitCode) << errorText;
+
     const json document = json::parse(ReadFile(path));
     EXPECT_EQ(20u, document["takenAt"].get<std::string>().size());
-    std::vector<std::string> handles;
-    const json* own = nullptr;
+    std::multimap<std::string, const json*> windows;
+    size_t topsOfOurs = 0;
     for (const json& process : document["processes"]) {
-        CollectHandles(process["windows"], handles);
-        if (process["pid"] == GetCurrentProcessId()) own = &process;
+        IndexWindows(process["windows"], windows);
+        if (process["pid"] != GetCurrentProcessId()) continue;
+        EXPECT_EQ("export_tests.exe", process["exe"]);
+        for (const json& window : process["windows"]) topsOfOurs += window["hwnd"] == HexOf(top.get());
     }
-    std::sort(handles.begin(), handles.end());
-    EXPECT_EQ(handles.end(), std::adjacent_find(handles.begin(), handles.end())) << "each window once";
-    EXPECT_GE(document["liveObjectCount"].get<size_t>(), handles.size());
+    EXPECT_EQ(1u, topsOfOurs) << "our top-level window under our process";
+    for (const auto& window : windows) EXPECT_EQ(1u, windows.count(window.first)) << "each window once";
+    EXPECT_GE(document["liveObjectCount"].get<size_t>(), windows.size());
 
-    ASSERT_NE(nullptr, own);
-    EXPECT_EQ("export_tests.exe", (*own)["exe"]);
-    const json* topWindow = FindWindow((*own)["windows"], top.get());
-    ASSERT_NE(nullptr, topWindow);
-    EXPECT_EQ(Utf8(ThroughAnsi(caption)), (*topWindow)["caption"]);
-    EXPECT_EQ(Utf8(TestWindowClass()), (*topWindow)["class"]);
-    ASSERT_EQ(1u, (*topWindow)["children"].size());
-    const json& childWindow = (*topWindow)["children"][0];
-    EXPECT_NE(nullptr, FindWindow((*topWindow)["children"], child.get()));
-    ASSERT_EQ(1u, childWindow["children"].size());
-    EXPECT_NE(nullptr, FindWindow(childWindow["children"], grandchild.get()));
-    EXPECT_EQ("INVALID", childWindow["children"][0]["caption"]);
+    ASSERT_EQ(1u, windows.count(HexOf(top.get())));
+    const json& topWindow = *windows.find(HexOf(top.get()))->second;
+    char ansi[256] = {}; // captions are read through the ANSI code page
+    WideCharToMultiByte(CP_ACP, 0, caption.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    wchar_t read[256] = {};
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, read, 256);
+    EXPECT_EQ(Utf8(read), topWindow["caption"]);
+    EXPECT_EQ(Utf8(TestWindowClass()), topWindow["class"]);
+    ASSERT_EQ(1u, topWindow["children"].size());
+    EXPECT_EQ(HexOf(child.get()), topWindow["children"][0]["hwnd"]);
+    ASSERT_EQ(1u, topWindow["children"][0]["children"].size());
+    EXPECT_EQ(HexOf(grandchild.get()), topWindow["children"][0]["children"][0]["hwnd"]);
+    EXPECT_EQ("INVALID", topWindow["children"][0]["children"][0]["caption"]);
 }
 
-TEST(ExportCommand, FailsWithAMessageAndLeavesNoFile)
+TEST(ExportCommand, FailsWithAMessageLeavingNoFileAndTheOldOneUntouched)
 {
-    const std::wstring kept = TempPath(L"kept.json");
+    const std::wstring kept = L"kept.json";
     std::ofstream(kept.c_str()) << "old";
     SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_READONLY);
-    const struct {
-        std::wstring arguments;
-        std::wstring path; // what must not be written
-    } cases[] = {
-        {L"/export", L""},
-        {L"/export \"" + TempPath(L"inventory.xml") + L"\"", TempPath(L"inventory.xml")},
-        {L"/export C:\\no\\such\\folder\\inventory.json", L"C:\\no\\such\\folder\\inventory.json"},
-        {L"/export \"" + kept + L"\"", kept},
-    };
-    for (const auto& failing : cases) {
-        const auto [exitCode, errorText] = RunProgram(failing.arguments);
-        EXPECT_NE(0u, exitCode) << Utf8(failing.arguments);
+    const std::wstring xml = L"inventory.xml", missing = L"C:\\no\\such\\folder\\inventory.json";
+    for (const std::wstring& path : {std::wstring(), xml, missing, kept}) {
+        const auto [exitCode, errorText] = RunProgram(L"/export" + (path.empty() ? L"" : L" \"" + path + L"\""));
+        EXPECT_NE(0u, exitCode) << Utf8(path);
         EXPECT_EQ(0u, errorText.find("WindowInventory: ")) << errorText;
-        if (failing.path != kept) {
-            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(failing.path.c_str()));
-        }
+        EXPECT_TRUE(path == kept || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) << Utf8(path);
     }
     EXPECT_EQ("old", ReadFile(kept));
     WIN32_FIND_DATAW found;
-    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(TempPath(L"*.partial").c_str(), &found)) << "nothing left beside";
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(L"*.partial", &found)) << "nothing left beside";
     SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(kept.c_str());
 }
 
-class ScanTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_form.Show(SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, m_form.hWnd());
-    }
-    void Scan()
-    {
-        MessageBoxCloser closer(kApplicationTitle);
-        m_form.meu_File_Click();
-        ASSERT_EQ(1u, closer.Texts().size()) << "the count box is still shown";
-    }
-    std::wstring Panel1() const
-    {
-        wchar_t text[128] = {};
-        SendMessageW(m_form.sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    Form1 m_form;
+// The form's tree as the text format must hold it, and its windows by process, handle and
+// class with whether each is bold.
+struct TreeView {
+    std::wstring text;
+    std::map<std::wstring, bool> windows;
 };
 
-TEST_F(ScanTest, TextFileHoldsTheTreesTexts)
+TreeView ViewOf(const Form1& form)
 {
-    UniqueWindow top = CreateTopWindow(L"text \x00E9");
-    Scan();
-    const std::wstring path = TempPath(L"inventory.txt");
-    ExportTree(m_form.TreeView1(), m_form.LastScan(), path);
-    std::wstring expected;
-    std::function<void(const std::vector<TreeNode>&, size_t)> lines = [&](const std::vector<TreeNode>& nodes, size_t depth) {
-        for (const TreeNode& node : nodes) {
-            expected += std::wstring(2 * depth, L' ') + node.text + L"\r\n";
-            lines(node.children, depth + 1);
-        }
-    };
-    lines(ReadTree(m_form.TreeView1().hWnd()), 0);
-    EXPECT_EQ(Utf8(expected), ReadFile(path));
-}
-
-// Every window node of a tree by its process, handle and class, and whether it is bold.
-std::map<std::wstring, bool> WindowsOf(const std::vector<TreeViewControl::NodeContent>& roots)
-{
-    std::map<std::wstring, bool> windows;
-    std::function<void(const std::wstring&, const std::vector<TreeViewControl::NodeContent>&)> collect =
-        [&](const std::wstring& process, const auto& nodes) {
+    TreeView view;
+    std::function<void(const std::vector<TreeViewControl::NodeContent>&, const std::wstring&, size_t)> walk =
+        [&](const auto& nodes, const std::wstring& process, size_t depth) {
             for (const auto& node : nodes) {
-                windows[process + node.text.substr(0, 15) + node.text.substr(node.text.rfind(L"\x3011  [Class:"))] =
-                    node.bold;
-                collect(process, node.children);
+                view.text += std::wstring(2 * depth, L' ') + node.text + L"\r\n";
+                if (depth > 0) view.windows[process + node.text.substr(0, 15) + node.text.substr(node.text.rfind(L"\x3011 "))] = node.bold;
+                walk(node.children, depth == 0 ? node.text : process, depth + 1);
             }
         };
-    for (const auto& root : roots) collect(root.text, root.children);
-    return windows;
+    walk(form.TreeView1().ReadNodes(), L"", 0);
+    return view;
 }
 
-TEST_F(ScanTest, SecondScanMarksTheNewWindowsAndCountsTheGoneOnes)
+TEST(ScanChanges, TextExportIsTheTreeAndTheSecondScanMarksWhatCameAndCountsWhatWent)
 {
-    UniqueWindow going = CreateTopWindow(L"going");
-    UniqueWindow staying = CreateTopWindow(L"staying");
-    Scan();
-    const std::map<std::wstring, bool> first = WindowsOf(m_form.TreeView1().ReadNodes());
-    EXPECT_EQ(L"", Panel1()) << "the first scan marks nothing";
-    for (const auto& window : first) EXPECT_FALSE(window.second);
+    Form1 form;
+    form.Show(SW_SHOWNORMAL);
+    const auto scan = [&] {
+        MessageBoxCloser closer(kApplicationTitle);
+        form.meu_File_Click();
+        EXPECT_EQ(1u, closer.Texts().size()) << "the count box is still shown";
+        wchar_t panel[128] = {};
+        SendMessageW(form.sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(panel));
+        return std::make_pair(ViewOf(form), std::wstring(panel));
+    };
+    UniqueWindow going = CreateTopWindow(L"going \x00E9");
+    const auto [first, firstPanel] = scan();
+    ExportTree(form.TreeView1(), form.LastScan(), L"inventory.txt");
+    EXPECT_EQ(Utf8(first.text), ReadFile(L"inventory.txt"));
+    EXPECT_EQ(L"", firstPanel) << "the first scan marks nothing";
+    for (const auto& window : first.windows) EXPECT_FALSE(window.second);
+
     going.reset();
     UniqueWindow coming = CreateTopWindow(L"coming");
-    Scan();
-
+    const auto [second, secondPanel] = scan();
     // Wine's taskbar adds and drops buttons of its own meanwhile: the counts cover them too.
     size_t added = 0;
-    const std::map<std::wstring, bool> second = WindowsOf(m_form.TreeView1().ReadNodes());
-    for (const auto& [window, bold] : second) {
-        EXPECT_EQ(first.count(window) == 0, bold) << Utf8(window);
-        added += first.count(window) == 0 ? 1 : 0;
+    for (const auto& [window, bold] : second.windows) {
+        added += first.windows.count(window) == 0;
+        EXPECT_EQ(first.windows.count(window) == 0, bold) << Utf8(window);
+        if (window.find(L" [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]") != std::wstring::npos) {
+            EXPECT_EQ(window.find(FormatHandleHex(HandleValue(coming.get()))) != std::wstring::npos, bold) << Utf8(window);
+        }
     }
-    const size_t gone = first.size() - (second.size() - added);
-    EXPECT_EQ(std::to_wstring(added) + L" new, " + std::to_wstring(gone) + L" gone since the previous scan", Panel1());
-    const std::wstring own = L" [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]";
-    for (const auto& [window, bold] : second) {
-        if (window.find(own) == std::wstring::npos) continue;
-        EXPECT_EQ(window.find(FormatHandleHex(HandleValue(coming.get()))) != std::wstring::npos, bold) << Utf8(window);
-    }
-    EXPECT_GE(gone, 1u);
+    const size_t gone = first.windows.size() - (second.windows.size() - added);
+    EXPECT_EQ(std::to_wstring(added) + L" new, " + std::to_wstring(gone) + L" gone since the previous scan", secondPanel);
 }
 } // namespace
