@@ -1,10 +1,13 @@
 // Form1: start-up, window layout, the scan command, and keeping the progress bar docked.
 #include "app/Form1.h"
 
+#include "export/InventoryExport.h"
+#include "export/SaveDialog.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 #include "controls/Twips.h"
+#include "window_model/ScreenWindowInfo.h"
 
 #include <commctrl.h>
 
@@ -73,11 +76,15 @@ int Form1::Run(HINSTANCE, int showCommand)
     form.m_endsProgram = true;
     form.Show(showCommand);
     if (!form.hWnd()) return 1;
+    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'S', kSaveId}};
+    const HACCEL accelerators = CreateAcceleratorTableW(keys, 1);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (accelerators && TranslateAcceleratorW(form.hWnd(), accelerators, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    if (accelerators) DestroyAcceleratorTable(accelerators);
     return static_cast<int>(message.wParam);
 }
 
@@ -202,11 +209,31 @@ void Form1::PlaceProgressBar()
 void Form1::meu_File_Click()
 {
     RunHandler([&] {
-        BuildProcessList();
-        EnumWindows(EnumTopWindowProc, 0);
-        RaiseIfFailed(TakeTopWindowFailure());
-        FillWindowTree(Required(m_treeView1), Required(m_pBar1));
+        Scan();
+        m_scanChanges.Mark(Required(m_treeView1), Required(m_sBar1));
     });
+}
+
+void Form1::Scan()
+{
+    ScanStamp stamp;
+    GetSystemTimeAsFileTime(&stamp.takenAt);
+    BuildProcessList();
+    EnumWindows(EnumTopWindowProc, 0);
+    RaiseIfFailed(TakeTopWindowFailure());
+    stamp.liveObjectCount = WindowObjectCount; // what the fill's message box reports
+    m_lastScan = stamp;
+    FillWindowTree(Required(m_treeView1), Required(m_pBar1));
+}
+
+void Form1::SaveTree()
+{
+    const std::optional<std::wstring> path = AskExportPath(hWnd());
+    if (!path) return;
+    const HRESULT saved = ExceptionBarrier([&] { ExportTree(Required(m_treeView1), m_lastScan, *path); });
+    if (FAILED(saved)) {
+        ShowMessageBox(hWnd(), DescribeExportFailure(saved, *path), kApplicationTitle, MB_OK | MB_ICONERROR);
+    }
 }
 
 template <class Handler>
@@ -271,6 +298,10 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         if (LOWORD(wParam) == kMeuFileId && lParam == 0) {
             meu_File_Click();
+            return 0;
+        }
+        if (LOWORD(wParam) == kSaveId && lParam == 0) {
+            RunHandler([&] { SaveTree(); });
             return 0;
         }
         break;

@@ -2,9 +2,11 @@
 // with the progress bar docked in its second panel, and the one menu command that scans.
 #pragma once
 #include "platform/ComPtr.h"
+#include "changes/ScanChanges.h"
 #include "controls/ProgressBarControl.h"
 #include "controls/StatusBarControl.h"
 #include "controls/TreeViewControl.h"
+#include "export/TreeInventory.h"
 #include "platform/UniqueHandles.h"
 #include "subclass/iSubClass.h"
 
@@ -35,8 +37,13 @@ public:
 
     // The scan: the Click of meu_File.
     void meu_File_Click();
+    // The scan itself, raising what fails: the command's body, and all that /export runs.
+    void Scan();
+    // When the scan that the tree shows was taken, and the object count it reported.
+    const ScanStamp& LastScan() const noexcept { return m_lastScan; }
 
     static constexpr UINT kMeuFileId = 1001;
+    static constexpr UINT kSaveId = 1002; // Ctrl+S: save what the tree shows
 
 private:
     void Form_Initialize();
@@ -44,6 +51,7 @@ private:
     void Form_Load();
     void SubClass_GetWindowMessage(LONG& Result, LONG cHwnd, LONG Message, LONG wParam, LONG lParam);
     void PlaceProgressBar();
+    void SaveTree();
 
     // Runs one event handler; an error that reaches it ends the handler and is reported.
     template <class Handler>
@@ -61,6 +69,8 @@ private:
     std::unique_ptr<TreeViewControl> m_treeView1;
     std::unique_ptr<StatusBarControl> m_sBar1;
     std::unique_ptr<ProgressBarControl> m_pBar1;
+    ScanStamp m_lastScan;
+    ScanChanges m_scanChanges;
     bool m_endsProgram = false;
     bool m_reportingError = false;
     // Errors raised while an error box is up, shown once it closes.

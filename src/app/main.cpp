@@ -1,9 +1,11 @@
 // Program entry: the application creates Form1, its start-up object, and runs its messages.
+#include "app/ExportCommand.h"
 #include "app/Form1.h"
 
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
+    if (IsExportCommandLine()) return RunExportCommand();
     return Form1::Run(instance, showCommand);
 }

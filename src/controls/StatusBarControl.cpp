@@ -25,7 +25,7 @@ StatusBarControl::StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign
                                WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | CCS_BOTTOM | CCS_NORESIZE, 0, 0, 0, 0, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr)),
       m_panels(std::move(panels)),
-      m_height(height)
+      m_height(height), m_texts(m_panels.size())
 {
     if (!m_window) RaiseLastError();
     m_capsOn = KeyToggled(VK_CAPITAL);
@@ -79,7 +79,7 @@ void StatusBarControl::Relayout()
     for (size_t i = 0; i < m_panels.size(); ++i) {
         const WPARAM part = static_cast<WPARAM>(i);
         if (m_panels[i].kind == PanelKind::Text) {
-            SendMessageW(hWnd(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(L""));
+            SendMessageW(hWnd(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(m_texts[i].c_str()));
         } else {
             SendMessageW(hWnd(), SB_SETTEXTW, part | SBT_OWNERDRAW, static_cast<LPARAM>(i));
         }
@@ -103,6 +103,13 @@ float StatusBarControl::PanelWidth(short index) const
 {
     const RECT rect = PanelRect(index);
     return PixelsToTwipsX(rect.right - rect.left);
+}
+
+void StatusBarControl::SetPanelText(short index, const std::wstring& text)
+{
+    PanelRect(index); // raises for a panel that does not exist
+    m_texts[static_cast<size_t>(index - 1)] = text;
+    SendMessageW(hWnd(), SB_SETTEXTW, static_cast<WPARAM>(index - 1), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 float StatusBarControl::Height() const

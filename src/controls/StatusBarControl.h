@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 enum class PanelKind { Text, CapsLock, NumLock };
@@ -33,6 +34,8 @@ public:
     float PanelLeft(short index) const;  // twips from the bar's left edge
     float PanelWidth(short index) const; // twips
     float Height() const;                // twips
+    // The text of a text panel, kept across relayouts.
+    void SetPanelText(short index, const std::wstring& text);
 
     // The parent forwards WM_DRAWITEM here; true when the item was one of this bar's panels.
     bool DrawItem(const DRAWITEMSTRUCT& item) const;
@@ -46,6 +49,7 @@ private:
     UniqueWindow m_window;
     std::vector<PanelDesign> m_panels;
     float m_height;
+    std::vector<std::wstring> m_texts;
     bool m_capsOn = false;
     bool m_numOn = false;
 };

@@ -57,6 +57,42 @@ void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const st
     lastOfParent = item;
 }
 
+std::vector<TreeViewControl::NodeContent> TreeViewControl::ReadNodes() const
+{
+    std::vector<NodeContent> roots;
+    std::wstring buffer(1024, L'\0'); // a node text holds at most about 550 characters
+    ReadLevel(TreeView_GetRoot(hWnd()), roots, buffer);
+    return roots;
+}
+
+void TreeViewControl::ReadLevel(HTREEITEM first, std::vector<NodeContent>& nodes, std::wstring& buffer) const
+{
+    for (HTREEITEM item = first; item != nullptr; item = TreeView_GetNextSibling(hWnd(), item)) {
+        TVITEMW query = {};
+        query.mask = TVIF_TEXT | TVIF_STATE | TVIF_HANDLE;
+        query.hItem = item;
+        query.stateMask = TVIS_BOLD;
+        buffer[0] = L'\0';
+        query.pszText = &buffer[0];
+        query.cchTextMax = static_cast<int>(buffer.size());
+        if (!SendMessageW(hWnd(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query))) RaiseLastError();
+        nodes.push_back(NodeContent{query.pszText, (query.state & TVIS_BOLD) != 0, {}});
+        ReadLevel(TreeView_GetChild(hWnd(), item), nodes.back().children, buffer);
+    }
+}
+
+void TreeViewControl::SetBold(const std::wstring& key)
+{
+    const auto node = m_nodes.find(key);
+    if (node == m_nodes.end()) RaiseError(kErrorElementNotFound);
+    TVITEMW change = {};
+    change.mask = TVIF_STATE | TVIF_HANDLE;
+    change.hItem = node->second.item;
+    change.state = TVIS_BOLD;
+    change.stateMask = TVIS_BOLD;
+    if (!SendMessageW(hWnd(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change))) RaiseError(E_FAIL);
+}
+
 int TreeViewControl::ItemHeight() const
 {
     return static_cast<int>(SendMessageW(hWnd(), TVM_GETITEMHEIGHT, 0, 0));

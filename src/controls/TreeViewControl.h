@@ -8,6 +8,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class TreeViewControl {
 public:
@@ -27,6 +28,16 @@ public:
     // `relative` (raises kErrorElementNotFound when there is none).
     void AddChild(const std::wstring& relative, const std::wstring& key, const std::wstring& text);
     size_t Count() const noexcept { return m_nodes.size(); }
+
+    // What the tree shows: every node's text and whether it is bold, roots in order.
+    struct NodeContent {
+        std::wstring text;
+        bool bold = false;
+        std::vector<NodeContent> children;
+    };
+    std::vector<NodeContent> ReadNodes() const;
+    // Shows the node keyed `key` in bold; raises kErrorElementNotFound when there is none.
+    void SetBold(const std::wstring& key);
 
     int ItemHeight() const;
     void SetItemHeight(int pixels);
@@ -50,6 +61,7 @@ private:
         HTREEITEM item;
         HTREEITEM lastChild;
     };
+    void ReadLevel(HTREEITEM first, std::vector<NodeContent>& nodes, std::wstring& buffer) const;
     void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key, const std::wstring& text);
 
     UniqueWindow m_window;
