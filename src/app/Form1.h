@@ -5,6 +5,7 @@
 #include "controls/ProgressBarControl.h"
 #include "controls/StatusBarControl.h"
 #include "controls/TreeViewControl.h"
+#include "inspect/TreeInspector.h"
 #include "platform/UniqueHandles.h"
 #include "subclass/iSubClass.h"
 
@@ -37,6 +38,11 @@ public:
 
     static constexpr UINT kMeuFileId = 1001;
 
+    // The keyboard's and the tree's context menu's way in: what the message loop must ask
+    // before it dispatches a message (the Find dialog's keys, the accelerators).
+    bool TranslateFormMessage(MSG& message) noexcept;
+    TreeInspector& Inspector() const noexcept { return *m_inspector; }
+
 private:
     void Form_Initialize();
     void CreateWindowAndControls();
@@ -52,6 +58,21 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Commands reached by keys and by the tree's context menu; the menu bar keeps meu_File
+    // alone. One row per key; a row with menu text is also a context-menu item ("-": a line).
+    struct Command {
+        const wchar_t* menuText;
+        BYTE modifiers; // FCONTROL, FSHIFT
+        WORD key;       // virtual key
+        void (*run)(Form1& form);
+    };
+    static const Command kCommands[];
+    static constexpr UINT kFirstCommandId = 2000;
+    void CreateInspection();
+    bool OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer);
+    bool RunCommand(UINT id);
+    void ShowTreeContextMenu(LPARAM position);
+
     // Declared first, released last: while the window lives its procedure is code inside it.
     ComPtr<iSubClass> SubClass;
     UniqueWindow m_window;
@@ -59,6 +80,8 @@ private:
     std::unique_ptr<TreeViewControl> m_treeView1;
     std::unique_ptr<StatusBarControl> m_sBar1;
     std::unique_ptr<ProgressBarControl> m_pBar1;
+    std::unique_ptr<TreeInspector> m_inspector;
+    UniqueAccelerators m_accelerators;
     bool m_endsProgram = false;
     bool m_reportingError = false;
 };

@@ -74,11 +74,21 @@ void StatusBarControl::Relayout()
     for (size_t i = 0; i < m_panels.size(); ++i) {
         const WPARAM part = static_cast<WPARAM>(i);
         if (m_panels[i].kind == PanelKind::Text) {
-            SendMessageW(hWnd(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(L""));
+            const wchar_t* text = i < m_texts.size() ? m_texts[i].c_str() : L"";
+            SendMessageW(hWnd(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text));
         } else {
             SendMessageW(hWnd(), SB_SETTEXTW, part | SBT_OWNERDRAW, static_cast<LPARAM>(i));
         }
     }
+}
+
+void StatusBarControl::SetPanelText(short index, const std::wstring& text)
+{
+    PanelRect(index); // the index test
+    const size_t slot = static_cast<size_t>(index - 1);
+    if (m_texts.size() <= slot) m_texts.resize(slot + 1);
+    m_texts[slot] = text;
+    SendMessageW(hWnd(), SB_SETTEXTW, slot, reinterpret_cast<LPARAM>(m_texts[slot].c_str()));
 }
 
 RECT StatusBarControl::PanelRect(short index) const

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 enum class PanelKind { Text, CapsLock, NumLock };
@@ -33,6 +34,9 @@ public:
     float PanelWidth(short index) const; // twips
     float Height() const;                // twips
 
+    // A text panel's text, kept across re-layouts. Panels are numbered from 1.
+    void SetPanelText(short index, const std::wstring& text);
+
     // The parent forwards WM_DRAWITEM here; true when the item was one of this bar's panels.
     bool DrawItem(const DRAWITEMSTRUCT& item) const;
 
@@ -44,6 +48,7 @@ private:
 
     UniqueWindow m_window;
     std::vector<PanelDesign> m_panels;
+    std::vector<std::wstring> m_texts;
     bool m_capsOn = false;
     bool m_numOn = false;
 };

@@ -44,9 +44,13 @@ struct DeleteGdiObject {
 struct DestroyMenuHandle {
     void operator()(HMENU menu) const noexcept { DestroyMenu(menu); }
 };
+struct DestroyAcceleratorsHandle {
+    void operator()(HACCEL table) const noexcept { DestroyAcceleratorTable(table); }
+};
 
 // Kernel objects whose "no handle" value is null (processes, threads, events, sections).
 using UniqueHandle = UniqueHandleOf<HANDLE, nullptr, CloseKernelHandle>;
 using UniqueWindow = UniqueHandleOf<HWND, nullptr, DestroyWindowHandle>;
 using UniqueFont = UniqueHandleOf<HFONT, nullptr, DeleteGdiObject>;
 using UniqueMenu = UniqueHandleOf<HMENU, nullptr, DestroyMenuHandle>;
+using UniqueAccelerators = UniqueHandleOf<HACCEL, nullptr, DestroyAcceleratorsHandle>;
