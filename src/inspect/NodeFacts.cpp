@@ -99,6 +99,20 @@ std::wstring RelativeText(HWND window)
     return text;
 }
 
+// The edit control would wrap a long list back to its left margin: three names to a line, each
+// line in the value column.
+std::wstring FlagLines(const std::wstring& names)
+{
+    std::wstring lines;
+    size_t start = 0;
+    for (int count = 1;; ++count) {
+        const size_t bar = names.find(L" | ", start);
+        if (bar == std::wstring::npos) return lines + names.substr(start);
+        lines += names.substr(start, bar - start) + (count % 3 == 0 ? L" |\r\n\t" : L" | ");
+        start = bar + 3;
+    }
+}
+
 std::wstring WindowProperties(HWND window)
 {
     DWORD processId = 0;
@@ -130,9 +144,9 @@ std::wstring WindowProperties(HWND window)
     line(L"Window:", RectText(windowRect));
     line(L"Client:", RectText(client));
     line(L"Style:", Hex(style));
-    line(L"", StyleNames(style));
+    line(L"", FlagLines(StyleNames(style)));
     line(L"Ex. style:", Hex(exStyle));
-    line(L"", ExtendedStyleNames(exStyle));
+    line(L"", FlagLines(ExtendedStyleNames(exStyle)));
     line(L"Visible:", YesNo(IsWindowVisible(window)));
     line(L"Enabled:", YesNo(IsWindowEnabled(window)));
     line(L"Minimized:", YesNo(IsIconic(window)));

@@ -197,7 +197,7 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
         L"Handle:\t" + FormatHandleHex(HandleValue(m_top.get())), L"Owner:\tnone", L"Caption:\tQx7 Needle top \x263A",
         L"Class:\tWindowInventoryTestWindow", L"Process:\t" + std::to_wstring(GetCurrentProcessId()),
         L"Thread:\t" + std::to_wstring(GetCurrentThreadId()), L"Window:\t(40, 50)-(360, 250), 320 x 200",
-        L"Style:\t0x94C80005\r\n\tWS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | 0x00000005\r\n",
+        L"Style:\t0x94C80005\r\n\tWS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS |\r\n\tWS_CAPTION | WS_SYSMENU | 0x00000005\r\n",
         L"WS_EX_TOOLWINDOW", L"Visible:\tyes", L"Minimized:\tno", L"Text:\tUnicode window"};
     for (const std::wstring& line : lines) {
         EXPECT_NE(std::wstring::npos, text.find(line)) << line << L" in\n" << text;
@@ -323,7 +323,9 @@ TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
     MessageBoxCloser closer(kApplicationTitle);
     SendMessageW(m_form->hWnd(), WM_COMMAND, Form1::kMeuFileId, 0);
     const std::vector<TreeNode> byMenu = ReadTree(Tree().hWnd());
+    Tree().Select(OwnProcessNode());
     Press(VK_F5);
+    EXPECT_EQ(L"", Panel1()) << "the new tree has nothing selected";
     EXPECT_EQ(2u, closer.Texts().size());
     EXPECT_EQ(closer.Texts()[0], closer.Texts()[1]);
     const std::vector<TreeNode> byKey = ReadTree(Tree().hWnd());
