@@ -76,15 +76,12 @@ int Form1::Run(HINSTANCE, int showCommand)
     form.m_endsProgram = true;
     form.Show(showCommand);
     if (!form.hWnd()) return 1;
-    ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'S', kSaveId}};
-    const HACCEL accelerators = CreateAcceleratorTableW(keys, 1);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (accelerators && TranslateAcceleratorW(form.hWnd(), accelerators, &message)) continue;
+        if (form.TranslateFormMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    if (accelerators) DestroyAcceleratorTable(accelerators);
     return static_cast<int>(message.wParam);
 }
 
@@ -95,6 +92,7 @@ Form1::Form1()
 
 Form1::~Form1()
 {
+    m_inspector.reset(); // it holds the controls and owns the Find dialog
     // Controls first, then the window, which still runs through SubClass while it goes.
     m_pBar1.reset();
     m_sBar1.reset();
@@ -164,6 +162,7 @@ void Form1::CreateWindowAndControls()
                                                  kStatusBarHeight);
     m_pBar1 = std::make_unique<ProgressBarControl>(hWnd(), kProgressBarId,
                                                    PixelRect(kBarLeft, kBarTop, kBarWidth, kBarHeight));
+    CreateInspection();
 }
 
 void Form1::Form_Load()
@@ -287,6 +286,7 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (LRESULT answer = 0; OnInspectionMessage(message, wParam, lParam, answer)) return answer;
     switch (message) {
     case WM_SIZE:
         // The bottom-aligned status bar follows before anyone else sees the new size.
@@ -298,10 +298,6 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         if (LOWORD(wParam) == kMeuFileId && lParam == 0) {
             meu_File_Click();
-            return 0;
-        }
-        if (LOWORD(wParam) == kSaveId && lParam == 0) {
-            RunHandler([&] { SaveTree(); });
             return 0;
         }
         break;
@@ -318,4 +314,90 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     }
     // The handle the message came with: while the window is destroyed m_window is already empty.
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// --- Inspecting the tree: keys, context menu and the tree's notifications ---------------------
+
+const Form1::Command Form1::kCommands[] = {
+    {L"&Properties\tEnter", 0, VK_RETURN, [](Form1& form) { form.m_inspector->ShowProperties(); }},
+    {L"&Highlight\tCtrl+H", FCONTROL, 'H', [](Form1& form) { form.m_inspector->Highlight(); }},
+    {L"&Copy\tCtrl+C", FCONTROL, 'C', [](Form1& form) { form.m_inspector->Copy(); }},
+    {L"Copy &with children\tCtrl+Shift+C", FCONTROL | FSHIFT, 'C',
+     [](Form1& form) { form.m_inspector->CopyWithChildren(); }},
+    {L"-", 0, 0, nullptr},
+    {L"&Find...\tCtrl+F", FCONTROL, 'F', [](Form1& form) { form.m_inspector->OpenFind(); }},
+    {nullptr, 0, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(true); }},
+    {nullptr, FSHIFT, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(false); }},
+    {L"&Rescan\tF5", 0, VK_F5, [](Form1& form) { form.meu_File_Click(); }},
+    {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }},
+    {nullptr, FSHIFT, VK_F10, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
+    {nullptr, 0, VK_APPS, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
+};
+
+void Form1::CreateInspection()
+{
+    m_inspector = std::make_unique<TreeInspector>(hWnd(), *m_treeView1, *m_sBar1);
+    std::vector<ACCEL> keys;
+    for (size_t i = 0; i < std::size(kCommands); ++i) {
+        if (kCommands[i].key == 0) continue;
+        keys.push_back(ACCEL{static_cast<BYTE>(FVIRTKEY | kCommands[i].modifiers), kCommands[i].key,
+                             static_cast<WORD>(kFirstCommandId + i)});
+    }
+    m_accelerators.reset(CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size())));
+    if (!m_accelerators) RaiseLastError();
+}
+
+bool Form1::TranslateFormMessage(MSG& message) noexcept
+{
+    if (m_inspector && m_inspector->RouteDialogMessage(message)) return true;
+    // Keys typed into other windows of the thread (a test's, a dialog's) are theirs.
+    const bool ours = message.hwnd != nullptr && (message.hwnd == hWnd() || IsChild(hWnd(), message.hwnd));
+    return ours && m_accelerators && TranslateAcceleratorW(hWnd(), m_accelerators.get(), &message);
+}
+
+bool Form1::OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer)
+{
+    if (!m_inspector) return false;
+    const HWND tree = m_treeView1->hWnd();
+    switch (message) {
+    case WM_NOTIFY: {
+        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+        return header.hwndFrom == tree && m_inspector->OnTreeNotify(header, answer);
+    }
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != tree) return false;
+        ShowTreeContextMenu(lParam);
+        return true;
+    case WM_COMMAND:
+        return lParam == 0 && HIWORD(wParam) <= 1 && RunCommand(LOWORD(wParam));
+    default:
+        if (message != FindDialog::Message()) return false;
+        m_inspector->OnFindMessage(lParam);
+        return true;
+    }
+}
+
+bool Form1::RunCommand(UINT id)
+{
+    const size_t index = id - kFirstCommandId;
+    if (id < kFirstCommandId || index >= std::size(kCommands) || kCommands[index].run == nullptr) return false;
+    kCommands[index].run(*this);
+    return true;
+}
+
+void Form1::ShowTreeContextMenu(LPARAM position)
+{
+    POINT at = {};
+    if (!m_inspector->PrepareContextMenu(position, at)) return;
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu) RaiseLastError();
+    for (size_t i = 0; i < std::size(kCommands); ++i) {
+        const wchar_t* text = kCommands[i].menuText;
+        if (text == nullptr) continue;
+        const bool line = lstrcmpW(text, L"-") == 0;
+        AppendMenuW(menu.get(), line ? MF_SEPARATOR : MF_STRING, line ? 0 : kFirstCommandId + i, line ? nullptr : text);
+    }
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hWnd(), nullptr));
+    if (chosen != 0) RunCommand(chosen);
 }

@@ -7,6 +7,7 @@
 #include "controls/StatusBarControl.h"
 #include "controls/TreeViewControl.h"
 #include "export/TreeInventory.h"
+#include "inspect/TreeInspector.h"
 #include "platform/UniqueHandles.h"
 #include "subclass/iSubClass.h"
 
@@ -43,7 +44,11 @@ public:
     const ScanStamp& LastScan() const noexcept { return m_lastScan; }
 
     static constexpr UINT kMeuFileId = 1001;
-    static constexpr UINT kSaveId = 1002; // Ctrl+S: save what the tree shows
+
+    // The keyboard's and the tree's context menu's way in: what the message loop must ask
+    // before it dispatches a message (the Find dialog's keys, the accelerators).
+    bool TranslateFormMessage(MSG& message) noexcept;
+    TreeInspector& Inspector() const noexcept { return *m_inspector; }
 
 private:
     void Form_Initialize();
@@ -62,6 +67,21 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Commands reached by keys and by the tree's context menu; the menu bar keeps meu_File
+    // alone. One row per key; a row with menu text is also a context-menu item ("-": a line).
+    struct Command {
+        const wchar_t* menuText;
+        BYTE modifiers; // FCONTROL, FSHIFT
+        WORD key;       // virtual key
+        void (*run)(Form1& form);
+    };
+    static const Command kCommands[];
+    static constexpr UINT kFirstCommandId = 2000;
+    void CreateInspection();
+    bool OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer);
+    bool RunCommand(UINT id);
+    void ShowTreeContextMenu(LPARAM position);
+
     // Declared first, released last: while the window lives its procedure is code inside it.
     ComPtr<iSubClass> SubClass;
     UniqueWindow m_window;
@@ -71,6 +91,8 @@ private:
     std::unique_ptr<ProgressBarControl> m_pBar1;
     ScanStamp m_lastScan;
     ScanChanges m_scanChanges;
+    std::unique_ptr<TreeInspector> m_inspector;
+    UniqueAccelerators m_accelerators;
     bool m_endsProgram = false;
     bool m_reportingError = false;
     // Errors raised while an error box is up, shown once it closes.

@@ -34,7 +34,8 @@ public:
     float PanelLeft(short index) const;  // twips from the bar's left edge
     float PanelWidth(short index) const; // twips
     float Height() const;                // twips
-    // The text of a text panel, kept across relayouts.
+
+    // A text panel's text, kept across re-layouts. Panels are numbered from 1.
     void SetPanelText(short index, const std::wstring& text);
 
     // The parent forwards WM_DRAWITEM here; true when the item was one of this bar's panels.

@@ -3,6 +3,8 @@
 
 #include "platform/RuntimeError.h"
 
+#include <cstring>
+
 TreeViewControl::TreeViewControl(HWND parent, UINT id, const RECT& bounds)
     : m_window(CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT |
@@ -45,8 +47,10 @@ void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const st
     insert.hParent = parent;
     // After the remembered last child, not TVI_LAST, which walks the whole sibling list.
     insert.hInsertAfter = lastOfParent != nullptr ? lastOfParent : TVI_FIRST;
-    insert.item.mask = TVIF_TEXT;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM;
     insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    // The map's keys stay where they are until the node goes: the node points at its key.
+    insert.item.lParam = reinterpret_cast<LPARAM>(&slot->first);
     const auto item =
         reinterpret_cast<HTREEITEM>(SendMessageW(hWnd(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     if (item == nullptr) {
@@ -119,4 +123,112 @@ TreeViewControl::RedrawSuspension::~RedrawSuspension()
         SendMessageW(m_tree.hWnd(), WM_SETREDRAW, TRUE, 0);
         RedrawWindow(m_tree.hWnd(), nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
     }
+}
+
+namespace {
+HTREEITEM NextItem(HWND tree, UINT relation, HTREEITEM item) noexcept
+{
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+} // namespace
+
+HTREEITEM TreeViewControl::Selection() const noexcept
+{
+    return NextItem(hWnd(), TVGN_CARET, nullptr);
+}
+
+HTREEITEM TreeViewControl::FirstInOrder() const noexcept
+{
+    return NextItem(hWnd(), TVGN_ROOT, nullptr);
+}
+
+HTREEITEM TreeViewControl::LastInOrder() const noexcept
+{
+    HTREEITEM last = m_lastRoot;
+    for (HTREEITEM child = last ? FirstChild(last) : nullptr; child != nullptr; child = FirstChild(last)) {
+        last = child;
+        while (HTREEITEM next = NextSibling(last)) last = next;
+    }
+    return last;
+}
+
+HTREEITEM TreeViewControl::NextInOrder(HTREEITEM item) const noexcept
+{
+    if (HTREEITEM child = FirstChild(item)) return child;
+    for (; item != nullptr; item = NextItem(hWnd(), TVGN_PARENT, item)) {
+        if (HTREEITEM next = NextSibling(item)) return next;
+    }
+    return nullptr;
+}
+
+HTREEITEM TreeViewControl::PreviousInOrder(HTREEITEM item) const noexcept
+{
+    HTREEITEM previous = NextItem(hWnd(), TVGN_PREVIOUS, item);
+    if (previous == nullptr) return NextItem(hWnd(), TVGN_PARENT, item);
+    // The previous sibling's last descendant.
+    for (HTREEITEM child = FirstChild(previous); child != nullptr; child = FirstChild(previous)) {
+        previous = child;
+        while (HTREEITEM next = NextSibling(previous)) previous = next;
+    }
+    return previous;
+}
+
+HTREEITEM TreeViewControl::FirstChild(HTREEITEM item) const noexcept
+{
+    return NextItem(hWnd(), TVGN_CHILD, item);
+}
+
+HTREEITEM TreeViewControl::NextSibling(HTREEITEM item) const noexcept
+{
+    return NextItem(hWnd(), TVGN_NEXT, item);
+}
+
+std::wstring TreeViewControl::Text(HTREEITEM item) const
+{
+    // A caption may be long: grow the buffer until the text fits with room to spare.
+    for (size_t capacity = 512;; capacity *= 4) {
+        std::wstring text(capacity, L'\0');
+        TVITEMW query = {};
+        query.mask = TVIF_TEXT | TVIF_HANDLE;
+        query.hItem = item;
+        query.pszText = text.data();
+        query.cchTextMax = static_cast<int>(capacity);
+        if (!SendMessageW(hWnd(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query))) return {};
+        text.resize(wcsnlen(text.c_str(), capacity));
+        if (text.size() + 1 < capacity || capacity >= 65536) return text;
+    }
+}
+
+std::wstring TreeViewControl::Key(HTREEITEM item) const
+{
+    TVITEMW query = {};
+    query.mask = TVIF_PARAM | TVIF_HANDLE;
+    query.hItem = item;
+    if (!SendMessageW(hWnd(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query)) || query.lParam == 0) return {};
+    return *reinterpret_cast<const std::wstring*>(query.lParam);
+}
+
+void TreeViewControl::Select(HTREEITEM item) noexcept
+{
+    SendMessageW(hWnd(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    SendMessageW(hWnd(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+}
+
+HTREEITEM TreeViewControl::HitTest(POINT screen) const noexcept
+{
+    TVHITTESTINFO hit = {};
+    hit.pt = screen;
+    ScreenToClient(hWnd(), &hit.pt);
+    const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(hWnd(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return (hit.flags & TVHT_ONITEM) != 0 ? item : nullptr;
+}
+
+RECT TreeViewControl::LabelScreenRect(HTREEITEM item) const noexcept
+{
+    // The message takes the item in the rectangle's first bytes.
+    RECT rect = {};
+    std::memcpy(&rect, &item, sizeof item);
+    SendMessageW(hWnd(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+    MapWindowPoints(hWnd(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }

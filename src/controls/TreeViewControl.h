@@ -56,6 +56,25 @@ public:
     };
     [[nodiscard]] RedrawSuspension SuspendRedraw() noexcept { return RedrawSuspension(*this); }
 
+    // Reading and steering single nodes. The order is the tree's display order with every
+    // node expanded: a node, then its children, then its next sibling. nullptr: no such node.
+    HTREEITEM Selection() const noexcept;
+    HTREEITEM FirstInOrder() const noexcept;
+    HTREEITEM LastInOrder() const noexcept;
+    HTREEITEM NextInOrder(HTREEITEM item) const noexcept;
+    HTREEITEM PreviousInOrder(HTREEITEM item) const noexcept;
+    HTREEITEM FirstChild(HTREEITEM item) const noexcept;
+    HTREEITEM NextSibling(HTREEITEM item) const noexcept;
+    std::wstring Text(HTREEITEM item) const;
+    // The key the node was added with.
+    std::wstring Key(HTREEITEM item) const;
+    // Selects the node, expanding its parents and scrolling it into view.
+    void Select(HTREEITEM item) noexcept;
+    // The node under a point on the screen, or nullptr.
+    HTREEITEM HitTest(POINT screen) const noexcept;
+    // The node's label in screen coordinates.
+    RECT LabelScreenRect(HTREEITEM item) const noexcept;
+
 private:
     struct Node {
         HTREEITEM item;

@@ -62,6 +62,9 @@ struct DestroyMenuHandle {
 struct ReleaseScreenDC {
     void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
 };
+struct DestroyAcceleratorsHandle {
+    void operator()(HACCEL table) const noexcept { DestroyAcceleratorTable(table); }
+};
 struct FreeBstr {
     void operator()(BSTR text) const noexcept { SysFreeString(text); }
 };
@@ -71,6 +74,7 @@ using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
 using UniqueWindow = UniqueAny<HWND, DestroyWindowHandle>;
 using UniqueFont = UniqueAny<HFONT, DeleteGdiObject>;
 using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
+using UniqueAccelerators = UniqueAny<HACCEL, DestroyAcceleratorsHandle>;
 // The whole screen's device context, GetDC(nullptr) (WIL's unique_hdc_window without a window).
 using UniqueScreenDC = UniqueAny<HDC, ReleaseScreenDC>;
 // A BSTR this code owns (WIL's unique_bstr); null is also the empty string.

@@ -49,7 +49,7 @@ void MessageBoxCloser::Watch()
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
             // The message text is the box's static control (id 0xFFFF).
-            wchar_t text[512] = {};
+            wchar_t text[4096] = {};
             DWORD_PTR ignored = 0;
             SendMessageTimeoutW(GetDlgItem(search.found, 0xFFFF), WM_GETTEXT, std::size(text),
                                 reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000, &ignored);

@@ -1,0 +1,32 @@
+// What a node of the tree stands for, and the facts of that window or process read now: the
+// one-line summary for the status bar and the full text of the properties dialog.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+struct NodeSubject {
+    enum class Kind { None, Process, Window };
+    Kind kind = Kind::None;
+    LONG id = 0; // process identifier or window handle
+};
+
+// The subject behind a node key ("PID<id>" or "HWND<handle>").
+NodeSubject SubjectOfKey(const std::wstring& key);
+
+// One line: a window's handle, rectangle, size, visibility and thread, or a process's
+// identifier and number of top-level windows; says so when the window or process is gone.
+std::wstring SummaryFacts(const NodeSubject& subject);
+
+// Every fact, one per line with a tab after the label; empty when the subject is gone.
+std::wstring PropertiesText(const NodeSubject& subject);
+// The properties dialog's title for the subject.
+std::wstring PropertiesTitle(const NodeSubject& subject);
+
+// "Window 000A0B2Ch no longer exists", "Process 1234 has exited".
+std::wstring GoneText(const NodeSubject& subject);
+
+inline HWND WindowOf(const NodeSubject& subject)
+{
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(subject.id));
+}

@@ -1,0 +1,102 @@
+// The dialog is described in memory: the library carries no resources of its own.
+#include "inspect/PropertiesDialog.h"
+
+#include "platform/RuntimeError.h"
+
+#include <vector>
+
+namespace {
+// The text control has the id of a message box's text, so that whatever reads one reads both.
+constexpr WORD kTextId = 0xFFFF;
+// Dialog units.
+constexpr short kWidth = 320, kHeight = 230, kMargin = 7, kButtonWidth = 50, kButtonHeight = 14;
+constexpr int kLabelColumn = 56;
+
+class TemplateWriter {
+public:
+    void Word(WORD value) { m_words.push_back(value); }
+    void Dword(DWORD value)
+    {
+        Word(LOWORD(value));
+        Word(HIWORD(value));
+    }
+    void Text(const wchar_t* text)
+    {
+        for (; *text != L'\0'; ++text) Word(*text);
+        Word(0);
+    }
+    void Align()
+    {
+        if (m_words.size() % 2 != 0) Word(0);
+    }
+    // One item: DLGITEMTEMPLATE, its class as a predefined atom, its text, no creation data.
+    void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom, const wchar_t* text)
+    {
+        Align();
+        Dword(style | WS_CHILD | WS_VISIBLE);
+        Dword(0);
+        for (short value : {x, y, cx, cy}) Word(static_cast<WORD>(value));
+        Word(id);
+        Word(0xFFFF);
+        Word(classAtom);
+        Text(text);
+        Word(0);
+    }
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
+
+private:
+    std::vector<WORD> m_words;
+};
+
+struct DialogText {
+    const std::wstring* text;
+};
+
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        const HWND text = GetDlgItem(dialog, kTextId);
+        const int tabStop = kLabelColumn;
+        SendMessageW(text, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
+        SetWindowTextW(text, reinterpret_cast<const DialogText*>(lParam)->text->c_str());
+        SetFocus(text);
+        SendMessageW(text, EM_SETSEL, 0, 0);
+        return FALSE; // the focus is set
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}
+} // namespace
+
+void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstring& text)
+{
+    TemplateWriter writer;
+    writer.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    writer.Dword(0);
+    writer.Word(2); // items
+    for (short value : {short(0), short(0), kWidth, kHeight}) writer.Word(static_cast<WORD>(value));
+    writer.Word(0); // no menu
+    writer.Word(0); // the dialog class
+    writer.Text(title.c_str());
+    writer.Word(8);
+    writer.Text(L"MS Shell Dlg");
+    const short textHeight = kHeight - 3 * kMargin - kButtonHeight;
+    writer.Item(ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP, kMargin, kMargin,
+                kWidth - 2 * kMargin, textHeight, kTextId, 0x0081 /* Edit */, L"");
+    writer.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, kWidth - kMargin - kButtonWidth, kHeight - kMargin - kButtonHeight,
+                kButtonWidth, kButtonHeight, IDOK, 0x0080 /* Button */, L"Close");
+    DialogText context{&text};
+    if (DialogBoxIndirectParamW(GetModuleHandleW(nullptr), writer.Get(), owner, DialogProc,
+                                reinterpret_cast<LPARAM>(&context)) == -1) {
+        RaiseLastError();
+    }
+}

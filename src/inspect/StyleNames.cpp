@@ -1,0 +1,87 @@
+// Flag tables in the order the bits stand in the word, highest first.
+#include "inspect/StyleNames.h"
+
+namespace {
+struct Flag {
+    DWORD mask;
+    const wchar_t* name;
+};
+
+// WS_CAPTION before its two halves; the box bits mean WS_GROUP/WS_TABSTOP on child windows.
+const Flag kStyles[] = {
+    {WS_POPUP, L"WS_POPUP"},         {WS_CHILD, L"WS_CHILD"},       {WS_MINIMIZE, L"WS_MINIMIZE"},
+    {WS_VISIBLE, L"WS_VISIBLE"},     {WS_DISABLED, L"WS_DISABLED"}, {WS_CLIPSIBLINGS, L"WS_CLIPSIBLINGS"},
+    {WS_CLIPCHILDREN, L"WS_CLIPCHILDREN"}, {WS_MAXIMIZE, L"WS_MAXIMIZE"}, {WS_CAPTION, L"WS_CAPTION"},
+    {WS_BORDER, L"WS_BORDER"},       {WS_DLGFRAME, L"WS_DLGFRAME"}, {WS_VSCROLL, L"WS_VSCROLL"},
+    {WS_HSCROLL, L"WS_HSCROLL"},     {WS_SYSMENU, L"WS_SYSMENU"},   {WS_THICKFRAME, L"WS_THICKFRAME"},
+};
+const Flag kTopLevelBoxes[] = {{WS_MINIMIZEBOX, L"WS_MINIMIZEBOX"}, {WS_MAXIMIZEBOX, L"WS_MAXIMIZEBOX"}};
+const Flag kChildBoxes[] = {{WS_GROUP, L"WS_GROUP"}, {WS_TABSTOP, L"WS_TABSTOP"}};
+
+const Flag kExtendedStyles[] = {
+    {WS_EX_NOACTIVATE, L"WS_EX_NOACTIVATE"},
+    {WS_EX_COMPOSITED, L"WS_EX_COMPOSITED"},
+    {WS_EX_LAYOUTRTL, L"WS_EX_LAYOUTRTL"},
+    {0x00200000L, L"WS_EX_NOREDIRECTIONBITMAP"},
+    {WS_EX_NOINHERITLAYOUT, L"WS_EX_NOINHERITLAYOUT"},
+    {WS_EX_LAYERED, L"WS_EX_LAYERED"},
+    {WS_EX_APPWINDOW, L"WS_EX_APPWINDOW"},
+    {WS_EX_STATICEDGE, L"WS_EX_STATICEDGE"},
+    {WS_EX_CONTROLPARENT, L"WS_EX_CONTROLPARENT"},
+    {WS_EX_LEFTSCROLLBAR, L"WS_EX_LEFTSCROLLBAR"},
+    {WS_EX_RTLREADING, L"WS_EX_RTLREADING"},
+    {WS_EX_RIGHT, L"WS_EX_RIGHT"},
+    {WS_EX_CONTEXTHELP, L"WS_EX_CONTEXTHELP"},
+    {WS_EX_CLIENTEDGE, L"WS_EX_CLIENTEDGE"},
+    {WS_EX_WINDOWEDGE, L"WS_EX_WINDOWEDGE"},
+    {WS_EX_TOOLWINDOW, L"WS_EX_TOOLWINDOW"},
+    {WS_EX_MDICHILD, L"WS_EX_MDICHILD"},
+    {WS_EX_TRANSPARENT, L"WS_EX_TRANSPARENT"},
+    {WS_EX_ACCEPTFILES, L"WS_EX_ACCEPTFILES"},
+    {WS_EX_TOPMOST, L"WS_EX_TOPMOST"},
+    {WS_EX_NOPARENTNOTIFY, L"WS_EX_NOPARENTNOTIFY"},
+    {WS_EX_DLGMODALFRAME, L"WS_EX_DLGMODALFRAME"},
+};
+
+template <size_t N>
+void TakeFlags(DWORD& bits, const Flag (&flags)[N], std::wstring& names)
+{
+    for (const Flag& flag : flags) {
+        if ((bits & flag.mask) != flag.mask) continue;
+        if (!names.empty()) names += L" | ";
+        names += flag.name;
+        bits &= ~flag.mask;
+    }
+}
+
+void AddRemainder(DWORD bits, std::wstring& names)
+{
+    if (bits == 0 && !names.empty()) return;
+    wchar_t text[16];
+    wsprintfW(text, L"0x%08X", bits);
+    if (!names.empty()) names += L" | ";
+    names += text;
+}
+} // namespace
+
+std::wstring StyleNames(DWORD style)
+{
+    std::wstring names;
+    const bool child = (style & WS_CHILD) != 0;
+    TakeFlags(style, kStyles, names);
+    if (child) {
+        TakeFlags(style, kChildBoxes, names);
+    } else {
+        TakeFlags(style, kTopLevelBoxes, names);
+    }
+    AddRemainder(style, names);
+    return names;
+}
+
+std::wstring ExtendedStyleNames(DWORD exStyle)
+{
+    std::wstring names;
+    TakeFlags(exStyle, kExtendedStyles, names);
+    AddRemainder(exStyle, names);
+    return names;
+}

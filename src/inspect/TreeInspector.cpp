@@ -1,0 +1,174 @@
+// Nothing here ends in an error box: a node whose window or process is gone, an empty tree or
+// a missing selection is told in panel 1.
+#include "inspect/TreeInspector.h"
+
+#include "inspect/NodeFacts.h"
+#include "inspect/PropertiesDialog.h"
+#include "inspect/TreeCopy.h"
+#include "inspect/TreeSearch.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace {
+constexpr short kFactsPanel = 1;
+
+NodeSubject SubjectOf(const TreeViewControl& tree, HTREEITEM item)
+{
+    return SubjectOfKey(tree.Key(item));
+}
+
+// NMTREEVIEWA and NMTREEVIEWW agree in every field read here.
+const NMTREEVIEWW& TreeViewNotice(const NMHDR& header)
+{
+    return reinterpret_cast<const NMTREEVIEWW&>(header);
+}
+} // namespace
+
+TreeInspector::TreeInspector(HWND owner, TreeViewControl& tree, StatusBarControl& status) noexcept
+    : m_owner(owner), m_tree(tree), m_status(status), m_find(owner)
+{
+}
+
+void TreeInspector::Say(const std::wstring& text)
+{
+    m_status.SetPanelText(kFactsPanel, text);
+}
+
+bool TreeInspector::OnTreeNotify(const NMHDR& header, LRESULT& result)
+{
+    switch (header.code) {
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW: {
+        const HTREEITEM item = TreeViewNotice(header).itemNew.hItem;
+        Say(item != nullptr ? SummaryFacts(SubjectOf(m_tree, item)) : std::wstring());
+        return false;
+    }
+    case TVN_DELETEITEMA:
+    case TVN_DELETEITEMW:
+        // A scan empties the tree: what panel 1 told of the selection no longer stands.
+        if (TreeViewNotice(header).itemOld.hItem == m_tree.Selection()) Say(L"");
+        return false;
+    case NM_DBLCLK: {
+        const DWORD position = GetMessagePos();
+        const HTREEITEM item = m_tree.HitTest(POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)});
+        if (item == nullptr) return false;
+        m_tree.Select(item);
+        ShowProperties();
+        result = TRUE; // no expanding or collapsing under the dialog
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+HTREEITEM TreeInspector::SelectedNode()
+{
+    const HTREEITEM item = m_tree.Selection();
+    if (item == nullptr) Say(m_tree.Count() == 0 ? L"The tree is empty: scan first" : L"No node is selected");
+    return item;
+}
+
+void TreeInspector::OpenFind()
+{
+    m_find.Open();
+}
+
+void TreeInspector::OnFindMessage(LPARAM lParam)
+{
+    if (const std::optional<FindQuery> query = m_find.OnMessage(lParam)) RunFind(*query);
+}
+
+void TreeInspector::FindAgain(bool down)
+{
+    if (!m_find.LastQuery()) {
+        OpenFind();
+        return;
+    }
+    FindQuery query = *m_find.LastQuery();
+    query.down = down;
+    RunFind(query);
+}
+
+void TreeInspector::RunFind(const FindQuery& query)
+{
+    if (m_tree.Count() == 0) {
+        Say(L"The tree is empty: scan first");
+        return;
+    }
+    const HTREEITEM found = FindNode(m_tree, query);
+    if (found == nullptr) {
+        Say(L"Not found: \"" + query.text + L"\"");
+        return;
+    }
+    m_tree.Select(found);
+    // Found the node it started on: no selection change tells the facts again.
+    Say(SummaryFacts(SubjectOf(m_tree, found)));
+}
+
+void TreeInspector::ShowProperties()
+{
+    const HTREEITEM item = SelectedNode();
+    if (item == nullptr) return;
+    const NodeSubject subject = SubjectOf(m_tree, item);
+    if (subject.kind == NodeSubject::Kind::None) return;
+    const std::wstring text = PropertiesText(subject);
+    if (text.empty()) {
+        Say(GoneText(subject));
+        return;
+    }
+    ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text);
+}
+
+void TreeInspector::Highlight(const HighlightPause& pause)
+{
+    const HTREEITEM item = SelectedNode();
+    if (item == nullptr) return;
+    const NodeSubject subject = SubjectOf(m_tree, item);
+    if (subject.kind != NodeSubject::Kind::Window) {
+        Say(L"A process has no rectangle: select one of its windows to highlight");
+        return;
+    }
+    const std::wstring why = HighlightWindow(WindowOf(subject), pause);
+    Say(why.empty() ? SummaryFacts(subject) : why);
+}
+
+void TreeInspector::Copy()
+{
+    if (const HTREEITEM item = SelectedNode()) CopyText(m_tree.Text(item), 1);
+}
+
+void TreeInspector::CopyWithChildren()
+{
+    const HTREEITEM item = SelectedNode();
+    if (item == nullptr) return;
+    const std::wstring text = SubtreeText(m_tree, item);
+    CopyText(text, 1 + static_cast<size_t>(std::count(text.begin(), text.end(), L'\n')));
+}
+
+void TreeInspector::CopyText(const std::wstring& text, size_t lines)
+{
+    if (!CopyTextToClipboard(m_owner, text)) {
+        Say(L"The clipboard is in use by another program: nothing was copied");
+        return;
+    }
+    Say(lines == 1 ? L"Copied 1 line" : L"Copied " + std::to_wstring(lines) + L" lines");
+}
+
+bool TreeInspector::PrepareContextMenu(LPARAM position, POINT& at)
+{
+    if (position == -1) {
+        const HTREEITEM item = SelectedNode();
+        if (item == nullptr) return false;
+        const RECT label = m_tree.LabelScreenRect(item);
+        at = POINT{label.left, label.bottom};
+        return true;
+    }
+    at = POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    const HTREEITEM item = m_tree.HitTest(at);
+    if (item == nullptr) return false;
+    m_tree.Select(item);
+    return true;
+}

@@ -1,0 +1,50 @@
+// The tree's inspection commands: find, the selected node's facts in status panel 1, its
+// properties, highlighting its window and copying its text. The form routes its keys,
+// notifications and the Find dialog's messages here; every word for the user goes to panel 1.
+#pragma once
+#include "controls/StatusBarControl.h"
+#include "controls/TreeViewControl.h"
+#include "inspect/FindDialog.h"
+#include "inspect/WindowHighlight.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+class TreeInspector {
+public:
+    TreeInspector(HWND owner, TreeViewControl& tree, StatusBarControl& status) noexcept;
+    TreeInspector(const TreeInspector&) = delete;
+    TreeInspector& operator=(const TreeInspector&) = delete;
+
+    // The message loop's routing of the Find dialog's messages.
+    bool RouteDialogMessage(MSG& message) noexcept { return m_find.RouteMessage(message); }
+    // The tree's WM_NOTIFY; true when handled, with the answer in `result`.
+    bool OnTreeNotify(const NMHDR& header, LRESULT& result);
+    // The owner's FindDialog::Message().
+    void OnFindMessage(LPARAM lParam);
+
+    void OpenFind();
+    // Repeats the last search downwards or upwards; opens the dialog when there was none.
+    void FindAgain(bool down);
+    void ShowProperties();
+    void Highlight(const HighlightPause& pause = WaitForTheEye);
+    void Copy();
+    void CopyWithChildren();
+    // Where a WM_CONTEXTMENU's menu goes: over the node under the mouse, which it selects, or
+    // for the keyboard (position -1) beside the selected node. False when no node is there.
+    bool PrepareContextMenu(LPARAM position, POINT& at);
+
+    FindDialog& Find() noexcept { return m_find; }
+
+private:
+    void Say(const std::wstring& text);
+    void RunFind(const FindQuery& query);
+    // The selected node; says why there is none.
+    HTREEITEM SelectedNode();
+    void CopyText(const std::wstring& text, size_t lines);
+
+    HWND m_owner;
+    TreeViewControl& m_tree;
+    StatusBarControl& m_status;
+    FindDialog m_find;
+};
