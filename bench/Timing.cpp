@@ -1,0 +1,111 @@
+// The clock, the ratios, and the timed rounds of product and floor.
+#include "Timing.h"
+
+#include "BenchHost.h"
+#include "Floor.h"
+#include "Report.h"
+#include "inventory/APi.h"
+#include "platform/RuntimeError.h"
+#include "window_model/ScreenWindowInfo.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+double NowMs()
+{
+    static const double unit = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return 1000.0 / static_cast<double>(frequency.QuadPart);
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * unit;
+}
+
+double Timing::Best() const
+{
+    return samples.empty() ? 0 : *std::min_element(samples.begin(), samples.end());
+}
+
+double StageResult::Ratio() const
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < product.samples.size() && i < floor.samples.size(); ++i) {
+        if (floor.samples[i] > 0) ratios.push_back(product.samples[i] / floor.samples[i]);
+    }
+    if (ratios.empty()) return 0;
+    std::sort(ratios.begin(), ratios.end());
+    const size_t middle = ratios.size() / 2;
+    return ratios.size() % 2 != 0 ? ratios[middle] : (ratios[middle - 1] + ratios[middle]) / 2;
+}
+
+namespace {
+
+void RunProduct(BenchHost& host, ScanResult& result)
+{
+    double start = NowMs();
+    RunStage("the process list", [] { BuildProcessList(); });
+    double end = NowMs();
+    result.processList.product.Add(end - start);
+    result.processes = ProcessList.size();
+
+    const LONG before = WindowObjectCount;
+    start = NowMs();
+    EnumWindows(EnumTopWindowProc, 0);
+    const HRESULT failure = TakeTopWindowFailure();
+    end = NowMs();
+    result.windowPass.product.Add(end - start);
+    if (FAILED(failure)) std::printf("  !! the window pass failed: %ls\n", DescribeError(failure).c_str());
+    result.objects = WindowObjectCount - before;
+
+    start = NowMs();
+    RunStage("the fill", [&] { FillWindowTree(host.Tree(), host.Progress()); });
+    end = NowMs();
+    result.fill.product.Add(end - start);
+    result.nodes = host.Tree().Count();
+    PumpMessages();
+}
+
+void RunFloor(BenchHost& host, ScanResult& result)
+{
+    FloorScan scan;
+    double start = NowMs();
+    scan.ListProcesses();
+    double end = NowMs();
+    result.processList.floor.Add(end - start);
+
+    start = NowMs();
+    scan.PassWindows();
+    end = NowMs();
+    result.windowPass.floor.Add(end - start);
+    result.floorEntries = scan.Entries();
+
+    start = NowMs();
+    result.floorNodes = scan.Fill(host.Tree().hWnd(), host.Progress().hWnd());
+    end = NowMs();
+    result.fill.floor.Add(end - start);
+    PumpMessages();
+}
+
+} // namespace
+
+ScanResult Measure(BenchHost& host, int rounds)
+{
+    ScanResult warmUp;
+    RunProduct(host, warmUp);
+    RunFloor(host, warmUp);
+    ScanResult result;
+    for (int round = 0; round < rounds; ++round) {
+        if (round % 2 == 0) {
+            RunProduct(host, result);
+            RunFloor(host, result);
+        } else {
+            RunFloor(host, result);
+            RunProduct(host, result);
+        }
+    }
+    return result;
+}
