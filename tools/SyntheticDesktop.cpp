@@ -10,6 +10,10 @@
 //               of its own, destroying the oldest and creating a new one as fast as it can
 //   hung [K]    one visible top-level window with K (3) children, then the GUI thread stops
 //               answering messages for good
+//   target      one visible top-level window "target" at (760, 100), 400 x 300, for pointing and
+//               watching: children "left" (10, 10, 180 x 200) holding "left inner" (20, 20,
+//               100 x 80), and "right" (200, 10, 180 x 200) holding the hidden "right hidden";
+//               the top-level window answers WM_APP + 1 with wParam + lParam
 //
 // Once the windows exist, the named event EVENT of --ready is set. The process ends when the
 // named event of --quit is set or when process PID ends, whichever comes first; a watcher
@@ -145,6 +149,34 @@ void BuildFlat(const std::wstring& shape, int tops, int children)
     }
 }
 
+LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP + 1) return static_cast<LRESULT>(wParam + lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void BuildTarget()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = TargetProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"SyntheticDesktopTarget";
+    if (!RegisterClassW(&windowClass)) Fail("cannot register the target class");
+    const HWND top = CreateWindowExW(0, windowClass.lpszClassName, L"target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 760, 100,
+                                     400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (top == nullptr) Fail("cannot create the target window");
+    const auto place = [](HWND parent, const wchar_t* caption, int x, int y, int width, int height, bool visible) {
+        const HWND child = CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, caption, WS_CHILD | (visible ? WS_VISIBLE : 0), x,
+                                           y, width, height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (child == nullptr) Fail("cannot create a target child");
+        return child;
+    };
+    place(place(top, L"left", 10, 10, 180, 200, true), L"left inner", 20, 20, 100, 80, true);
+    place(place(top, L"right", 200, 10, 180, 200, true), L"right hidden", 10, 10, 100, 100, false);
+    UpdateWindow(top);
+}
+
 void BuildChain(int depth)
 {
     HWND parent = MakeTop(L"chain top");
@@ -189,6 +221,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         BuildChain(Number(options, 0, 16));
     } else if (options.shape == L"churn") {
         Churn(options, Number(options, 0, 8), Number(options, 1, 4));
+    } else if (options.shape == L"target") {
+        BuildTarget();
     } else if (options.shape == L"hung") {
         const HWND top = MakeTop(L"hung top", true);
         for (int c = 0; c < Number(options, 0, 3); ++c) MakeChild(top, L"hung child " + std::to_wstring(c));

@@ -11,6 +11,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -92,6 +93,8 @@ Form1::Form1()
 
 Form1::~Form1()
 {
+    m_logs.clear(); // their hooks go with them
+    m_pointer.reset();
     m_inspector.reset(); // it holds the controls and owns the Find dialog
     // Controls first, then the window, which still runs through SubClass while it goes.
     m_pBar1.reset();
@@ -286,6 +289,7 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (m_pointer && m_pointer->OnMessage(message, wParam, lParam)) return 0;
     if (LRESULT answer = 0; OnInspectionMessage(message, wParam, lParam, answer)) return answer;
     switch (message) {
     case WM_SIZE:
@@ -325,11 +329,14 @@ const Form1::Command Form1::kCommands[] = {
     {L"Copy &with children\tCtrl+Shift+C", FCONTROL | FSHIFT, 'C',
      [](Form1& form) { form.m_inspector->CopyWithChildren(); }},
     {L"-", 0, 0, nullptr},
-    {L"&Find...\tCtrl+F", FCONTROL, 'F', [](Form1& form) { form.m_inspector->OpenFind(); }},
+    {L"&Find...\tCtrl+F", FCONTROL, 'F', [](Form1& form) { form.m_inspector->OpenFind(); }, true},
     {nullptr, 0, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(true); }},
     {nullptr, FSHIFT, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(false); }},
-    {L"&Rescan\tF5", 0, VK_F5, [](Form1& form) { form.meu_File_Click(); }},
-    {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }},
+    {L"&Rescan\tF5", 0, VK_F5, [](Form1& form) { form.meu_File_Click(); }, true},
+    {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }, true},
+    {L"-", 0, 0, nullptr, true},
+    {L"P&oint to find\tCtrl+P", FCONTROL, 'P', [](Form1& form) { form.m_pointer->Start(); }, true},
+    {L"&Messages...\tCtrl+M", FCONTROL, 'M', [](Form1& form) { form.OpenMessageLog(); }},
     {nullptr, FSHIFT, VK_F10, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
     {nullptr, 0, VK_APPS, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
 };
@@ -337,6 +344,9 @@ const Form1::Command Form1::kCommands[] = {
 void Form1::CreateInspection()
 {
     m_inspector = std::make_unique<TreeInspector>(hWnd(), *m_treeView1, *m_sBar1);
+    m_pointer = std::make_unique<WindowPointer>(
+        hWnd(), [this](const std::wstring& text) { m_inspector->Say(text); },
+        [this](HWND window) { RunHandler([&] { SelectPickedWindow(window); }); });
     std::vector<ACCEL> keys;
     for (size_t i = 0; i < std::size(kCommands); ++i) {
         if (kCommands[i].key == 0) continue;
@@ -349,6 +359,7 @@ void Form1::CreateInspection()
 
 bool Form1::TranslateFormMessage(MSG& message) noexcept
 {
+    if (m_pointer && m_pointer->OnKey(message)) return true;
     if (m_inspector && m_inspector->RouteDialogMessage(message)) return true;
     // Keys typed into other windows of the thread (a test's, a dialog's) are theirs.
     const bool ours = message.hwnd != nullptr && (message.hwnd == hWnd() || IsChild(hWnd(), message.hwnd));
@@ -388,16 +399,47 @@ bool Form1::RunCommand(UINT id)
 void Form1::ShowTreeContextMenu(LPARAM position)
 {
     POINT at = {};
-    if (!m_inspector->PrepareContextMenu(position, at)) return;
+    const bool onNode = m_inspector->PrepareContextMenu(position, at);
     UniqueMenu menu(CreatePopupMenu());
     if (!menu) RaiseLastError();
     for (size_t i = 0; i < std::size(kCommands); ++i) {
         const wchar_t* text = kCommands[i].menuText;
-        if (text == nullptr) continue;
+        if (text == nullptr || (!onNode && !kCommands[i].onEmptySpace)) continue;
         const bool line = lstrcmpW(text, L"-") == 0;
         AppendMenuW(menu.get(), line ? MF_SEPARATOR : MF_STRING, line ? 0 : kFirstCommandId + i, line ? nullptr : text);
     }
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hWnd(), nullptr));
     if (chosen != 0) RunCommand(chosen);
+}
+
+// --- Point to find and the message logs ---------------------------------------------------------
+
+void Form1::SelectPickedWindow(HWND window)
+{
+    if (m_inspector->SelectWindow(window)) return;
+    // New since the scan (or never scanned): the tree must show it before it can be selected.
+    meu_File_Click();
+    if (!m_inspector->SelectWindow(window)) {
+        m_inspector->Say(WindowPointer::Describe(window) + L" is not in the tree: it is gone, or the scan did not list it");
+    }
+}
+
+void Form1::OpenMessageLog()
+{
+    const HWND window = m_inspector->SelectedWindow();
+    if (window == nullptr) return;
+    // Closed logs are gone from the screen already; their objects go now.
+    m_logs.erase(std::remove_if(m_logs.begin(), m_logs.end(), [](const auto& log) { return !log->IsOpen(); }),
+                 m_logs.end());
+    m_logs.push_back(std::make_unique<MessageLogWindow>(hWnd(), window));
+}
+
+std::vector<MessageLogWindow*> Form1::OpenLogs() const
+{
+    std::vector<MessageLogWindow*> logs;
+    for (const auto& log : m_logs) {
+        if (log->IsOpen()) logs.push_back(log.get());
+    }
+    return logs;
 }

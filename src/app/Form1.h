@@ -9,12 +9,15 @@
 #include "export/TreeInventory.h"
 #include "inspect/TreeInspector.h"
 #include "platform/UniqueHandles.h"
+#include "pointer/WindowPointer.h"
 #include "subclass/iSubClass.h"
+#include "watch/MessageLogWindow.h"
 
 #include <windows.h>
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 class Form1 {
 public:
@@ -49,6 +52,9 @@ public:
     // before it dispatches a message (the Find dialog's keys, the accelerators).
     bool TranslateFormMessage(MSG& message) noexcept;
     TreeInspector& Inspector() const noexcept { return *m_inspector; }
+    WindowPointer& Pointer() const noexcept { return *m_pointer; }
+    // The message logs opened from this form and not closed since.
+    std::vector<MessageLogWindow*> OpenLogs() const;
 
 private:
     void Form_Initialize();
@@ -74,6 +80,7 @@ private:
         BYTE modifiers; // FCONTROL, FSHIFT
         WORD key;       // virtual key
         void (*run)(Form1& form);
+        bool onEmptySpace = false; // also in the menu of empty tree space
     };
     static const Command kCommands[];
     static constexpr UINT kFirstCommandId = 2000;
@@ -81,6 +88,9 @@ private:
     bool OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer);
     bool RunCommand(UINT id);
     void ShowTreeContextMenu(LPARAM position);
+    // Point to find's end: selects the window's node, scanning first when it is not in the tree.
+    void SelectPickedWindow(HWND window);
+    void OpenMessageLog();
 
     // Declared first, released last: while the window lives its procedure is code inside it.
     ComPtr<iSubClass> SubClass;
@@ -92,6 +102,8 @@ private:
     ScanStamp m_lastScan;
     ScanChanges m_scanChanges;
     std::unique_ptr<TreeInspector> m_inspector;
+    std::unique_ptr<WindowPointer> m_pointer;
+    std::vector<std::unique_ptr<MessageLogWindow>> m_logs;
     UniqueAccelerators m_accelerators;
     bool m_endsProgram = false;
     bool m_reportingError = false;

@@ -208,6 +208,12 @@ std::wstring TreeViewControl::Key(HTREEITEM item) const
     return *reinterpret_cast<const std::wstring*>(query.lParam);
 }
 
+HTREEITEM TreeViewControl::ItemOfKey(const std::wstring& key) const noexcept
+{
+    const auto found = m_nodes.find(key);
+    return found != m_nodes.end() ? found->second.item : nullptr;
+}
+
 void TreeViewControl::Select(HTREEITEM item) noexcept
 {
     SendMessageW(hWnd(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));

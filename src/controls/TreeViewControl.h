@@ -68,6 +68,8 @@ public:
     std::wstring Text(HTREEITEM item) const;
     // The key the node was added with.
     std::wstring Key(HTREEITEM item) const;
+    // The node added with `key`, or nullptr.
+    HTREEITEM ItemOfKey(const std::wstring& key) const noexcept;
     // Selects the node, expanding its parents and scrolling it into view.
     void Select(HTREEITEM item) noexcept;
     // The node under a point on the screen, or nullptr.

@@ -6,6 +6,7 @@
 #include "inspect/PropertiesDialog.h"
 #include "inspect/TreeCopy.h"
 #include "inspect/TreeSearch.h"
+#include "inventory/APi.h"
 
 #include <windowsx.h>
 
@@ -160,8 +161,13 @@ void TreeInspector::CopyText(const std::wstring& text, size_t lines)
 bool TreeInspector::PrepareContextMenu(LPARAM position, POINT& at)
 {
     if (position == -1) {
-        const HTREEITEM item = SelectedNode();
-        if (item == nullptr) return false;
+        const HTREEITEM item = m_tree.Selection();
+        if (item == nullptr) {
+            RECT tree = {};
+            GetWindowRect(m_tree.hWnd(), &tree);
+            at = POINT{tree.left + 8, tree.top + 8};
+            return false;
+        }
         const RECT label = m_tree.LabelScreenRect(item);
         at = POINT{label.left, label.bottom};
         return true;
@@ -171,4 +177,30 @@ bool TreeInspector::PrepareContextMenu(LPARAM position, POINT& at)
     if (item == nullptr) return false;
     m_tree.Select(item);
     return true;
+}
+
+bool TreeInspector::SelectWindow(HWND window)
+{
+    const HTREEITEM item = m_tree.ItemOfKey(WindowNodeKey(static_cast<LONG>(reinterpret_cast<INT_PTR>(window))));
+    if (item == nullptr) return false;
+    m_tree.Select(item);
+    // Selecting the node already selected tells nothing by itself.
+    Say(SummaryFacts(SubjectOf(m_tree, item)));
+    return true;
+}
+
+HWND TreeInspector::SelectedWindow()
+{
+    const HTREEITEM item = SelectedNode();
+    if (item == nullptr) return nullptr;
+    const NodeSubject subject = SubjectOf(m_tree, item);
+    if (subject.kind != NodeSubject::Kind::Window) {
+        Say(L"A process has no messages: select one of its windows");
+        return nullptr;
+    }
+    if (!IsWindow(WindowOf(subject))) {
+        Say(GoneText(subject));
+        return nullptr;
+    }
+    return WindowOf(subject);
 }

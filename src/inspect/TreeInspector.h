@@ -31,13 +31,20 @@ public:
     void Copy();
     void CopyWithChildren();
     // Where a WM_CONTEXTMENU's menu goes: over the node under the mouse, which it selects, or
-    // for the keyboard (position -1) beside the selected node. False when no node is there.
+    // for the keyboard (position -1) beside the selected node. False when the menu is for no
+    // node (empty tree space, nothing selected); `at` is set either way.
     bool PrepareContextMenu(LPARAM position, POINT& at);
 
     FindDialog& Find() noexcept { return m_find; }
 
-private:
+    // Selects the window's node, expanding its parents and scrolling it into view, and tells
+    // its facts; false, saying nothing, when the tree has no node for it.
+    bool SelectWindow(HWND window);
+    // The window of the selected node; nullptr, said in panel 1, when a window is not selected.
+    HWND SelectedWindow();
     void Say(const std::wstring& text);
+
+private:
     void RunFind(const FindQuery& query);
     // The selected node; says why there is none.
     HTREEITEM SelectedNode();

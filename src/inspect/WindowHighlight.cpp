@@ -9,6 +9,7 @@
 namespace {
 constexpr int kFlashes = 3;
 constexpr int kThickness = 4; // pixels
+} // namespace
 
 void InvertFrame(HDC screen, const RECT& rect)
 {
@@ -25,7 +26,6 @@ void InvertFrame(HDC screen, const RECT& rect)
     }
     GdiFlush();
 }
-} // namespace
 
 void WaitForTheEye(bool shown)
 {

@@ -6,6 +6,10 @@
 #include <functional>
 #include <string>
 
+// Inverts a frame along the inside of `rect` (screen coordinates) on `screen`; a second call with
+// the same rectangle puts every pixel back.
+void InvertFrame(HDC screen, const RECT& rect);
+
 // Called while the frame is shown (true) and after it is gone again (false); the default
 // waits long enough for the eye.
 using HighlightPause = std::function<void(bool shown)>;

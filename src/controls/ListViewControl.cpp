@@ -1,0 +1,61 @@
+#include "controls/ListViewControl.h"
+
+#include "platform/RuntimeError.h"
+
+#include <commctrl.h>
+
+namespace {
+// The list's window class must be registered before the first one is made.
+HWND CreateList(HWND parent, UINT id)
+{
+    const INITCOMMONCONTROLSEX classes = {sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    return CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
+                                   LVS_SINGLESEL,
+                               0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                               GetModuleHandleW(nullptr), nullptr);
+}
+} // namespace
+
+ListViewControl::ListViewControl(HWND parent, UINT id) : m_window(CreateList(parent, id))
+{
+    if (!m_window) RaiseLastError();
+    const DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_GRIDLINES;
+    SendMessageW(hWnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+}
+
+void ListViewControl::AddColumn(const wchar_t* title, int width, bool rightAligned)
+{
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    column.fmt = rightAligned ? LVCFMT_RIGHT : LVCFMT_LEFT;
+    column.cx = width;
+    column.pszText = const_cast<wchar_t*>(title);
+    if (SendMessageW(hWnd(), LVM_INSERTCOLUMNW, m_columns, reinterpret_cast<LPARAM>(&column)) < 0) RaiseLastError();
+    ++m_columns;
+}
+
+void ListViewControl::SetRowCount(size_t rows, bool repaint)
+{
+    SendMessageW(hWnd(), LVM_SETITEMCOUNT, static_cast<WPARAM>(rows),
+                 repaint ? 0 : LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+void ListViewControl::ScrollTo(size_t row)
+{
+    SendMessageW(hWnd(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+bool ListViewControl::ShowsLastRow() const
+{
+    const auto rows = static_cast<LRESULT>(SendMessageW(hWnd(), LVM_GETITEMCOUNT, 0, 0));
+    const LRESULT top = SendMessageW(hWnd(), LVM_GETTOPINDEX, 0, 0);
+    const LRESULT page = SendMessageW(hWnd(), LVM_GETCOUNTPERPAGE, 0, 0);
+    return top + page >= rows;
+}
+
+void ListViewControl::Move(const RECT& bounds)
+{
+    MoveWindow(hWnd(), bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, TRUE);
+}

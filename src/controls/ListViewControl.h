@@ -1,0 +1,27 @@
+// A report-style list view that holds no items of its own (LVS_OWNERDATA): its owner answers
+// LVN_GETDISPINFO for the rows on screen, so a log of any length costs the control nothing.
+#pragma once
+#include "platform/UniqueHandles.h"
+
+#include <windows.h>
+
+class ListViewControl {
+public:
+    ListViewControl(HWND parent, UINT id);
+    ListViewControl(const ListViewControl&) = delete;
+    ListViewControl& operator=(const ListViewControl&) = delete;
+
+    HWND hWnd() const noexcept { return m_window.get(); }
+
+    void AddColumn(const wchar_t* title, int width, bool rightAligned = false);
+    // The number of rows; the rows already on screen are not asked for again unless `repaint`.
+    void SetRowCount(size_t rows, bool repaint);
+    void ScrollTo(size_t row);
+    // Whether the last row is on screen: the log follows new rows only then.
+    bool ShowsLastRow() const;
+    void Move(const RECT& bounds);
+
+private:
+    UniqueWindow m_window;
+    int m_columns = 0;
+};

@@ -1,0 +1,81 @@
+#include "watch/MessageLog.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace {
+std::wstring Upper(std::wstring text)
+{
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+    return text;
+}
+} // namespace
+
+void MessageLog::Add(const std::vector<watch_ring::Record>& records)
+{
+    using watch_ring::RecordKind;
+    for (const watch_ring::Record& record : records) {
+        if (record.kind == RecordKind::Returned) {
+            // The send it answers may have been dropped, or pushed out: then it stays unanswered.
+            if (record.depth == 0 || record.depth > m_unanswered.size()) continue;
+            const uint64_t number = m_unanswered[record.depth - 1];
+            if (number < m_first || number - m_first >= m_entries.size()) continue;
+            Entry& sent = m_entries[number - m_first];
+            if (sent.answered || sent.message != record.message || sent.wParam != record.wParam) continue;
+            sent.answered = true;
+            sent.result = record.result;
+            continue;
+        }
+        if (record.kind == RecordKind::Sent && record.depth > 0) {
+            m_unanswered.resize(record.depth);
+            m_unanswered[record.depth - 1] = m_first + m_entries.size();
+        }
+        Keep(Entry{record.time, record.kind, false, record.message, record.wParam, record.lParam, 0});
+    }
+}
+
+void MessageLog::Keep(const Entry& entry)
+{
+    if (m_entries.size() == kKeptEntries) {
+        m_entries.pop_front();
+        ++m_first;
+        if (!m_shown.empty() && m_shown.front() < m_first) m_shown.pop_front();
+    }
+    m_entries.push_back(entry);
+    if (m_filtered && Passes(entry)) m_shown.push_back(m_first + m_entries.size() - 1);
+}
+
+void MessageLog::Clear()
+{
+    m_first += m_entries.size();
+    m_entries.clear();
+    m_shown.clear();
+}
+
+void MessageLog::SetFilter(const std::wstring& filter)
+{
+    m_filter = Upper(filter);
+    m_filter.erase(0, m_filter.find_first_not_of(L' '));
+    m_filter.erase(m_filter.find_last_not_of(L' ') + 1);
+    m_filtered = !m_filter.empty();
+    m_group = nullptr;
+    for (const wchar_t* group : MessageNames::Groups()) {
+        if (Upper(group) == m_filter) m_group = group;
+    }
+    m_shown.clear();
+    if (!m_filtered) return;
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (Passes(m_entries[i])) m_shown.push_back(m_first + i);
+    }
+}
+
+bool MessageLog::Passes(const Entry& entry)
+{
+    if (m_group != nullptr) return lstrcmpW(m_names.Group(entry.message), m_group) == 0;
+    return Upper(m_names.Name(entry.message)).find(m_filter) != std::wstring::npos;
+}
+
+const MessageLog::Entry& MessageLog::Row(size_t row) const
+{
+    return m_filtered ? m_entries[m_shown[row] - m_first] : m_entries[row];
+}

@@ -1,0 +1,280 @@
+// The hook writes without waiting; this window takes its records on a timer, 20 times a second,
+// so that a flood of messages costs one list update per tick.
+#include "watch/MessageLogWindow.h"
+
+#include "inventory/APi.h"
+#include "platform/RuntimeError.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+const wchar_t kWindowClass[] = L"WindowInventoryMessageLog";
+constexpr UINT_PTR kTimer = 1;
+constexpr UINT kTickMs = 50;
+enum : UINT { kPauseId = 1, kClearId, kFilterId, kListId, kStatusId };
+enum Column { kTime, kKind, kMessage, kWParam, kLParam, kResult };
+
+std::wstring Hex8(uint32_t value)
+{
+    wchar_t text[16];
+    std::swprintf(text, 16, L"%08X", value);
+    return text;
+}
+
+HWND MakeChild(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD style, UINT id, DWORD extended = 0)
+{
+    const HWND child = CreateWindowExW(extended, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                                       reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr),
+                                       nullptr);
+    if (child == nullptr) RaiseLastError();
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    return child;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+} // namespace
+
+MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched), m_log(ClassOf(watched))
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    if (!GetClassInfoExW(instance, kWindowClass, &windowClass)) {
+        windowClass.lpfnWndProc = &WindowProc;
+        windowClass.hInstance = instance;
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kWindowClass;
+        if (!RegisterClassExW(&windowClass)) RaiseLastError();
+    }
+    // Read without sending the watched window a message: it may be hung.
+    wchar_t caption[256] = {};
+    InternalGetWindowText(watched, caption, 256);
+    DWORD processId = 0;
+    const DWORD threadId = GetWindowThreadProcessId(watched, &processId);
+    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \x3010" +
+                    caption + L"\x3011  [Class:" + ClassOf(watched) + L"]";
+    const std::wstring title = L"Messages: " + m_description + L", process " + std::to_wstring(processId) +
+                               L", thread " + std::to_wstring(threadId);
+
+    const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, 760, 480, owner, nullptr, instance, this);
+    if (created == nullptr) RaiseLastError();
+    m_pause = MakeChild(hWnd(), L"Button", L"&Pause", BS_PUSHBUTTON | WS_TABSTOP, kPauseId);
+    m_clear = MakeChild(hWnd(), L"Button", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, kClearId);
+    m_filterLabel = MakeChild(hWnd(), L"Static", L"&Filter (a name, or mouse, keyboard, paint, timer, command, window, "
+                                                 L"control, user):", SS_LEFT | SS_CENTERIMAGE, 0);
+    m_filter = MakeChild(hWnd(), L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, kFilterId, WS_EX_CLIENTEDGE);
+    m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
+    m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
+    m_list->AddColumn(L"Time", 96);
+    m_list->AddColumn(L"", 54);
+    m_list->AddColumn(L"Message", 230);
+    m_list->AddColumn(L"wParam", 80, true);
+    m_list->AddColumn(L"lParam", 80, true);
+    m_list->AddColumn(L"Result", 80, true);
+
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceFrequency(&frequency);
+    m_frequency = frequency.QuadPart;
+    GetSystemTimeAsFileTime(&m_startTime);
+    FileTimeToLocalFileTime(&m_startTime, &m_startTime);
+    QueryPerformanceCounter(&counter);
+    m_startCounter = counter.QuadPart;
+
+    m_session = std::make_unique<WatchSession>(watched);
+    if (!m_session->Problem().empty()) {
+        m_ended = m_session->Problem();
+        m_session.reset();
+    } else {
+        SetTimer(hWnd(), kTimer, kTickMs, nullptr);
+    }
+    Layout();
+    ShowStatus();
+    ShowWindow(hWnd(), SW_SHOWNORMAL);
+}
+
+MessageLogWindow::~MessageLogWindow()
+{
+    m_window.reset();
+    m_session.reset();
+}
+
+LRESULT CALLBACK MessageLogWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    MessageLogWindow* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<MessageLogWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->m_window.reset(window);
+    } else {
+        self = reinterpret_cast<MessageLogWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = 0;
+    const HRESULT failed = ExceptionBarrier([&] { result = self->OnMessage(window, message, wParam, lParam); });
+    return FAILED(failed) ? DefWindowProcW(window, message, wParam, lParam) : result;
+}
+
+LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kTimer) Poll();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kPauseId && HIWORD(wParam) == BN_CLICKED) SetPaused(!m_paused);
+        if (LOWORD(wParam) == kClearId && HIWORD(wParam) == BN_CLICKED) Clear();
+        if (LOWORD(wParam) == kFilterId && HIWORD(wParam) == EN_CHANGE) {
+            wchar_t text[128] = {};
+            GetWindowTextW(m_filter, text, 128);
+            SetFilter(text);
+        }
+        return 0;
+    case WM_NOTIFY: {
+        auto& info = *reinterpret_cast<NMLVDISPINFOW*>(lParam);
+        if (info.hdr.idFrom != kListId || info.hdr.code != LVN_GETDISPINFOW || !(info.item.mask & LVIF_TEXT)) break;
+        if (static_cast<size_t>(info.item.iItem) >= m_log.Rows() || info.item.cchTextMax <= 0) return 0;
+        const std::wstring text = CellText(static_cast<size_t>(info.item.iItem), info.item.iSubItem);
+        lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
+        return 0;
+    }
+    case WM_DESTROY:
+        // Closing the log takes the hook out of the watched thread at once.
+        KillTimer(window, kTimer);
+        m_session.reset();
+        break;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        if (m_window.get() == window) (void)m_window.release();
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void MessageLogWindow::Layout()
+{
+    if (!m_list) return;
+    RECT client = {};
+    GetClientRect(hWnd(), &client);
+    const int pad = 6, row = 24;
+    MoveWindow(m_pause, pad, pad, 80, row, TRUE);
+    MoveWindow(m_clear, pad + 86, pad, 80, row, TRUE);
+    const int labelLeft = pad + 176;
+    const int filterWidth = 160;
+    const int filterLeft = (std::max)(labelLeft + 40, static_cast<int>(client.right) - pad - filterWidth);
+    MoveWindow(m_filterLabel, labelLeft, pad, filterLeft - labelLeft - 4, row, TRUE);
+    MoveWindow(m_filter, filterLeft, pad, filterWidth, row, TRUE);
+    MoveWindow(m_statusLine, 0, client.bottom - 22, client.right, 22, TRUE);
+    m_list->Move(RECT{0, 2 * pad + row, client.right, client.bottom - 22});
+}
+
+void MessageLogWindow::Poll()
+{
+    if (!m_session) return;
+    m_records.clear();
+    m_dropped += m_session->Take(m_records);
+    bool destroyed = false;
+    for (const watch_ring::Record& record : m_records) destroyed = destroyed || record.message == WM_NCDESTROY;
+    if (m_paused) {
+        m_passedWhilePaused += m_records.size();
+    } else if (!m_records.empty()) {
+        const bool follow = m_list->ShowsLastRow();
+        m_log.Add(m_records);
+        // Answers fill in rows already on screen: those are drawn again too.
+        m_list->SetRowCount(m_log.Rows(), false);
+        InvalidateRect(m_list->hWnd(), nullptr, FALSE);
+        if (follow && m_log.Rows() > 0) m_list->ScrollTo(m_log.Rows() - 1);
+    }
+    if (destroyed || !IsWindow(m_watched)) {
+        EndWatch(L"Window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(m_watched))) +
+                 L" was destroyed: the log has stopped");
+    }
+    ShowStatus();
+}
+
+void MessageLogWindow::EndWatch(const std::wstring& why)
+{
+    KillTimer(hWnd(), kTimer);
+    m_session.reset();
+    m_ended = why;
+}
+
+void MessageLogWindow::SetPaused(bool paused)
+{
+    m_paused = paused;
+    SetWindowTextW(m_pause, paused ? L"&Resume" : L"&Pause");
+    ShowStatus();
+}
+
+void MessageLogWindow::SetFilter(const std::wstring& filter)
+{
+    m_log.SetFilter(filter);
+    m_list->SetRowCount(m_log.Rows(), true);
+    ShowStatus();
+}
+
+void MessageLogWindow::Clear()
+{
+    m_log.Clear();
+    m_list->SetRowCount(0, true);
+    ShowStatus();
+}
+
+void MessageLogWindow::ShowStatus()
+{
+    std::wstring text = m_ended.empty() ? L"Watching " + m_description : m_ended;
+    text += L"  |  " + std::to_wstring(m_log.Kept()) + L" kept";
+    if (m_log.Rows() != m_log.Kept()) text += L", " + std::to_wstring(m_log.Rows()) + L" shown";
+    text += L", " + std::to_wstring(m_dropped) + L" dropped";
+    if (m_paused) text += L"  |  Paused: " + std::to_wstring(m_passedWhilePaused) + L" passed unlogged";
+    if (text == m_status) return;
+    m_status = text;
+    SetWindowTextW(m_statusLine, text.c_str());
+}
+
+std::wstring MessageLogWindow::CellText(size_t row, int column)
+{
+    const MessageLog::Entry& entry = m_log.Row(row);
+    const bool sent = entry.kind == watch_ring::RecordKind::Sent;
+    switch (column) {
+    case kTime: {
+        const int64_t ticks = (entry.time - m_startCounter) * 10000000 / m_frequency;
+        ULARGE_INTEGER at;
+        at.LowPart = m_startTime.dwLowDateTime;
+        at.HighPart = m_startTime.dwHighDateTime;
+        at.QuadPart += static_cast<uint64_t>(ticks);
+        FILETIME when = {at.LowPart, at.HighPart};
+        SYSTEMTIME time = {};
+        FileTimeToSystemTime(&when, &time);
+        wchar_t text[32];
+        std::swprintf(text, 32, L"%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
+        return text;
+    }
+    case kKind:
+        return sent ? L"sent" : L"posted";
+    case kMessage:
+        return m_log.Names().Name(entry.message);
+    case kWParam:
+        return Hex8(entry.wParam);
+    case kLParam:
+        return Hex8(entry.lParam);
+    case kResult:
+        return !sent ? L"" : entry.answered ? Hex8(entry.result) : L"\x2026";
+    default:
+        return L"";
+    }
+}
