@@ -97,8 +97,7 @@ std::wstring WindowPointer::Describe(HWND window)
     InternalGetWindowText(window, caption, 256);
     wchar_t className[256] = {};
     GetClassNameW(window, className, 256);
-    return L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(window))) + L"  \x3010" + caption +
-           L"\x3011  [Class:" + className + L"]";
+    return L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(window))) + L"  \"" + caption + L"\"  [Class:" + className + L"]";
 }
 
 void WindowPointer::Track(POINT screen)

@@ -27,7 +27,7 @@ public:
     // The deepest visible window at a point of the screen (ChildWindowFromPointEx downwards
     // from the top-level window there), or nullptr.
     static HWND WindowAt(POINT screen);
-    // "hWnd: 000A0B2Ch  【caption】  [Class:Button]", read without sending the window a message.
+    // hWnd: 000A0B2Ch  "caption"  [Class:Button], read without sending the window a message.
     static std::wstring Describe(HWND window);
 
 private:

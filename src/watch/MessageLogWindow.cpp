@@ -60,23 +60,25 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
     InternalGetWindowText(watched, caption, 256);
     DWORD processId = 0;
     const DWORD threadId = GetWindowThreadProcessId(watched, &processId);
-    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \x3010" +
-                    caption + L"\x3011  [Class:" + ClassOf(watched) + L"]";
+    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \"" + caption +
+                    L"\"  [Class:" + ClassOf(watched) + L"]";
     const std::wstring title = L"Messages: " + m_description + L", process " + std::to_wstring(processId) +
                                L", thread " + std::to_wstring(threadId);
 
     const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, 760, 480, owner, nullptr, instance, this);
+                                         CW_USEDEFAULT, CW_USEDEFAULT, 900, 520, owner, nullptr, instance, this);
     if (created == nullptr) RaiseLastError();
     m_pause = MakeChild(hWnd(), L"Button", L"&Pause", BS_PUSHBUTTON | WS_TABSTOP, kPauseId);
     m_clear = MakeChild(hWnd(), L"Button", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, kClearId);
-    m_filterLabel = MakeChild(hWnd(), L"Static", L"&Filter (a name, or mouse, keyboard, paint, timer, command, window, "
-                                                 L"control, user):", SS_LEFT | SS_CENTERIMAGE, 0);
+    m_filterLabel = MakeChild(hWnd(), L"Static", L"&Filter:", SS_RIGHT | SS_CENTERIMAGE, 0);
     m_filter = MakeChild(hWnd(), L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, kFilterId, WS_EX_CLIENTEDGE);
+    m_filterHint = MakeChild(hWnd(), L"Static",
+                             L"part of a name, or a group: mouse keyboard paint timer command window control user",
+                             SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
     m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
     m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
     m_list->AddColumn(L"Time", 96);
-    m_list->AddColumn(L"", 54);
+    m_list->AddColumn(L"Kind", 54);
     m_list->AddColumn(L"Message", 230);
     m_list->AddColumn(L"wParam", 80, true);
     m_list->AddColumn(L"lParam", 80, true);
@@ -173,11 +175,11 @@ void MessageLogWindow::Layout()
     const int pad = 6, row = 24;
     MoveWindow(m_pause, pad, pad, 80, row, TRUE);
     MoveWindow(m_clear, pad + 86, pad, 80, row, TRUE);
-    const int labelLeft = pad + 176;
-    const int filterWidth = 160;
-    const int filterLeft = (std::max)(labelLeft + 40, static_cast<int>(client.right) - pad - filterWidth);
-    MoveWindow(m_filterLabel, labelLeft, pad, filterLeft - labelLeft - 4, row, TRUE);
+    const int labelLeft = pad + 172, filterLeft = labelLeft + 44, filterWidth = 180;
+    MoveWindow(m_filterLabel, labelLeft, pad, 40, row, TRUE);
     MoveWindow(m_filter, filterLeft, pad, filterWidth, row, TRUE);
+    const int hintLeft = filterLeft + filterWidth + 6;
+    MoveWindow(m_filterHint, hintLeft, pad, (std::max)(0, static_cast<int>(client.right) - pad - hintLeft), row, TRUE);
     MoveWindow(m_statusLine, 0, client.bottom - 22, client.right, 22, TRUE);
     m_list->Move(RECT{0, 2 * pad + row, client.right, client.bottom - 22});
 }

@@ -47,7 +47,8 @@ private:
     HWND m_watched;
     UniqueWindow m_window;
     std::unique_ptr<ListViewControl> m_list;
-    HWND m_pause = nullptr, m_clear = nullptr, m_filterLabel = nullptr, m_filter = nullptr, m_statusLine = nullptr;
+    HWND m_pause = nullptr, m_clear = nullptr, m_filterLabel = nullptr, m_filter = nullptr,
+         m_filterHint = nullptr, m_statusLine = nullptr;
     std::unique_ptr<WatchSession> m_session;
     MessageLog m_log;
     std::vector<watch_ring::Record> m_records;

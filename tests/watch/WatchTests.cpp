@@ -7,6 +7,8 @@
 #include "inventory/APi.h"
 #include "watch/MessageLogWindow.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -135,5 +137,54 @@ TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
     const uint32_t calls = again.HookCalls();
     SendMessageW(m_top, WM_APP + 1, 1, 1);
     EXPECT_EQ(calls, again.HookCalls());
+}
+} // namespace
+
+namespace {
+TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGrouped)
+{
+    const UINT registered = RegisterWindowMessageW(L"WindowInventory.NameTest");
+    const struct {
+        const wchar_t* windowClass;
+        UINT message;
+        const wchar_t* name;
+        const wchar_t* group;
+    } cases[] = {
+        {L"Button", WM_SIZE, L"WM_SIZE", L"window"},
+        {L"Button", WM_NCMOUSEMOVE, L"WM_NCMOUSEMOVE", L"mouse"},
+        {L"Button", WM_SYSKEYDOWN, L"WM_SYSKEYDOWN", L"keyboard"},
+        {L"Button", WM_ERASEBKGND, L"WM_ERASEBKGND", L"paint"},
+        {L"Button", WM_NOTIFY, L"WM_NOTIFY", L"command"},
+        {L"Button", BM_SETCHECK, L"BM_SETCHECK", L"control"},
+        {L"SysTreeView32", TVM_INSERTITEMW, L"TVM_INSERTITEMW", L"control"},
+        {L"msctls_statusbar32", WM_USER + 1, L"SB_SETTEXTA", L"control"}, // the same value, two classes
+        {L"msctls_progress32", WM_USER + 1, L"PBM_SETRANGE", L"control"},
+        {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
+        {L"Button", 0x0093, L"0x0093", L"window"},
+        {L"Button", registered, L"WindowInventory.NameTest", L"user"},
+    };
+    for (const auto& c : cases) {
+        MessageNames names(c.windowClass);
+        EXPECT_EQ(c.name, names.Name(c.message)) << c.message;
+        EXPECT_STREQ(c.group, names.Group(c.message)) << c.name;
+    }
+}
+
+TEST(MessageLogTest, KeepsTheLastEntriesAndFiltersThemByGroup)
+{
+    MessageLog log(L"Button");
+    std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 5);
+    for (uint32_t i = 0; i < records.size(); ++i) {
+        records[i] = {watch_ring::RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), i, 0, 0, 0, 0};
+    }
+    log.Add(records);
+    EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());
+    EXPECT_EQ(5u, log.Discarded());
+    EXPECT_EQ(5u, log.Row(0).wParam);
+    log.SetFilter(L" Mouse ");
+    EXPECT_EQ(MessageLog::kKeptEntries / 2, log.Rows());
+    EXPECT_EQ(5u, log.Row(0).wParam);
+    log.Clear();
+    EXPECT_EQ(0u, log.Rows());
 }
 } // namespace
