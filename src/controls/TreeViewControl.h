@@ -28,6 +28,8 @@ public:
     // `relative` (raises kErrorElementNotFound when there is none).
     void AddChild(const std::wstring& relative, const std::wstring& key, const std::wstring& text);
     size_t Count() const noexcept { return m_nodes.size(); }
+    // Whether a node has the key `key`.
+    bool Contains(const std::wstring& key) const noexcept { return m_nodes.count(key) != 0; }
 
     // What the tree shows: every node's text and whether it is bold, roots in order.
     struct NodeContent {
