@@ -222,7 +222,6 @@ void Form1::Scan()
     RaiseIfFailed(TakeTopWindowFailure());
     stamp.liveObjectCount = WindowObjectCount; // what the fill's message box reports
     m_lastScan = stamp;
-    m_scanChanges.Collect(); // the fill releases the objects
     FillWindowTree(Required(m_treeView1), Required(m_pBar1));
 }
 

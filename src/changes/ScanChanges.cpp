@@ -1,65 +1,38 @@
-// A scan's windows are taken from its objects and kept where the tree shows them, so the counts
-// are of the windows the user sees.
+// Both scans are taken from the nodes the fill made, so they count the windows the user sees.
 #include "changes/ScanChanges.h"
 
 #include "inventory/APi.h"
-#include "platform/ComPtr.h"
 #include "platform/RuntimeError.h"
-#include "platform/UniqueHandles.h"
 
-#include <oleauto.h>
-
-#include <iterator>
+#include <cwchar>
 
 namespace {
-using WindowIdentity = std::tuple<LONG, LONG, std::wstring>;
+// "hWnd: XXXXXXXXh  【caption】  [Class:name]": the class is after the last separator, as a
+// caption may hold anything.
+const std::wstring kClassStart = L"\x3011  [Class:";
 
-// A window's identity and its descendants'. A repeated copy of a window holds copies of the
-// same descendants, so a window already met is not walked again.
-void Collect(IScreenWindowInfo* window, LONG processId, std::set<WindowIdentity>& identities)
+// The decimal number after a key's prefix ("HWND", "PID").
+bool KeyNumber(const std::wstring& key, const wchar_t* prefix, LONG& number)
 {
-    if (window == nullptr) return;
-    LONG handle = 0;
-    RaiseIfFailed(window->get_hWnd(&handle));
-    UniqueBstr className;
-    RaiseIfFailed(window->get_ClassName(className.put()));
-    const bool met = !identities
-                          .emplace(handle, processId,
-                                   std::wstring(className.get() ? className.get() : L"", SysStringLen(className.get())))
-                          .second;
-    VARIANT_BOOL hasChildren = VARIANT_FALSE;
-    RaiseIfFailed(window->get_HasChildWindow(&hasChildren));
-    if (met || !hasChildren) return;
-    LONG last = 0;
-    RaiseIfFailed(window->get_GetChildCount(&last));
-    for (LONG k = 0; k <= last; ++k) {
-        ComPtr<IScreenWindowInfo> child;
-        RaiseIfFailed(window->get_GetChildObject(k, child.put()));
-        Collect(child.get(), processId, identities);
-    }
+    const size_t length = wcslen(prefix);
+    if (key.compare(0, length, prefix) != 0) return false;
+    number = static_cast<LONG>(std::wcstol(key.c_str() + length, nullptr, 10));
+    return true;
 }
 } // namespace
-
-void ScanChanges::Collect()
-{
-    m_collected.clear();
-    for (const ProcessRecord& record : ProcessList) {
-        if (!record.Windows) continue;
-        for (const ComPtr<IScreenWindowInfo>& window : *record.Windows) {
-            ::Collect(window.get(), record.ProcessId, m_collected);
-        }
-    }
-}
 
 void ScanChanges::Mark(TreeViewControl& tree, StatusBarControl& statusBar)
 {
     std::set<WindowIdentity> current;
-    for (auto found = m_collected.begin(); found != m_collected.end();) {
-        auto next = std::next(found);
-        if (tree.Contains(WindowNodeKey(std::get<0>(*found)))) current.insert(current.end(), m_collected.extract(found));
-        found = next;
-    }
-    m_collected.clear();
+    tree.ForEachNode([&](const std::wstring& key, const std::wstring& text, const std::wstring& rootKey) {
+        LONG handle = 0;
+        LONG processId = 0;
+        if (!KeyNumber(key, L"HWND", handle) || !KeyNumber(rootKey, L"PID", processId)) return;
+        const size_t classStart = text.rfind(kClassStart);
+        if (classStart == std::wstring::npos || text.empty() || text.back() != L']') return;
+        const size_t nameStart = classStart + kClassStart.size();
+        current.emplace(handle, processId, text.substr(nameStart, text.size() - 1 - nameStart));
+    });
     if (m_previous) {
         size_t added = 0;
         for (const WindowIdentity& window : current) {
