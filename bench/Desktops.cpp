@@ -4,6 +4,7 @@
 #include "BenchHost.h"
 #include "MemoryWatch.h"
 #include "Report.h"
+#include "RepeatScan.h"
 #include "Timing.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
@@ -155,6 +156,7 @@ int RunDesktop(const std::string& desktop, int rounds, int processes, Report& re
     if (desktop == "wide") return RunFlatLike("wide", L"wide 20 500", 1, rounds, true, report);
     if (desktop == "bulk") return RunFlatLike("bulk", L"wide 40 500", 1, rounds, false, report);
     if (desktop == "deep") return RunDeep(rounds, report);
+    if (desktop == "repeat") return RunRepeatScan(rounds, report);
     std::printf("!! unknown desktop %s\n", desktop.c_str());
     return 2;
 }

@@ -4,6 +4,7 @@
 //   bulk  one process, 40 top-level windows x 500 children: a fill of over 20,000 nodes
 //   deep  one chain of child windows, depth 1 to 16, one helper per depth (0: the rest alone)
 //   flat  P processes x 10 top-level windows x 5 children
+//   repeat   the bulk desktop scanned again and again by the program's own Form1 (RepeatScan.h)
 #pragma once
 #include <string>
 

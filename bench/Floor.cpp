@@ -70,6 +70,15 @@ void FloorScan::PassWindows()
     EnumWindows(TopWindow, reinterpret_cast<LPARAM>(this));
 }
 
+void FloorScan::Clear(HWND tree)
+{
+    // As the product clears: redraw off, every node at once, redraw back on.
+    SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(tree, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+}
+
 size_t FloorScan::Fill(HWND tree, HWND progress)
 {
     struct Node {
@@ -77,7 +86,6 @@ size_t FloorScan::Fill(HWND tree, HWND progress)
         HTREEITEM lastChild;
     };
     SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(m_processes.size()) - 1);
     std::unordered_map<HWND, Node> nodes;
     HTREEITEM lastRoot = nullptr;

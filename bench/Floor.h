@@ -18,7 +18,10 @@ public:
     void ListProcesses();
     // The window pass's floor: every top-level window of a listed process and, nested, its children.
     void PassWindows();
-    // The fill's floor into `tree`, `progress` following the processes; returns the nodes inserted.
+    // The clear's floor: every node of `tree` removed, redraw off meanwhile.
+    static void Clear(HWND tree);
+    // The fill's floor into an empty `tree`, `progress` following the processes; returns the
+    // nodes inserted.
     size_t Fill(HWND tree, HWND progress);
 
     // Windows the last pass recorded: the floor's equivalent of the product's objects.

@@ -84,6 +84,7 @@ void RunFloor(BenchHost& host, ScanResult& result)
     result.floorEntries = scan.Entries();
 
     start = NowMs();
+    FloorScan::Clear(host.Tree().hWnd()); // the product's fill clears first too
     result.floorNodes = scan.Fill(host.Tree().hWnd(), host.Progress().hWnd());
     end = NowMs();
     result.fill.floor.Add(end - start);

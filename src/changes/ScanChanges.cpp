@@ -1,27 +1,38 @@
-// Both scans are read from the tree the fill made, so they count the windows the user sees.
+// Both scans are taken from the nodes the fill made, so they count the windows the user sees.
 #include "changes/ScanChanges.h"
 
-#include "export/TreeInventory.h"
 #include "inventory/APi.h"
 #include "platform/RuntimeError.h"
 
+#include <cwchar>
+
 namespace {
-void Collect(const std::vector<InventoryWindow>& windows, LONG processId,
-             std::set<std::tuple<LONG, LONG, std::wstring>>& identities)
+// "hWnd: XXXXXXXXh  【caption】  [Class:name]": the class is after the last separator, as a
+// caption may hold anything.
+const std::wstring kClassStart = L"\x3011  [Class:";
+
+// The decimal number after a key's prefix ("HWND", "PID").
+bool KeyNumber(const std::wstring& key, const wchar_t* prefix, LONG& number)
 {
-    for (const InventoryWindow& window : windows) {
-        identities.emplace(window.handle, processId, window.className);
-        Collect(window.children, processId, identities);
-    }
+    const size_t length = wcslen(prefix);
+    if (key.compare(0, length, prefix) != 0) return false;
+    number = static_cast<LONG>(std::wcstol(key.c_str() + length, nullptr, 10));
+    return true;
 }
 } // namespace
 
 void ScanChanges::Mark(TreeViewControl& tree, StatusBarControl& statusBar)
 {
     std::set<WindowIdentity> current;
-    for (const InventoryProcess& process : ReadTreeInventory(tree, {}).processes) {
-        Collect(process.windows, process.processId, current);
-    }
+    tree.ForEachNode([&](const std::wstring& key, const std::wstring& text, const std::wstring& rootKey) {
+        LONG handle = 0;
+        LONG processId = 0;
+        if (!KeyNumber(key, L"HWND", handle) || !KeyNumber(rootKey, L"PID", processId)) return;
+        const size_t classStart = text.rfind(kClassStart);
+        if (classStart == std::wstring::npos || text.empty() || text.back() != L']') return;
+        const size_t nameStart = classStart + kClassStart.size();
+        current.emplace(handle, processId, text.substr(nameStart, text.size() - 1 - nameStart));
+    });
     if (m_previous) {
         size_t added = 0;
         for (const WindowIdentity& window : current) {

@@ -25,24 +25,24 @@ void TreeViewControl::Clear()
     m_lastRoot = nullptr;
 }
 
-void TreeViewControl::AddRoot(const std::wstring& key, const std::wstring& text)
+void TreeViewControl::AddRoot(const std::wstring& key, std::wstring text)
 {
-    Insert(TVI_ROOT, m_lastRoot, key, text);
+    Insert(TVI_ROOT, m_lastRoot, nullptr, key, text);
 }
 
-void TreeViewControl::AddChild(const std::wstring& relative, const std::wstring& key, const std::wstring& text)
+void TreeViewControl::AddChild(const std::wstring& relative, const std::wstring& key, std::wstring text)
 {
     const auto parent = m_nodes.find(relative);
     if (parent == m_nodes.end()) RaiseError(kErrorElementNotFound);
-    Insert(parent->second.item, parent->second.lastChild, key, text);
+    Insert(parent->second.item, parent->second.lastChild, parent->second.rootKey, key, text);
 }
 
-void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key,
-                             const std::wstring& text)
+void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring* rootKey,
+                             const std::wstring& key, std::wstring& text)
 {
     if (m_nodes.count(key) != 0) RaiseError(kErrorKeyNotUnique);
     // Reserve the key first: a failure to record it must not leave an unkeyed node.
-    const auto slot = m_nodes.emplace(key, Node{nullptr, nullptr}).first;
+    const auto slot = m_nodes.emplace(key, Node{nullptr, nullptr, nullptr, {}}).first;
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     // After the remembered last child, not TVI_LAST, which walks the whole sibling list.
@@ -58,6 +58,8 @@ void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const st
         RaiseError(kErrorOutOfMemory);
     }
     slot->second.item = item;
+    slot->second.rootKey = rootKey != nullptr ? rootKey : &slot->first;
+    slot->second.text = std::move(text);
     lastOfParent = item;
 }
 

@@ -23,11 +23,22 @@ public:
     void Clear();
     // Nodes.Add without a relative: appends a root. Raises kErrorKeyNotUnique, inserting
     // nothing, when `key` is taken.
-    void AddRoot(const std::wstring& key, const std::wstring& text);
+    void AddRoot(const std::wstring& key, std::wstring text);
     // Nodes.Add with relationship "child": appends as the last child of the node keyed
     // `relative` (raises kErrorElementNotFound when there is none).
-    void AddChild(const std::wstring& relative, const std::wstring& key, const std::wstring& text);
+    void AddChild(const std::wstring& relative, const std::wstring& key, std::wstring text);
     size_t Count() const noexcept { return m_nodes.size(); }
+
+    // Every node's key, text and the key of the root above it (its own for a root), in no
+    // particular order, from what the insertions recorded: asking the platform's tree about
+    // each node by handle makes it search all of its nodes every time.
+    template <class Visit>
+    void ForEachNode(Visit&& visit) const
+    {
+        for (const auto& [key, node] : m_nodes) {
+            if (node.item != nullptr) visit(key, node.text, *node.rootKey);
+        }
+    }
 
     // What the tree shows: every node's text and whether it is bold, roots in order.
     struct NodeContent {
@@ -81,9 +92,12 @@ private:
     struct Node {
         HTREEITEM item;
         HTREEITEM lastChild;
+        const std::wstring* rootKey; // keys stay where they are until their node goes
+        std::wstring text;           // the inserted text, moved in: no copy is made
     };
     void ReadLevel(HTREEITEM first, std::vector<NodeContent>& nodes, std::wstring& buffer) const;
-    void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring& key, const std::wstring& text);
+    void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring* rootKey, const std::wstring& key,
+                std::wstring& text);
 
     UniqueWindow m_window;
     std::unordered_map<std::wstring, Node> m_nodes;

@@ -43,13 +43,16 @@ bool TreeInspector::OnTreeNotify(const NMHDR& header, LRESULT& result)
     case TVN_SELCHANGEDA:
     case TVN_SELCHANGEDW: {
         const HTREEITEM item = TreeViewNotice(header).itemNew.hItem;
+        m_selected = item;
         Say(item != nullptr ? SummaryFacts(SubjectOf(m_tree, item)) : std::wstring());
         return false;
     }
     case TVN_DELETEITEMA:
     case TVN_DELETEITEMW:
         // A scan empties the tree: what panel 1 told of the selection no longer stands.
-        if (TreeViewNotice(header).itemOld.hItem == m_tree.Selection()) Say(L"");
+        if (m_selected == nullptr || TreeViewNotice(header).itemOld.hItem != m_selected) return false;
+        m_selected = nullptr;
+        Say(L"");
         return false;
     case NM_DBLCLK: {
         const DWORD position = GetMessagePos();

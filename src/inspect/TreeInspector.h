@@ -54,4 +54,8 @@ private:
     TreeViewControl& m_tree;
     StatusBarControl& m_status;
     FindDialog m_find;
+    // The selection as the tree last announced it. A clear announces every node it deletes,
+    // and asking the tree for its selection at each costs more than deleting the node: on a
+    // tree of 20,000 nodes the question alone made clearing it four times slower.
+    HTREEITEM m_selected = nullptr;
 };
