@@ -10,19 +10,17 @@
 
 class Form1Fixture : public ::testing::Test {
 protected:
-    void SetUp() override
+    Form1Fixture()
     {
-        m_form = std::make_unique<Form1>();
         m_form->Show(SW_SHOWNORMAL);
-        ASSERT_NE(nullptr, m_form->hWnd());
         PumpMessages();
     }
-    void TearDown() override
+    ~Form1Fixture() override
     {
         m_form.reset();
         ProcessList.clear();
         PumpMessages();
     }
 
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<Form1> m_form = std::make_unique<Form1>();
 };

@@ -29,6 +29,17 @@ std::vector<TreeNode> ReadTree(HWND tree)
     return ReadLevel(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
 }
 
+const TreeNode* RootOf(const std::vector<TreeNode>& roots, DWORD processId)
+{
+    const std::wstring tail = L" [PID:" + std::to_wstring(processId) + L"]";
+    for (const TreeNode& root : roots) {
+        if (root.text.size() > tail.size() && root.text.compare(root.text.size() - tail.size(), tail.size(), tail) == 0) {
+            return &root;
+        }
+    }
+    return nullptr;
+}
+
 const TreeNode* FindNode(const std::vector<TreeNode>& nodes, const std::wstring& prefix)
 {
     for (const TreeNode& node : nodes) {
@@ -38,9 +49,12 @@ const TreeNode* FindNode(const std::vector<TreeNode>& nodes, const std::wstring&
     return nullptr;
 }
 
-size_t CountNodes(const std::vector<TreeNode>& nodes)
+std::vector<std::wstring> Outline(const std::vector<TreeNode>& nodes, const std::wstring& indent)
 {
-    size_t count = nodes.size();
-    for (const TreeNode& node : nodes) count += CountNodes(node.children);
-    return count;
+    std::vector<std::wstring> lines;
+    for (const TreeNode& node : nodes) {
+        lines.push_back(indent + node.text);
+        for (std::wstring& line : Outline(node.children, indent + L"  ")) lines.push_back(std::move(line));
+    }
+    return lines;
 }
