@@ -29,17 +29,6 @@ std::vector<TreeNode> ReadTree(HWND tree)
     return ReadLevel(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
 }
 
-const TreeNode* RootOf(const std::vector<TreeNode>& roots, DWORD processId)
-{
-    const std::wstring tail = L" [PID:" + std::to_wstring(processId) + L"]";
-    for (const TreeNode& root : roots) {
-        if (root.text.size() > tail.size() && root.text.compare(root.text.size() - tail.size(), tail.size(), tail) == 0) {
-            return &root;
-        }
-    }
-    return nullptr;
-}
-
 const TreeNode* FindNode(const std::vector<TreeNode>& nodes, const std::wstring& prefix)
 {
     for (const TreeNode& node : nodes) {

@@ -16,8 +16,5 @@ std::vector<TreeNode> ReadTree(HWND tree);
 // The forest as lines, each node's text indented by two spaces per level, depth first.
 std::vector<std::wstring> Outline(const std::vector<TreeNode>& nodes, const std::wstring& indent = L"");
 
-// The root "<name> [PID:<processId>]", or nullptr.
-const TreeNode* RootOf(const std::vector<TreeNode>& roots, DWORD processId);
-
 // The first node (depth first) whose text starts with `prefix`, or nullptr.
 const TreeNode* FindNode(const std::vector<TreeNode>& nodes, const std::wstring& prefix);

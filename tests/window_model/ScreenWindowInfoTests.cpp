@@ -1,7 +1,8 @@
-// The window object on real windows: its child-enumeration thunk (bytes, entry, stack), the
-// objects a child tree multiplies into, release, texts and the display switch.
+// The window object on real windows: its child-enumeration thunk (bytes, entry, calling
+// convention), the objects a child tree multiplies into, release, texts and the display switch.
 #include "platform/RuntimeError.h"
 #include "support/TestWindows.h"
+#include "support/ThunkCall.h"
 #include "window_model/ScreenWindowInfo.h"
 
 #include <gtest/gtest.h>
@@ -20,53 +21,17 @@ const uint8_t kTemplate[32] = {
     0x00, 0x00, 0xB8, 0x00, 0xAA, 0xAA, 0xAA, 0xFF, 0xD0, 0x8B, 0x44, 0x24, 0xF4, 0xC2, 0x08, 0x00,
 };
 
-using BuildEnumThunkEntry = HRESULT(__stdcall*)(IScreenWindowInfo* object, LONG ordinal, LONG* address);
-
-ComPtr<IScreenWindowInfo> ObjectFor(HWND window)
+void* Entry(IScreenWindowInfo* object, int slot)
 {
-    ComPtr<IScreenWindowInfo> object;
-    EXPECT_EQ(S_OK, ScreenWindowInfo::Create(object.put()));
-    if (window != nullptr) {
-        EXPECT_EQ(S_OK, object->put_hWnd(HandleValue(window)));
-    }
-    return object;
+    return (*reinterpret_cast<void* const* const*>(object))[slot];
 }
 
-void* const* TableOf(IScreenWindowInfo* object)
+LONG BuildThunk(IScreenWindowInfo* object, LONG ordinal, HRESULT expected = S_OK)
 {
-    return *reinterpret_cast<void* const* const*>(object);
-}
-
-LONG BuildThunk(IScreenWindowInfo* object, LONG ordinal)
-{
-    LONG address = 0;
-    EXPECT_EQ(S_OK, reinterpret_cast<BuildEnumThunkEntry>(TableOf(object)[19])(object, ordinal, &address));
+    using BuildEnumThunkEntry = HRESULT(__stdcall*)(IScreenWindowInfo*, LONG Ordinal, LONG* address);
+    LONG address = 123;
+    EXPECT_EQ(expected, reinterpret_cast<BuildEnumThunkEntry>(Entry(object, 19))(object, ordinal, &address));
     return address;
-}
-
-uint32_t WordAt(LONG address, size_t offset)
-{
-    uint32_t word;
-    std::memcpy(&word, reinterpret_cast<const uint8_t*>(address) + offset, sizeof word);
-    return word;
-}
-
-// Calls `code` as a stdcall callback with two arguments; *stackDelta is how far the stack
-// pointer moved across the call (0 when the callee removed exactly its 8 bytes).
-LONG CallCallback(LONG code, LONG window, LONG value, LONG* stackDelta)
-{
-    LONG result;
-    asm volatile("movl %%esp, %%esi\n\tpushl %[value]\n\tpushl %[window]\n\tcall *%[code]\n\t"
-                 "movl %%esp, %%edx\n\tsubl %%esi, %%edx\n\tmovl %%esi, %%esp\n\t"
-                 : "=a"(result), "=d"(*stackDelta)
-                 : [code] "r"(code), [window] "r"(window), [value] "r"(value)
-                 : "esi", "ecx", "memory", "cc");
-    return result;
-}
-
-HRESULT __stdcall TargetThatStoresNothing(void*, LONG*, LONG, LONG)
-{
-    return E_FAIL;
 }
 
 LONG Count(IScreenWindowInfo* object)
@@ -106,8 +71,7 @@ void ExpectHoldsWhatThePlatformReports(IScreenWindowInfo* object)
     std::vector<LONG> held;
     for (LONG i = 0; HasChildren(object) && i <= Count(object); ++i) {
         const ComPtr<IScreenWindowInfo> child = ChildOf(object, i);
-        held.emplace_back();
-        child->get_hWnd(&held.back());
+        child->get_hWnd(&held.emplace_back());
         ExpectHoldsWhatThePlatformReports(child.get());
     }
     EXPECT_EQ(reported, held) << "under " << handle;
@@ -120,46 +84,26 @@ TEST(EnumThunkTest, CodeIsTheTemplateWithTheObjectAndTheEntryTheOrdinalChooses)
     const LONG first = BuildThunk(object, kEnumChildProcOrdinal);
     // Ordinal counts the class's own entries from 1: 12 is EnumChildProc in entry 18, 1 is entry 7.
     for (const auto& [ordinal, entry] : {std::pair{kEnumChildProcOrdinal, 18}, std::pair{1L, 7}}) {
-        const LONG address = BuildThunk(object, ordinal);
-        EXPECT_EQ(first, address) << "the code lives in the object, rewritten in place";
-        for (size_t i = 0; i < 32; ++i) {
-            if ((i < 14 || i > 17) && (i < 19 || i > 22)) {
-                EXPECT_EQ(kTemplate[i], reinterpret_cast<const uint8_t*>(address)[i]) << "byte " << i;
-            }
-        }
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(object), WordAt(address, 14));
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(TableOf(object)[entry]), WordAt(address, 19)) << ordinal;
+        const auto* code = reinterpret_cast<const uint8_t*>(BuildThunk(object, ordinal));
+        EXPECT_EQ(first, reinterpret_cast<LONG>(code)) << "the code lives in the object, rewritten in place";
+        std::vector<uint8_t> expected(std::begin(kTemplate), std::end(kTemplate));
+        std::memcpy(&expected[14], &object, 4);
+        std::memcpy(&expected[19], &(*reinterpret_cast<void* const* const*>(object))[entry], 4);
+        EXPECT_EQ(expected, std::vector<uint8_t>(code, code + 32)) << "ordinal " << ordinal;
     }
-    LONG address = 123;
-    EXPECT_EQ(kErrorOverflow, reinterpret_cast<BuildEnumThunkEntry>(TableOf(object)[19])(object, LONG_MIN, &address));
-    EXPECT_EQ(0, address);
+    EXPECT_EQ(0, BuildThunk(object, LONG_MIN, kErrorOverflow));
 }
 
-TEST(EnumThunkTest, CallbackRemovesItsTwoArgumentsAndReturnsTheResultWord)
+TEST(EnumThunkTest, CallbackReturnsTheResultWordKeepingTheCallersRegistersAndRemovesTwoArguments)
 {
     UniqueWindow top = CreateTopWindow(L"callback");
     UniqueWindow child = CreateChildWindow(top.get());
     const ComPtr<IScreenWindowInfo> object = ObjectFor(nullptr);
-    const LONG code = BuildThunk(object.get(), kEnumChildProcOrdinal);
-    LONG delta = -1;
-    EXPECT_EQ(1, CallCallback(code, HandleValue(child.get()), 77, &delta));
-    EXPECT_EQ(0, delta);
+    const ThunkCall call = CallThunk(BuildThunk(object.get(), kEnumChildProcOrdinal), HandleValue(child.get()), 77, 0, 0);
+    EXPECT_EQ(1, call.result);
+    EXPECT_EQ(8, call.stackLeft) << "of four arguments pushed, the callback takes its two";
+    EXPECT_TRUE(call.registersKept);
     EXPECT_TRUE(HasChildren(object.get()));
-
-    // Pointed at a target that stores nothing, it returns the result word's own address, just
-    // below its arguments: never 0, so the platform goes on.
-    auto* copy = static_cast<uint8_t*>(VirtualAlloc(nullptr, 32, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
-    ASSERT_NE(nullptr, copy);
-    std::memcpy(copy, reinterpret_cast<const void*>(code), 32);
-    const auto target = reinterpret_cast<uintptr_t>(&TargetThatStoresNothing);
-    std::memcpy(copy + 19, &target, 4);
-    LONG esp;
-    asm volatile("movl %%esp, %0" : "=r"(esp));
-    const LONG result = CallCallback(reinterpret_cast<LONG>(copy), 5, 6, &delta);
-    EXPECT_EQ(0, delta);
-    EXPECT_LT(result, esp);
-    EXPECT_GT(result, esp - 64);
-    VirtualFree(copy, 0, MEM_RELEASE);
 }
 
 TEST(ScreenWindowInfoTest, ObjectsHoldEveryDescendantSoDeeperWindowsMultiply)
@@ -200,7 +144,7 @@ TEST(ScreenWindowInfoTest, FreeMeAndReleaseBringTheCounterBack)
     EXPECT_EQ(before + 1, WindowObjectCount);
     EXPECT_TRUE(HasChildren(object.get()));
     EXPECT_EQ(1, Count(object.get()));
-    for (LONG i = 0; i <= 1; ++i) EXPECT_FALSE(ChildOf(object.get(), i)) << "slot " << i;
+    EXPECT_FALSE(ChildOf(object.get(), 0) || ChildOf(object.get(), 1)) << "the slots stay, empty";
     object.reset();
     EXPECT_EQ(before, WindowObjectCount);
 
@@ -222,7 +166,7 @@ std::wstring Text(HRESULT (STDMETHODCALLTYPE IScreenWindowInfo::*getter)(BSTR*),
     return result;
 }
 
-// What a caption comes back as after a round trip through the ANSI code page, by the platform.
+// What a text comes back as after a round trip through the ANSI code page, by the platform.
 std::wstring AnsiRendering(const std::wstring& text)
 {
     char ansi[1024] = {};
@@ -238,6 +182,9 @@ TEST(ScreenWindowInfoTest, TextsAreReadAfreshThroughTheAnsiCodePageAndCutAt254By
     const ComPtr<IScreenWindowInfo> object = ObjectFor(top.get());
     EXPECT_EQ(TestWindowClass(), Text(&IScreenWindowInfo::get_ClassName, object.get()));
     const std::wstring foreign = L"A\x03A9\x0416\x6F22Z"; // Greek, Cyrillic, CJK: no ANSI page has all
+    if (GetACP() != CP_UTF8) {
+        EXPECT_NE(foreign, AnsiRendering(foreign)) << "the test needs a lossy code page";
+    }
     std::wstring longCaption;
     for (int i = 0; i < 300; ++i) longCaption += static_cast<wchar_t>(L'a' + i % 26);
     for (const auto& [caption, expected] : {std::pair{std::wstring(L"first"), std::wstring(L"first")},
@@ -245,9 +192,6 @@ TEST(ScreenWindowInfoTest, TextsAreReadAfreshThroughTheAnsiCodePageAndCutAt254By
                                             std::pair{foreign, AnsiRendering(foreign)}}) {
         SetWindowTextW(top.get(), caption.c_str());
         EXPECT_EQ(expected, Text(&IScreenWindowInfo::get_Caption, object.get()));
-    }
-    if (GetACP() != CP_UTF8) {
-        EXPECT_NE(foreign, AnsiRendering(foreign)) << "the test needs a lossy code page";
     }
 
     // A window gone before it is read: empty texts, no children.
@@ -260,37 +204,27 @@ TEST(ScreenWindowInfoTest, TextsAreReadAfreshThroughTheAnsiCodePageAndCutAt254By
     EXPECT_FALSE(HasChildren(gone.get()));
 }
 
-std::vector<HWND> Siblings(HWND parent)
-{
-    std::vector<HWND> order;
-    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        order.push_back(child);
-    }
-    return order;
-}
-
 TEST(ScreenWindowInfoTest, SwitchDisplayStateHidesAndShowsWithoutMovingOrReordering)
 {
     UniqueWindow top = CreateTopWindow(L"switch", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
     UniqueWindow above = CreateChildWindow(top.get(), L"above");
     UniqueWindow window = CreateChildWindow(top.get(), L"toggled");
+    // Below a sibling: moved to the top, it would show.
     SetWindowPos(window.get(), HWND_BOTTOM, 40, 50, 210, 120, SWP_NOACTIVATE);
-    const std::vector<HWND> order = Siblings(top.get());
-    ASSERT_NE(window.get(), order.front()) << "only a window below a sibling shows a re-ordering";
+    ASSERT_EQ(above.get(), GetWindow(window.get(), GW_HWNDPREV));
     RECT before;
     GetWindowRect(window.get(), &before);
     const ComPtr<IScreenWindowInfo> object = ObjectFor(window.get());
-
     for (const bool visibleAfter : {false, true}) {
         VARIANT_BOOL result = VARIANT_TRUE;
         EXPECT_EQ(S_OK, object->SwitchDisplayState(&result));
         EXPECT_EQ(VARIANT_FALSE, result);
         EXPECT_EQ(visibleAfter, IsWindowVisible(window.get()) != FALSE);
-        EXPECT_EQ(order, Siblings(top.get()));
+        EXPECT_EQ(above.get(), GetWindow(window.get(), GW_HWNDPREV)) << "re-ordered";
+        RECT after;
+        GetWindowRect(window.get(), &after);
+        EXPECT_TRUE(EqualRect(&before, &after)) << "moved";
     }
-    RECT after;
-    GetWindowRect(window.get(), &after);
-    EXPECT_TRUE(EqualRect(&before, &after));
 }
 
 } // namespace
