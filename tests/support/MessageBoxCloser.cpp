@@ -18,13 +18,6 @@ MessageBoxCloser::~MessageBoxCloser()
     g_active = nullptr;
 }
 
-std::vector<std::wstring> MessageBoxCloser::Texts() const
-{
-    std::vector<std::wstring> texts;
-    for (int i = 0; i < m_count; ++i) texts.push_back(m_boxes[i].text);
-    return texts;
-}
-
 LRESULT CALLBACK MessageBoxCloser::AfterMessage(int code, WPARAM wParam, LPARAM lParam) noexcept
 {
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);

@@ -4,7 +4,6 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
 #include <vector>
 
 struct ShownBox {
@@ -23,9 +22,8 @@ public:
     MessageBoxCloser(const MessageBoxCloser&) = delete;
     MessageBoxCloser& operator=(const MessageBoxCloser&) = delete;
 
-    // The boxes shown so far, oldest first, and their texts.
+    // The boxes shown so far, oldest first.
     std::vector<ShownBox> Boxes() const { return {m_boxes, m_boxes + m_count}; }
-    std::vector<std::wstring> Texts() const;
 
 private:
     // Runs inside the scan, maybe with an allocation failure armed: it allocates nothing.
