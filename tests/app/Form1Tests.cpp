@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 // Rectangles compared whole in the expectations.
 bool operator==(const RECT& a, const RECT& b)
@@ -190,6 +191,7 @@ TEST_F(Form1Test, EachScanShowsTheCountInAPlainBoxAndAFullNewInventory)
 {
     UniqueWindow mine = CreateTopWindow(L"scan me");
     UniqueWindow child = CreateChildWindow(mine.get(), L"my child");
+    UniqueWindow newer = CreateTopWindow(L"scan me too");
     const int itemHeight = m_form->TreeView1().ItemHeight();
     std::vector<ShownBox> boxes = Scan();
     const size_t firstRoots = ReadTree(Tree()).size();
@@ -216,10 +218,15 @@ TEST_F(Form1Test, EachScanShowsTheCountInAPlainBoxAndAFullNewInventory)
         GetWindowThreadProcessId(reinterpret_cast<HWND>(std::wcstoul(window.text.c_str() + 6, nullptr, 16)), &processId);
         EXPECT_EQ(GetCurrentProcessId(), processId) << ::testing::PrintToString(window.text);
     }
-    const TreeNode* node = FindNode(own->children, L"hWnd: " + FormatHandleHex(HandleValue(mine.get())) + L"  \x3010scan me");
-    ASSERT_NE(nullptr, node);
-    ASSERT_EQ(1u, node->children.size());
-    EXPECT_EQ(0u, node->children[0].text.find(L"hWnd: " + FormatHandleHex(HandleValue(child.get()))));
+    const std::vector<std::wstring> lines = Outline(own->children);
+    const auto line = [&](HWND window, const std::wstring& indent) {
+        const std::wstring start = indent + L"hWnd: " + FormatHandleHex(HandleValue(window));
+        return std::find_if(lines.begin(), lines.end(), [&](const std::wstring& l) { return l.rfind(start, 0) == 0; }) -
+               lines.begin();
+    };
+    // In the platform's order, the newest window on top; the child right under its parent.
+    EXPECT_LT(line(newer.get(), L""), line(mine.get(), L""));
+    EXPECT_EQ(line(mine.get(), L"") + 1, line(child.get(), L"  "));
 }
 
 TEST_F(Form1Test, AFailingScanIsReportedWithTheErrorIconAndTheNextScanWorks)
@@ -300,6 +307,7 @@ TEST_F(RobustnessTest, FiftyScansInARowReleaseEverythingAndHoldResourcesSteady)
     ASSERT_EQ(gdiBefore + 1, Measure()[4]) << "GDI objects cannot be counted on this platform";
     DeleteObject(pen);
     std::vector<Held> held;
+    held.reserve(50); // its own growth would show among the heap bytes
     for (int scan = 1; scan <= 50; ++scan) {
         ASSERT_GT(ScanExpectingCount(), 60) << "scan " << scan << ": the helper's 60 windows at least";
         held.push_back(Measure());
@@ -307,7 +315,7 @@ TEST_F(RobustnessTest, FiftyScansInARowReleaseEverythingAndHoldResourcesSteady)
     // The reference is the highest of scans 3 to 7: the first scans still grow caches (the box's
     // resources, the tree's key table, the heap's free lists). A leak of one object per scan
     // shows 43 times over by scan 50, beyond these allowances.
-    const long long allowance[] = {256 * 1024, 8, 4096, 0, 4};
+    const long long allowance[] = {256 * 1024, 8, 2048, 0, 4};
     for (size_t k = 0; k < held[0].size(); ++k) {
         long long early = 0;
         for (size_t i = 2; i < 7; ++i) early = std::max(early, held[i][k]);
@@ -340,7 +348,17 @@ TEST_F(RobustnessTest, AWindowThatNeverAnswersDoesNotHoldUpTheScan)
     const HWND top = hung.TopWindows()[0];
     DWORD_PTR answer = 0;
     ASSERT_EQ(0, SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer)) << "it still answers";
+    // A scan that asks the window anything never returns: end the run with a word rather than
+    // leave CTest waiting. The watching thread only waits, on its own stack.
+    const UniqueHandle scanned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread watchdog([&] {
+        if (WaitForSingleObject(scanned.get(), 120000) != WAIT_TIMEOUT) return;
+        std::fprintf(stderr, "\n[  FAILED  ] the scan hangs on a window that never answers\n");
+        TerminateProcess(GetCurrentProcess(), 3);
+    });
     ScanExpectingCount();
+    SetEvent(scanned.get());
+    watchdog.join();
     const std::vector<TreeNode> tree = ReadForm1Tree();
     const TreeNode* node = FindNode(tree, L"hWnd: " + FormatHandleHex(HandleValue(top)));
     ASSERT_NE(nullptr, node);
