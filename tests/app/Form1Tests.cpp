@@ -64,6 +64,11 @@ protected:
     }
 
     HWND Tree() const { return m_form->TreeView1().hWnd(); }
+    size_t Roots() const
+    {
+        const std::vector<std::wstring> lines = ReadTree(Tree());
+        return std::count_if(lines.begin(), lines.end(), [](const std::wstring& line) { return line[0] != L' '; });
+    }
     HWND StatusBar() const { return m_form->sBar1().hWnd(); }
     RECT Panel(int panel) const
     {
@@ -194,7 +199,7 @@ TEST_F(Form1Test, EachScanShowsTheCountInAPlainBoxAndAFullNewInventory)
     UniqueWindow newer = CreateTopWindow(L"scan me too");
     const int itemHeight = m_form->TreeView1().ItemHeight();
     std::vector<ShownBox> boxes = Scan();
-    const size_t firstRoots = ReadTree(Tree()).size();
+    const size_t firstRoots = Roots();
     boxes.push_back(Scan().at(0));
     // OK only, no icon, application-modal over the form, with the application's title.
     ASSERT_EQ(2u, boxes.size());
@@ -206,19 +211,17 @@ TEST_F(Form1Test, EachScanShowsTheCountInAPlainBoxAndAFullNewInventory)
         EXPECT_FALSE(box.topmost);
         EXPECT_GT(std::wcstol(box.text, nullptr, 10), 0);
     }
-    const std::vector<TreeNode> roots = ReadTree(Tree());
-    EXPECT_EQ(ProcessList.size(), roots.size()) << "one root per recorded process, none left from before";
-    EXPECT_EQ(firstRoots, roots.size());
+    EXPECT_EQ(ProcessList.size(), Roots()) << "one root per recorded process, none left from before";
+    EXPECT_EQ(firstRoots, Roots());
     EXPECT_EQ(0, WindowObjectCount) << "every object of the scan is released";
     EXPECT_EQ(itemHeight, m_form->TreeView1().ItemHeight()) << "scans leave the row height alone";
-    const TreeNode* own = FindNode(roots, L"app_tests.exe [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]");
-    ASSERT_NE(nullptr, own);
-    for (const TreeNode& window : own->children) { // this process's windows only
-        DWORD processId = 0;
-        GetWindowThreadProcessId(reinterpret_cast<HWND>(std::wcstoul(window.text.c_str() + 6, nullptr, 16)), &processId);
-        EXPECT_EQ(GetCurrentProcessId(), processId) << ::testing::PrintToString(window.text);
+    const std::vector<std::wstring> lines =
+        Beneath(ReadTree(Tree()), L"app_tests.exe [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]");
+    for (const std::wstring& window : lines) { // this process's windows only
+        DWORD processId = GetCurrentProcessId();
+        if (window[0] != L' ') GetWindowThreadProcessId(reinterpret_cast<HWND>(std::wcstoul(&window[6], nullptr, 16)), &processId);
+        EXPECT_EQ(GetCurrentProcessId(), processId) << ::testing::PrintToString(window);
     }
-    const std::vector<std::wstring> lines = Outline(own->children);
     const auto line = [&](HWND window, const std::wstring& indent) {
         const std::wstring start = indent + L"hWnd: " + FormatHandleHex(HandleValue(window));
         return std::find_if(lines.begin(), lines.end(), [&](const std::wstring& l) { return l.rfind(start, 0) == 0; }) -
@@ -243,7 +246,7 @@ TEST_F(Form1Test, AFailingScanIsReportedWithTheErrorIconAndTheNextScanWorks)
     EXPECT_EQ(m_form->hWnd(), boxes[0].owner);
     EXPECT_TRUE(IsWindowEnabled(m_form->hWnd()));
     EXPECT_GT(ScanExpectingCount(), 0);
-    EXPECT_EQ(ProcessList.size(), ReadTree(Tree()).size());
+    EXPECT_EQ(ProcessList.size(), Roots());
 }
 
 BOOL CALLBACK CountOwnWindows(HWND window, LPARAM count)
@@ -286,10 +289,9 @@ Held Measure()
 
 class RobustnessTest : public Form1Test {
 protected:
-    std::vector<TreeNode> ReadForm1Tree() const { return ReadTree(Tree()); }
-    static const TreeNode* RootOf(const std::vector<TreeNode>& tree, const SyntheticDesktopProcess& helper)
+    static std::wstring RootOf(const SyntheticDesktopProcess& helper)
     {
-        return FindNode(tree, L"SyntheticDesktop.exe [PID:" + std::to_wstring(helper.ProcessId()) + L"]");
+        return L"SyntheticDesktop.exe [PID:" + std::to_wstring(helper.ProcessId()) + L"]";
     }
     static void Start(SyntheticDesktopProcess& helper)
     {
@@ -331,9 +333,9 @@ TEST_F(RobustnessTest, WindowsDestroyedWhileTheScanWalksThemNeverBreakIt)
     ASSERT_EQ(8u, churn.TopWindows().size());
     for (int scan = 1; scan <= 10; ++scan) {
         ScanExpectingCount();
-        const std::vector<TreeNode> roots = ReadForm1Tree();
-        EXPECT_EQ(ProcessList.size(), roots.size()) << "scan " << scan;
-        EXPECT_NE(nullptr, RootOf(roots, churn)) << "scan " << scan;
+        const std::vector<std::wstring> tree = ReadTree(Tree());
+        EXPECT_EQ(ProcessList.size(), Roots()) << "scan " << scan;
+        EXPECT_NE(tree.end(), std::find(tree.begin(), tree.end(), RootOf(churn))) << "scan " << scan;
     }
     EXPECT_TRUE(PollUntil(60000, [&] {
         return std::none_of(churn.TopWindows().begin(), churn.TopWindows().end(), IsWindow);
@@ -359,15 +361,14 @@ TEST_F(RobustnessTest, AWindowThatNeverAnswersDoesNotHoldUpTheScan)
     ScanExpectingCount();
     SetEvent(scanned.get());
     watchdog.join();
-    const std::vector<TreeNode> tree = ReadForm1Tree();
-    const TreeNode* node = FindNode(tree, L"hWnd: " + FormatHandleHex(HandleValue(top)));
-    ASSERT_NE(nullptr, node);
-    std::vector<std::wstring> captions;
-    for (const std::wstring& line : Outline({*node})) captions.push_back(line.substr(line.find(L"\x3010")));
+    const std::vector<std::wstring> tree = ReadTree(Tree());
     const std::wstring tail = L"\x3011  [Class:SyntheticDesktopWindow]";
-    EXPECT_EQ((std::vector<std::wstring>{L"\x3010hung top" + tail, L"\x3010hung child 0" + tail,
-                                         L"\x3010hung child 1" + tail, L"\x3010hung child 2" + tail}),
-              captions) << "read without asking the window";
+    const std::wstring topText = L"hWnd: " + FormatHandleHex(HandleValue(top)) + L"  \x3010hung top" + tail;
+    EXPECT_NE(tree.end(), std::find(tree.begin(), tree.end(), L"  " + topText)) << "read without asking the window";
+    std::vector<std::wstring> captions;
+    for (const std::wstring& line : Beneath(tree, topText)) captions.push_back(line.substr(line.find(L'\x3010')));
+    EXPECT_EQ((std::vector<std::wstring>{L"\x3010hung child 0" + tail, L"\x3010hung child 1" + tail,
+                                         L"\x3010hung child 2" + tail}), captions);
 }
 
 TEST_F(RobustnessTest, ChainsBuildTheObjectsTheDuplicationRulePredictsAndShowEachWindowOnce)
@@ -397,15 +398,14 @@ TEST_F(RobustnessTest, ChainsBuildTheObjectsTheDuplicationRulePredictsAndShowEac
         std::printf("[   INFO   ] chain %d: the window pass built %ld objects in %lu ms\n", depth, all, passMs);
 
         ScanExpectingCount();
-        const std::vector<TreeNode> tree = ReadForm1Tree();
-        const TreeNode* node = FindNode(tree, L"hWnd: " + FormatHandleHex(top) + L"  \x3010" L"chain top");
-        for (int level = 1; node != nullptr && level <= depth; ++level) {
-            ASSERT_EQ(1u, node->children.size()) << "each window once, under its real parent: level " << level;
-            node = &node->children[0];
-            EXPECT_NE(std::wstring::npos, node->text.find(L"\x3010" L"chain " + std::to_wstring(level) + L"\x3011"));
+        const std::vector<std::wstring> lines =
+            Beneath(ReadTree(Tree()), L"hWnd: " + FormatHandleHex(top) + L"  \x3010" L"chain top");
+        ASSERT_EQ(static_cast<size_t>(depth), lines.size()) << "each window once";
+        for (int level = 1; level <= depth; ++level) {
+            const std::wstring& line = lines[level - 1];
+            EXPECT_EQ(static_cast<size_t>(2 * level - 2), line.find(L"hWnd")) << "under its real parent: " << level;
+            EXPECT_NE(std::wstring::npos, line.find(L"\x3010" L"chain " + std::to_wstring(level) + L"\x3011"));
         }
-        ASSERT_NE(nullptr, node);
-        EXPECT_TRUE(node->children.empty());
     }
 }
 
@@ -414,11 +414,7 @@ TEST_F(RobustnessTest, RunningOutOfMemoryAnywhereInAScanIsReportedAndTheNextScan
     SyntheticDesktopProcess desktop(L"flat 4 3");
     Start(desktop);
     const long reference = ScanExpectingCount();
-    const auto helperPart = [&] {
-        const std::vector<TreeNode> tree = ReadForm1Tree();
-        const TreeNode* root = RootOf(tree, desktop);
-        return root != nullptr ? Outline(root->children) : std::vector<std::wstring>{};
-    };
+    const auto helperPart = [&] { return Beneath(ReadTree(Tree()), RootOf(desktop)); };
     const std::vector<std::wstring> whole = helperPart();
     ASSERT_EQ(16u + 1u, whole.size()) << "its 16 windows and its IME window";
     // Each stage's allocations, counted over the same stages called one by one.

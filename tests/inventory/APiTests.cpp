@@ -119,7 +119,7 @@ protected:
         const std::vector<ShownBox> boxes = closer.Boxes();
         EXPECT_EQ(1u, boxes.size());
         if (boxText != nullptr && !boxes.empty()) *boxText = boxes[0].text;
-        return Outline(ReadTree(m_tree.hWnd()));
+        return ReadTree(m_tree.hWnd());
     }
 
     static std::wstring NodeText(HWND window, const std::wstring& caption)
