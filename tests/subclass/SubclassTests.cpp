@@ -192,22 +192,14 @@ TEST_F(SubclassTest, TheCodeKeepsTheCallersRegistersAndRemovesItsFourArguments)
     const LONG direct = Build(reinterpret_cast<LONG>(OldProc));
     g_runMode = 0;
     const LONG guarded = Build(reinterpret_cast<LONG>(OldProc));
-    const struct {
-        const char* route;
-        LONG code;
-        UINT message;
-        LONG answer;
-    } calls[] = {{"direct", direct, kProbe, kHandlerAnswer},
-                 {"guarded, to the object", guarded, kProbe, kHandlerAnswer},
-                 {"guarded, switched off", guarded, WM_NCACTIVATE, 0},
-                 {"guarded, to the previous procedure", guarded, kProbe, kAnswerA}};
-    for (const auto& call : calls) {
-        const ThunkCall made = CallThunk(call.code, hwnd, call.message, 0, 0);
-        if (call.message == kProbe) {
-            EXPECT_EQ(call.answer, made.result) << call.route;
-        }
-        EXPECT_EQ(0, made.stackLeft) << call.route;
-        EXPECT_TRUE(made.registersKept) << call.route;
+    for (const auto& [route, code, answer] : {std::tuple{"direct", direct, kHandlerAnswer},
+                                              std::tuple{"guarded, to the object", guarded, kHandlerAnswer},
+                                              std::tuple{"guarded, to the previous procedure", guarded, kAnswerA}}) {
+        if (answer == kAnswerA) CallThunk(guarded, hwnd, WM_NCACTIVATE, 0, 0); // switches its guard off
+        const ThunkCall made = CallThunk(code, hwnd, kProbe, 0, 0);
+        EXPECT_EQ(answer, made.result) << route;
+        EXPECT_EQ(0, made.stackLeft) << route;
+        EXPECT_TRUE(made.registersKept) << route;
     }
     EXPECT_EQ(2u, m_events.size());
 }
