@@ -20,11 +20,7 @@ TEST(EndToEnd, TheBuiltProgramScansFromItsMenuBarAndEndsWhenClosed)
     PROCESS_INFORMATION started = {};
     ASSERT_TRUE(CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &started));
-    const UniqueHandle thread(started.hThread);
-    const struct Ended {
-        UniqueHandle process;
-        ~Ended() { if (WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) TerminateProcess(process.get(), 1); }
-    } program{UniqueHandle(started.hProcess)};
+    const UniqueHandle thread(started.hThread), process(started.hProcess); // the run's end stops a program left over
 
     const HWND form = WaitForForm1(started.dwProcessId, 30000);
     ASSERT_NE(nullptr, form) << "no Form1 window appeared";
@@ -42,9 +38,9 @@ TEST(EndToEnd, TheBuiltProgramScansFromItsMenuBarAndEndsWhenClosed)
     EXPECT_TRUE(WaitForTreeItems(FindTree(form), 30000)) << "the tree stayed empty";
 
     PostMessageW(form, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(program.process.get(), 20000)) << "still running after WM_CLOSE";
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.get(), 20000)) << "still running after WM_CLOSE";
     DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(program.process.get(), &exitCode);
+    GetExitCodeProcess(process.get(), &exitCode);
     EXPECT_EQ(0u, exitCode);
 }
 
