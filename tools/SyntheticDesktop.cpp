@@ -1,7 +1,7 @@
 // SyntheticDesktop: a process that owns a desktop's worth of windows of a chosen shape, so that
 // the benchmark and the robustness tests can scan windows of another process on demand.
 //
-//   SyntheticDesktop.exe <shape> [numbers] [--ready EVENT] [--quit EVENT] [--parent PID]
+//   SyntheticDesktop.exe <shape> [numbers] [--quit EVENT] [--parent PID]
 //
 //   flat N K    N top-level windows, each with K child windows
 //   wide N K    the same shape; named for the desktops of few top-level windows with many children
@@ -15,7 +15,8 @@
 //               100 x 80), and "right" (200, 10, 180 x 200) holding the hidden "right hidden";
 //               the top-level window answers WM_APP + 1 with wParam + lParam
 //
-// Once the windows exist, the named event EVENT of --ready is set. The process ends when the
+// Once the windows exist, and before "churn" changes any, one line goes to standard output: the
+// handles of the top-level windows in hexadecimal, in the order made. The process ends when the
 // named event of --quit is set or when process PID ends, whichever comes first; a watcher
 // thread does it, since the GUI thread of "hung" never looks again.
 #include <windows.h>
@@ -71,7 +72,6 @@ void Pump()
 struct Options {
     std::wstring shape;
     std::vector<int> numbers;
-    std::wstring readyEvent;
     std::wstring quitEvent;
     DWORD parentId = 0;
 };
@@ -80,15 +80,13 @@ Options Parse()
 {
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments == nullptr || count < 2) Fail("usage: SyntheticDesktop <shape> [numbers] [--ready E] [--quit E] [--parent PID]");
+    if (arguments == nullptr || count < 2) Fail("usage: SyntheticDesktop <shape> [numbers] [--quit E] [--parent PID]");
     Options options;
     options.shape = arguments[1];
     for (int i = 2; i < count; ++i) {
         const std::wstring argument = arguments[i];
         const bool hasValue = i + 1 < count;
-        if (argument == L"--ready" && hasValue) {
-            options.readyEvent = arguments[++i];
-        } else if (argument == L"--quit" && hasValue) {
+        if (argument == L"--quit" && hasValue) {
             options.quitEvent = arguments[++i];
         } else if (argument == L"--parent" && hasValue) {
             options.parentId = static_cast<DWORD>(std::wcstoul(arguments[++i], nullptr, 10));
@@ -133,20 +131,31 @@ void StartWatcher(const Options& options)
     CloseHandle(thread);
 }
 
-void SignalReady(const Options& options)
+// The report: whoever started the helper learns which windows it made without racing it.
+void Report(const std::vector<HWND>& tops)
 {
-    if (options.readyEvent.empty()) return;
-    const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, options.readyEvent.c_str());
-    if (ready == nullptr || !SetEvent(ready)) Fail("cannot signal readiness");
-    CloseHandle(ready);
+    std::string line;
+    char handle[16];
+    for (HWND top : tops) {
+        std::snprintf(handle, sizeof handle, line.empty() ? "%lx" : " %lx",
+                      static_cast<unsigned long>(reinterpret_cast<INT_PTR>(top)));
+        line += handle;
+    }
+    line += '\n';
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-void BuildFlat(const std::wstring& shape, int tops, int children)
+std::vector<HWND> BuildFlat(const std::wstring& shape, int tops, int children)
 {
+    std::vector<HWND> made;
     for (int t = 0; t < tops; ++t) {
-        const HWND top = MakeTop(shape + L" top " + std::to_wstring(t));
-        for (int c = 0; c < children; ++c) MakeChild(top, shape + L" child " + std::to_wstring(t) + L"." + std::to_wstring(c));
+        made.push_back(MakeTop(shape + L" top " + std::to_wstring(t)));
+        for (int c = 0; c < children; ++c) {
+            MakeChild(made.back(), shape + L" child " + std::to_wstring(t) + L"." + std::to_wstring(c));
+        }
     }
+    return made;
 }
 
 LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -155,7 +164,7 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void BuildTarget()
+std::vector<HWND> BuildTarget()
 {
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = TargetProc;
@@ -175,12 +184,15 @@ void BuildTarget()
     place(place(top, L"left", 10, 10, 180, 200, true), L"left inner", 20, 20, 100, 80, true);
     place(place(top, L"right", 200, 10, 180, 200, true), L"right hidden", 10, 10, 100, 100, false);
     UpdateWindow(top);
+    return {top};
 }
 
-void BuildChain(int depth)
+std::vector<HWND> BuildChain(int depth)
 {
-    HWND parent = MakeTop(L"chain top");
+    const HWND top = MakeTop(L"chain top");
+    HWND parent = top;
     for (int level = 1; level <= depth; ++level) parent = MakeChild(parent, L"chain " + std::to_wstring(level));
+    return {top};
 }
 
 HWND MakeChurnWindow(unsigned generation, int children)
@@ -194,12 +206,12 @@ HWND MakeChurnWindow(unsigned generation, int children)
     return top;
 }
 
-[[noreturn]] void Churn(const Options& options, int tops, int children)
+[[noreturn]] void Churn(int tops, int children)
 {
     std::deque<HWND> alive;
     unsigned generation = 0;
     while (static_cast<int>(alive.size()) < tops) alive.push_back(MakeChurnWindow(generation++, children));
-    SignalReady(options);
+    Report({alive.begin(), alive.end()});
     for (;;) {
         DestroyWindow(alive.front());
         alive.pop_front();
@@ -215,26 +227,27 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     StartWatcher(options);
     RegisterWindowClass();
 
+    std::vector<HWND> made;
     if (options.shape == L"flat" || options.shape == L"wide") {
-        BuildFlat(options.shape, Number(options, 0, 10), Number(options, 1, 5));
+        made = BuildFlat(options.shape, Number(options, 0, 10), Number(options, 1, 5));
     } else if (options.shape == L"chain") {
-        BuildChain(Number(options, 0, 16));
+        made = BuildChain(Number(options, 0, 16));
     } else if (options.shape == L"churn") {
-        Churn(options, Number(options, 0, 8), Number(options, 1, 4));
+        Churn(Number(options, 0, 8), Number(options, 1, 4));
     } else if (options.shape == L"target") {
-        BuildTarget();
+        made = BuildTarget();
     } else if (options.shape == L"hung") {
         const HWND top = MakeTop(L"hung top", true);
         for (int c = 0; c < Number(options, 0, 3); ++c) MakeChild(top, L"hung child " + std::to_wstring(c));
         Pump();
-        SignalReady(options);
+        Report({top});
         Sleep(INFINITE);
     } else {
         Fail("unknown shape");
     }
 
     Pump();
-    SignalReady(options);
+    Report(made);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
     return 0;

@@ -6,7 +6,7 @@
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
 #include "support/MessageBoxCloser.h"
-#include "support/ScreenMetrics.h"
+#include "support/ProgramPath.h"
 #include "support/TestWindows.h"
 
 #include <commctrl.h>

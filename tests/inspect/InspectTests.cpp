@@ -1,6 +1,6 @@
 // The inspection commands on a scanned desktop that holds windows of this test: find, the facts
 // in panel 1, properties, highlight, copy, the context menu and F5.
-#include "app/Form1Fixture.h"
+#include "support/Form1Fixture.h"
 #include "inspect/NodeFacts.h"
 #include "platform/MessageBox.h"
 #include "support/MessageBoxCloser.h"
@@ -82,10 +82,10 @@ protected:
 };
 
 // The tree as text with siblings sorted: a scan lists windows in z-order, which activation changes.
-std::wstring Outline(const std::vector<TreeNode>& nodes, size_t depth = 0)
+std::wstring Outline(const std::vector<TreeViewControl::NodeContent>& nodes, size_t depth = 0)
 {
     std::vector<std::wstring> parts;
-    for (const TreeNode& node : nodes) parts.push_back(std::wstring(depth, L' ') + node.text + L"\n" + Outline(node.children, depth + 1));
+    for (const TreeViewControl::NodeContent& node : nodes) parts.push_back(std::wstring(depth, L' ') + node.text + L"\n" + Outline(node.children, depth + 1));
     std::sort(parts.begin(), parts.end());
     std::wstring text;
     for (const std::wstring& part : parts) text += part;
@@ -322,15 +322,15 @@ TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
 {
     MessageBoxCloser closer(kApplicationTitle);
     SendMessageW(m_form->hWnd(), WM_COMMAND, Form1::kMeuFileId, 0);
-    const std::vector<TreeNode> byMenu = ReadTree(Tree().hWnd());
+    const std::wstring byMenu = Outline(Tree().ReadNodes());
     Tree().Select(OwnProcessNode());
     Press(VK_F5);
     EXPECT_NE(std::wstring::npos, Panel1().find(L" gone since the previous scan"))
         << "the rescan's summary, not the facts of a selection the new tree no longer has";
     EXPECT_EQ(2u, closer.Texts().size());
     EXPECT_EQ(closer.Texts()[0], closer.Texts()[1]);
-    const std::vector<TreeNode> byKey = ReadTree(Tree().hWnd());
-    EXPECT_GT(CountNodes(byKey), 5u);
-    EXPECT_EQ(Outline(byMenu), Outline(byKey));
+    const std::wstring byKey = Outline(Tree().ReadNodes());
+    EXPECT_GT(std::count(byKey.begin(), byKey.end(), L'\n'), 5);
+    EXPECT_EQ(byMenu, byKey);
 }
 } // namespace

@@ -1,6 +1,6 @@
 // Point to find driven by real mouse input over a helper process's windows and the form's own:
 // releasing the button selects exactly the deepest visible window under the pointer.
-#include "app/Form1Fixture.h"
+#include "support/Form1Fixture.h"
 #include "platform/MessageBox.h"
 #include "support/FormDriver.h"
 #include "support/MessageBoxCloser.h"
@@ -19,16 +19,26 @@ POINT CenterOf(HWND window)
     return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
+// The pointer goes there first, and the button events carry the point too: Wine may still take
+// a click at a position that an earlier move left behind.
 void MoveAndClick(POINT at)
 {
-    INPUT input[3] = {};
-    for (INPUT& event : input) event.type = INPUT_MOUSE;
-    input[0].mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input[0].mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(3u, SendInput(3, input, sizeof(INPUT)));
+    SetCursorPos(at.x, at.y);
+    ASSERT_TRUE(PollUntil(10000, [&] {
+        PumpMessages();
+        POINT now = {};
+        return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
+    })) << "the pointer did not get there";
+    INPUT input[2] = {};
+    for (INPUT& event : input) {
+        event.type = INPUT_MOUSE;
+        event.mi.dx = MulDiv(at.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+        event.mi.dy = MulDiv(at.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+        event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    input[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+    ASSERT_EQ(2u, SendInput(2, input, sizeof(INPUT)));
 }
 
 class PointerTest : public Form1Fixture {

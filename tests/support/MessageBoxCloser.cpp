@@ -1,67 +1,59 @@
-// Polls for the message box and presses its OK button.
+// A WH_CALLWNDPROCRET hook of this thread: once a dialog has answered WM_INITDIALOG its text,
+// icon and buttons are set, and OK is posted for its modal loop to take.
 #include "support/MessageBoxCloser.h"
 
 namespace {
-struct Search {
-    const std::wstring* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<Search*>(context);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    // Nothing here may send a message: the box's thread is busy whenever no box is up.
-    wchar_t title[256] = {};
-    InternalGetWindowText(window, title, 256);
-    if (lstrcmpW(className, L"#32770") == 0 && *search->caption == title) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-} // namespace
-
-MessageBoxCloser::MessageBoxCloser(std::wstring caption) : m_caption(std::move(caption)), m_thread([this] { Watch(); })
-{
+MessageBoxCloser* g_active = nullptr;
 }
 
-MessageBoxCloser::~MessageBoxCloser()
+MessageBoxCloser::MessageBoxCloser(const std::wstring& title)
+    : m_hook(SetWindowsHookExW(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId()))
 {
-    m_stop = true;
-    m_thread.join();
+    lstrcpynW(m_title, title.c_str(), 128);
+    g_active = this;
 }
 
 std::vector<std::wstring> MessageBoxCloser::Texts() const
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_texts;
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < m_count; ++i) texts.emplace_back(m_boxes[i].text);
+    return texts;
 }
 
-void MessageBoxCloser::Watch()
+MessageBoxCloser::~MessageBoxCloser()
 {
-    while (!m_stop) {
-        Search search{&m_caption, nullptr};
-        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
-            // The message text is the box's static control (id 0xFFFF).
-            wchar_t text[4096] = {};
-            DWORD_PTR ignored = 0;
-            SendMessageTimeoutW(GetDlgItem(search.found, 0xFFFF), WM_GETTEXT, std::size(text),
-                                reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000, &ignored);
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                m_texts.push_back(text);
-            }
-            PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(search.found, IDOK)));
-            // Wait for this box to go before looking for the next.
-            while (!m_stop && IsWindow(search.found) && IsWindowVisible(search.found)) Sleep(5);
+    UnhookWindowsHookEx(m_hook);
+    g_active = nullptr;
+}
+
+LRESULT CALLBACK MessageBoxCloser::AfterMessage(int code, WPARAM wParam, LPARAM lParam) noexcept
+{
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    wchar_t className[16] = {};
+    if (code == HC_ACTION && call->message == WM_INITDIALOG && g_active != nullptr && g_active->m_count < 8 &&
+        GetClassNameW(call->hwnd, className, 16) && lstrcmpW(className, L"#32770") == 0) {
+        wchar_t title[128] = {};
+        GetWindowTextW(call->hwnd, title, 128);
+        if (g_active->m_title[0] != L'\0' && lstrcmpW(title, g_active->m_title) != 0) {
+            return CallNextHookEx(nullptr, code, wParam, lParam);
         }
-        Sleep(10);
+        ShownBox& box = g_active->m_boxes[g_active->m_count++];
+        lstrcpynW(box.title, title, 64);
+        GetDlgItemTextW(call->hwnd, 0xFFFF, box.text, 4096); // the message text's static control
+        box.owner = GetWindow(call->hwnd, GW_OWNER);
+        box.topmost = (GetWindowLongW(call->hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        for (const int iconId : {0x14, 0x440}) { // Windows' icon control, Wine's
+            if (const HWND icon = GetDlgItem(call->hwnd, iconId)) {
+                box.icon = reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0));
+            }
+        }
+        for (int id = IDOK; id <= IDCONTINUE; ++id) {
+            const HWND button = GetDlgItem(call->hwnd, id);
+            // By style: the box itself is not shown yet.
+            if (button != nullptr && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE)) box.buttons |= 1u << id;
+        }
+        PostMessageW(call->hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(call->hwnd, IDOK)));
     }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }

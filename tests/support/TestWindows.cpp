@@ -1,5 +1,9 @@
-// Test windows of one plain class.
+// Test windows of one plain class, and window objects built on them.
 #include "support/TestWindows.h"
+
+#include "window_model/ScreenWindowInfo.h"
+
+#include <gtest/gtest.h>
 
 const wchar_t* TestWindowClass()
 {
@@ -34,4 +38,14 @@ void PumpMessages()
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+}
+
+ComPtr<IScreenWindowInfo> ObjectFor(HWND window)
+{
+    ComPtr<IScreenWindowInfo> object;
+    EXPECT_EQ(S_OK, ScreenWindowInfo::Create(object.put()));
+    if (window != nullptr) {
+        EXPECT_EQ(S_OK, object->put_hWnd(HandleValue(window)));
+    }
+    return object;
 }

@@ -1,6 +1,8 @@
-// Real windows for tests: a registered plain class, creation helpers and message pumping.
+// Real windows and window objects for tests: a plain class, creation helpers, message pumping.
 #pragma once
+#include "platform/ComPtr.h"
 #include "platform/UniqueHandles.h"
+#include "window_model/IScreenWindowInfo.h"
 
 #include <windows.h>
 
@@ -20,3 +22,6 @@ inline LONG HandleValue(HWND window)
 
 // Dispatches whatever is queued for this thread.
 void PumpMessages();
+
+// A new window object, for `window` when one is given (its children built as a scan builds them).
+ComPtr<IScreenWindowInfo> ObjectFor(HWND window);

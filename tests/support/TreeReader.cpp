@@ -4,10 +4,9 @@
 #include <commctrl.h>
 
 namespace {
-std::vector<TreeNode> ReadLevel(HWND tree, HTREEITEM first)
+void ReadLevel(HWND tree, HTREEITEM item, const std::wstring& indent, std::vector<std::wstring>& lines)
 {
-    std::vector<TreeNode> nodes;
-    for (HTREEITEM item = first; item != nullptr;
+    for (; item != nullptr;
          item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
         wchar_t text[1024] = {};
         TVITEMW query = {};
@@ -16,31 +15,29 @@ std::vector<TreeNode> ReadLevel(HWND tree, HTREEITEM first)
         query.pszText = text;
         query.cchTextMax = static_cast<int>(std::size(text));
         SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
-        const auto child =
-            reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
-        nodes.push_back(TreeNode{text, ReadLevel(tree, child)});
+        lines.push_back(indent + text);
+        const LPARAM at = reinterpret_cast<LPARAM>(item);
+        ReadLevel(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, at)), indent + L"  ", lines);
     }
-    return nodes;
 }
 } // namespace
 
-std::vector<TreeNode> ReadTree(HWND tree)
+std::vector<std::wstring> ReadTree(HWND tree)
 {
-    return ReadLevel(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
+    std::vector<std::wstring> lines;
+    ReadLevel(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)), L"", lines);
+    return lines;
 }
 
-const TreeNode* FindNode(const std::vector<TreeNode>& nodes, const std::wstring& prefix)
+std::vector<std::wstring> Beneath(const std::vector<std::wstring>& lines, const std::wstring& start)
 {
-    for (const TreeNode& node : nodes) {
-        if (node.text.compare(0, prefix.size(), prefix) == 0) return &node;
-        if (const TreeNode* found = FindNode(node.children, prefix)) return found;
+    std::vector<std::wstring> beneath;
+    size_t depth = std::wstring::npos;
+    for (const std::wstring& line : lines) {
+        const size_t indent = line.find_first_not_of(L' ');
+        if (depth != std::wstring::npos && indent <= depth) break;
+        if (depth != std::wstring::npos) beneath.push_back(line.substr(depth + 2));
+        if (depth == std::wstring::npos && line.compare(indent, start.size(), start) == 0) depth = indent;
     }
-    return nullptr;
-}
-
-size_t CountNodes(const std::vector<TreeNode>& nodes)
-{
-    size_t count = nodes.size();
-    for (const TreeNode& node : nodes) count += CountNodes(node.children);
-    return count;
+    return beneath;
 }

@@ -1,20 +1,14 @@
-// Reads a tree view's nodes back, for comparing what a fill produced with what it should be.
+// Reads a tree view's nodes back as lines, for comparing what a fill produced with what it should be.
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-struct TreeNode {
-    std::wstring text;
-    std::vector<TreeNode> children;
-};
+// The whole tree of a tree-view window of this process, depth first, each node's text indented
+// by two spaces per level.
+std::vector<std::wstring> ReadTree(HWND tree);
 
-// The whole tree of a tree-view window of this process, roots in order.
-std::vector<TreeNode> ReadTree(HWND tree);
-
-// The first node (depth first) whose text starts with `prefix`, or nullptr.
-const TreeNode* FindNode(const std::vector<TreeNode>& nodes, const std::wstring& prefix);
-
-// Number of nodes in the whole forest.
-size_t CountNodes(const std::vector<TreeNode>& nodes);
+// The lines beneath the first line whose text (at any level) starts with `start`, indented as seen
+// from it; empty when there is no such line.
+std::vector<std::wstring> Beneath(const std::vector<std::wstring>& lines, const std::wstring& start);

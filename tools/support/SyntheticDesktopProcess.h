@@ -22,20 +22,23 @@ public:
     const std::wstring& Error() const noexcept { return m_error; }
     DWORD ProcessId() const noexcept { return m_processId; }
 
-    // Waits until all its windows exist; false on time-out or when the helper ended first.
+    // Waits for the helper's report of the windows it made; false on time-out or when the
+    // helper ended first.
     bool WaitReady(DWORD timeoutMs);
     // Asks the helper to end and waits for it; a helper that does not end in time is killed.
     void Quit();
 
-    // Its top-level windows of the helper's own class, in z-order.
-    std::vector<HWND> TopWindows() const;
+    // The top-level windows the helper reported, as it made them. The report comes before the
+    // helper changes anything, so a helper that churns cannot make this list race its changes.
+    const std::vector<HWND>& TopWindows() const noexcept { return m_topWindows; }
 
     static constexpr const wchar_t* kWindowClass = L"SyntheticDesktopWindow";
 
 private:
-    UniqueHandle m_ready;
     UniqueHandle m_quit;
     UniqueHandle m_process;
+    UniqueHandle m_report; // the read end of the helper's standard output
     DWORD m_processId = 0;
+    std::vector<HWND> m_topWindows;
     std::wstring m_error;
 };

@@ -1,4 +1,5 @@
-// A shown Form1 in this process for each test, and nothing of its scans left behind after it.
+// A shown Form1 in this process for each test of the commands beyond the scan, and nothing of
+// its scans left behind after it. Header only: its users link the app area.
 #pragma once
 #include "app/Form1.h"
 #include "inventory/APi.h"
