@@ -1,4 +1,5 @@
-// Form1: start-up, window layout, the scan command, and keeping the progress bar docked.
+// Form1: start-up, window layout, the scan command, keeping the progress bar docked, and the
+// commands that keys and the tree's context menu reach.
 #include "app/Form1.h"
 
 #include "export/InventoryExport.h"
@@ -6,6 +7,7 @@
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
+#include "platform/WindowObject.h"
 #include "controls/Twips.h"
 #include "window_model/ScreenWindowInfo.h"
 
@@ -268,20 +270,11 @@ void Form1::ReportError(HRESULT error) noexcept
     m_reportingError = false;
 }
 
-// Wired as the classic samples' BaseWindow (LearnWin32/BaseWindow) and Windows Terminal's
-// (src/cascadia/WindowsTerminal/BaseWindow.h) are: the form's address travels in the creation
-// parameters and is kept in the window's user data from WM_NCCREATE on.
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    Form1* form = nullptr;
-    if (message == WM_NCCREATE) {
-        form = static_cast<Form1*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-        form->m_window.reset(window);
-    } else {
-        form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
+    Form1* const form = WindowObject<Form1>(window, message, lParam);
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) form->m_window.reset(window);
     LRESULT result = 0;
     form->RunHandler([&] { result = form->OnMessage(window, message, wParam, lParam); });
     return result;

@@ -4,6 +4,7 @@
 
 #include "inventory/APi.h"
 #include "platform/RuntimeError.h"
+#include "platform/WindowObject.h"
 
 #include <commctrl.h>
 
@@ -112,15 +113,9 @@ MessageLogWindow::~MessageLogWindow()
 
 LRESULT CALLBACK MessageLogWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    MessageLogWindow* self = nullptr;
-    if (message == WM_NCCREATE) {
-        self = static_cast<MessageLogWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->m_window.reset(window);
-    } else {
-        self = reinterpret_cast<MessageLogWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
+    MessageLogWindow* const self = WindowObject<MessageLogWindow>(window, message, lParam);
     if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->m_window.reset(window);
     LRESULT result = 0;
     const HRESULT failed = ExceptionBarrier([&] { result = self->OnMessage(window, message, wParam, lParam); });
     return FAILED(failed) ? DefWindowProcW(window, message, wParam, lParam) : result;
