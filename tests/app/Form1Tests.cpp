@@ -456,7 +456,7 @@ TEST_F(RobustnessTest, AWindowThatNeverAnswersDoesNotHoldUpTheScan)
 
 TEST_F(RobustnessTest, ChainsBuildTheObjectsTheDuplicationRulePredictsAndShowEachWindowOnce)
 {
-    for (const int depth : {6, 12}) {
+    for (const int depth : {6, 10}) {
         SCOPED_TRACE(depth);
         SyntheticDesktopProcess chain(L"chain " + std::to_wstring(depth));
         Start(chain);
@@ -518,7 +518,7 @@ TEST_F(RobustnessTest, RunningOutOfMemoryAnywhereInAScanIsReportedAndTheNextScan
                                   processList + windowPass};
     // Most of the fill's allocations come while window nodes are built, where a failing step is
     // skipped: running out of memory there must still be reported, or nodes go missing unannounced.
-    for (LONG eighth = 0; eighth < 8; ++eighth) failures.push_back(processList + windowPass + 1 + fill * eighth / 8);
+    for (LONG quarter = 0; quarter < 4; ++quarter) failures.push_back(processList + windowPass + 1 + fill * quarter / 4);
     // The blocks held once the records and the form with its nodes and its memory of the last
     // scan are let go: independent of what other processes do to the desktop meanwhile (Wine's
     // explorer shows each box on its taskbar). A fresh form carries on.
