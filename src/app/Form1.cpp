@@ -272,9 +272,8 @@ void Form1::ReportError(HRESULT error) noexcept
 
 LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    Form1* const form = WindowObject<Form1>(window, message, lParam);
+    Form1* const form = WindowObject(window, message, lParam, &Form1::m_window);
     if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCCREATE) form->m_window.reset(window);
     LRESULT result = 0;
     form->RunHandler([&] { result = form->OnMessage(window, message, wParam, lParam); });
     return result;
@@ -300,11 +299,6 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         break;
     case WM_DESTROY:
         if (m_endsProgram) PostQuitMessage(0);
-        break;
-    case WM_NCDESTROY:
-        // The window is gone: nothing may destroy its handle again, nor reach the form through it.
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (m_window.get() == window) (void)m_window.release();
         break;
     default:
         break;

@@ -113,9 +113,8 @@ MessageLogWindow::~MessageLogWindow()
 
 LRESULT CALLBACK MessageLogWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    MessageLogWindow* const self = WindowObject<MessageLogWindow>(window, message, lParam);
+    MessageLogWindow* const self = WindowObject(window, message, lParam, &MessageLogWindow::m_window);
     if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->m_window.reset(window);
     LRESULT result = 0;
     const HRESULT failed = ExceptionBarrier([&] { result = self->OnMessage(window, message, wParam, lParam); });
     return FAILED(failed) ? DefWindowProcW(window, message, wParam, lParam) : result;
@@ -151,10 +150,6 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         // Closing the log takes the hook out of the watched thread at once.
         KillTimer(window, kTimer);
         m_session.reset();
-        break;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (m_window.get() == window) (void)m_window.release();
         break;
     default:
         break;
