@@ -4,19 +4,28 @@
 #include "inventory/APi.h"
 #include "platform/RuntimeError.h"
 
-#include <cwchar>
+#include <string_view>
 
 namespace {
 // "hWnd: XXXXXXXXh  【caption】  [Class:name]": the class is after the last separator, as a
 // caption may hold anything.
-const std::wstring kClassStart = L"\x3011  [Class:";
+constexpr std::wstring_view kClassStart = L"\x3011  [Class:";
 
-// The decimal number after a key's prefix ("HWND", "PID").
-bool KeyNumber(const std::wstring& key, const wchar_t* prefix, LONG& number)
+// The decimal number after a key's prefix ("HWND", "PID"), as WindowNodeKey and ProcessNodeKey
+// wrote it.
+bool KeyNumber(std::wstring_view key, std::wstring_view prefix, LONG& number)
 {
-    const size_t length = wcslen(prefix);
-    if (key.compare(0, length, prefix) != 0) return false;
-    number = static_cast<LONG>(std::wcstol(key.c_str() + length, nullptr, 10));
+    if (key.substr(0, prefix.size()) != prefix) return false;
+    key.remove_prefix(prefix.size());
+    const bool negative = !key.empty() && key.front() == L'-';
+    if (negative) key.remove_prefix(1);
+    if (key.empty()) return false;
+    unsigned long magnitude = 0;
+    for (const wchar_t digit : key) {
+        if (digit < L'0' || digit > L'9') return false;
+        magnitude = magnitude * 10 + static_cast<unsigned long>(digit - L'0');
+    }
+    number = static_cast<LONG>(negative ? 0 - magnitude : magnitude);
     return true;
 }
 } // namespace
@@ -24,14 +33,14 @@ bool KeyNumber(const std::wstring& key, const wchar_t* prefix, LONG& number)
 void ScanChanges::Mark(TreeViewControl& tree, StatusBarControl& statusBar)
 {
     std::set<WindowIdentity> current;
-    tree.ForEachNode([&](const std::wstring& key, const std::wstring& text, const std::wstring& rootKey) {
+    tree.ForEachNode([&](std::wstring_view key, std::wstring_view text, std::wstring_view rootKey) {
         LONG handle = 0;
         LONG processId = 0;
         if (!KeyNumber(key, L"HWND", handle) || !KeyNumber(rootKey, L"PID", processId)) return;
         const size_t classStart = text.rfind(kClassStart);
-        if (classStart == std::wstring::npos || text.empty() || text.back() != L']') return;
+        if (classStart == std::wstring_view::npos || text.empty() || text.back() != L']') return;
         const size_t nameStart = classStart + kClassStart.size();
-        current.emplace(handle, processId, text.substr(nameStart, text.size() - 1 - nameStart));
+        current.emplace(handle, processId, std::wstring(text.substr(nameStart, text.size() - 1 - nameStart)));
     });
     if (m_previous) {
         size_t added = 0;

@@ -15,51 +15,60 @@ TreeViewControl::TreeViewControl(HWND parent, UINT id, const RECT& bounds)
     if (!m_window) RaiseLastError();
 }
 
-void TreeViewControl::Clear()
+void TreeViewControl::Clear() noexcept
 {
     {
         const RedrawSuspension quiet = SuspendRedraw();
         SendMessageW(hWnd(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     }
-    m_nodes.clear();
+    m_store.emplace();
     m_lastRoot = nullptr;
 }
 
-void TreeViewControl::AddRoot(const std::wstring& key, std::wstring text)
+void TreeViewControl::AddRoot(std::wstring_view key, std::wstring_view text)
 {
     Insert(TVI_ROOT, m_lastRoot, nullptr, key, text);
 }
 
-void TreeViewControl::AddChild(const std::wstring& relative, const std::wstring& key, std::wstring text)
+void TreeViewControl::AddChild(std::wstring_view relative, std::wstring_view key, std::wstring_view text)
 {
-    const auto parent = m_nodes.find(relative);
-    if (parent == m_nodes.end()) RaiseError(kErrorElementNotFound);
+    const auto parent = m_store->nodes.find(relative);
+    if (parent == m_store->nodes.end()) RaiseError(kErrorElementNotFound);
     Insert(parent->second.item, parent->second.lastChild, parent->second.rootKey, key, text);
 }
 
-void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring* rootKey,
-                             const std::wstring& key, std::wstring& text)
+std::wstring_view TreeViewControl::NodeStore::Keep(std::wstring_view text)
 {
-    if (m_nodes.count(key) != 0) RaiseError(kErrorKeyNotUnique);
-    // Reserve the key first: a failure to record it must not leave an unkeyed node.
-    const auto slot = m_nodes.emplace(key, Node{nullptr, nullptr, nullptr, {}}).first;
+    auto* const copy = static_cast<wchar_t*>(arena.allocate((text.size() + 1) * sizeof(wchar_t), alignof(wchar_t)));
+    text.copy(copy, text.size());
+    copy[text.size()] = L'\0';
+    return {copy, text.size()};
+}
+
+void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring_view* rootKey,
+                             std::wstring_view key, std::wstring_view text)
+{
+    auto& nodes = m_store->nodes;
+    if (nodes.count(key) != 0) RaiseError(kErrorKeyNotUnique);
+    // Record the key first: a failure to record it must not leave an unkeyed node.
+    const std::wstring_view keptText = m_store->Keep(text);
+    const auto slot = nodes.emplace(m_store->Keep(key), Node{nullptr, nullptr, nullptr, keptText}).first;
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     // After the remembered last child, not TVI_LAST, which walks the whole sibling list.
     insert.hInsertAfter = lastOfParent != nullptr ? lastOfParent : TVI_FIRST;
     insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
-    // The map's keys stay where they are until the node goes: the node points at its key.
+    insert.item.pszText = const_cast<wchar_t*>(keptText.data());
+    // The map's entries stay where they are until the tree is cleared: the node points at its key.
     insert.item.lParam = reinterpret_cast<LPARAM>(&slot->first);
     const auto item =
         reinterpret_cast<HTREEITEM>(SendMessageW(hWnd(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     if (item == nullptr) {
-        m_nodes.erase(slot);
+        nodes.erase(slot);
         RaiseError(kErrorOutOfMemory);
     }
     slot->second.item = item;
     slot->second.rootKey = rootKey != nullptr ? rootKey : &slot->first;
-    slot->second.text = std::move(text);
     lastOfParent = item;
 }
 
@@ -87,10 +96,10 @@ void TreeViewControl::ReadLevel(HTREEITEM first, std::vector<NodeContent>& nodes
     }
 }
 
-void TreeViewControl::SetBold(const std::wstring& key)
+void TreeViewControl::SetBold(std::wstring_view key)
 {
-    const auto node = m_nodes.find(key);
-    if (node == m_nodes.end()) RaiseError(kErrorElementNotFound);
+    const auto node = m_store->nodes.find(key);
+    if (node == m_store->nodes.end()) RaiseError(kErrorElementNotFound);
     TVITEMW change = {};
     change.mask = TVIF_STATE | TVIF_HANDLE;
     change.hItem = node->second.item;
@@ -207,13 +216,13 @@ std::wstring TreeViewControl::Key(HTREEITEM item) const
     query.mask = TVIF_PARAM | TVIF_HANDLE;
     query.hItem = item;
     if (!SendMessageW(hWnd(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query)) || query.lParam == 0) return {};
-    return *reinterpret_cast<const std::wstring*>(query.lParam);
+    return std::wstring(*reinterpret_cast<const std::wstring_view*>(query.lParam));
 }
 
-HTREEITEM TreeViewControl::ItemOfKey(const std::wstring& key) const noexcept
+HTREEITEM TreeViewControl::ItemOfKey(std::wstring_view key) const noexcept
 {
-    const auto found = m_nodes.find(key);
-    return found != m_nodes.end() ? found->second.item : nullptr;
+    const auto found = m_store->nodes.find(key);
+    return found != m_store->nodes.end() ? found->second.item : nullptr;
 }
 
 void TreeViewControl::Select(HTREEITEM item) noexcept

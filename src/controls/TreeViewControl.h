@@ -6,7 +6,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory_resource>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -20,22 +24,22 @@ public:
     HWND hWnd() const noexcept { return m_window.get(); }
 
     // Nodes.Clear: removes every node and key.
-    void Clear();
+    void Clear() noexcept;
     // Nodes.Add without a relative: appends a root. Raises kErrorKeyNotUnique, inserting
     // nothing, when `key` is taken.
-    void AddRoot(const std::wstring& key, std::wstring text);
+    void AddRoot(std::wstring_view key, std::wstring_view text);
     // Nodes.Add with relationship "child": appends as the last child of the node keyed
     // `relative` (raises kErrorElementNotFound when there is none).
-    void AddChild(const std::wstring& relative, const std::wstring& key, std::wstring text);
-    size_t Count() const noexcept { return m_nodes.size(); }
+    void AddChild(std::wstring_view relative, std::wstring_view key, std::wstring_view text);
+    size_t Count() const noexcept { return m_store->nodes.size(); }
 
-    // Every node's key, text and the key of the root above it (its own for a root), in no
-    // particular order, from what the insertions recorded: asking the platform's tree about
-    // each node by handle makes it search all of its nodes every time.
+    // Every node's key, text and the key of the root above it (its own for a root), valid until
+    // the next clear, in no particular order, from what the insertions recorded: asking the
+    // platform's tree about each node by handle makes it search all of its nodes every time.
     template <class Visit>
     void ForEachNode(Visit&& visit) const
     {
-        for (const auto& [key, node] : m_nodes) {
+        for (const auto& [key, node] : m_store->nodes) {
             if (node.item != nullptr) visit(key, node.text, *node.rootKey);
         }
     }
@@ -48,7 +52,7 @@ public:
     };
     std::vector<NodeContent> ReadNodes() const;
     // Shows the node keyed `key` in bold; raises kErrorElementNotFound when there is none.
-    void SetBold(const std::wstring& key);
+    void SetBold(std::wstring_view key);
 
     int ItemHeight() const;
     void SetItemHeight(int pixels);
@@ -80,7 +84,7 @@ public:
     // The key the node was added with.
     std::wstring Key(HTREEITEM item) const;
     // The node added with `key`, or nullptr.
-    HTREEITEM ItemOfKey(const std::wstring& key) const noexcept;
+    HTREEITEM ItemOfKey(std::wstring_view key) const noexcept;
     // Selects the node, expanding its parents and scrolling it into view.
     void Select(HTREEITEM item) noexcept;
     // The node under a point on the screen, or nullptr.
@@ -92,15 +96,35 @@ private:
     struct Node {
         HTREEITEM item;
         HTREEITEM lastChild;
-        const std::wstring* rootKey; // keys stay where they are until their node goes
-        std::wstring text;           // the inserted text, moved in: no copy is made
+        const std::wstring_view* rootKey; // keys stay where they are until the tree is cleared
+        std::wstring_view text;
     };
+    using NodeMap = std::pmr::unordered_map<std::wstring_view, Node>;
+    // Every node's key, text and map entry live in one arena that a clear gives back in one
+    // piece: freeing 60,000 blocks one by one took a fifth of a 20,000-node clear.
+    struct NodeStore {
+        NodeStore() noexcept : nodes(&arena) {} // neither allocates yet
+        // The map is left undestroyed: its entries own nothing, and destroying it walks every
+        // entry only to hand it back to an arena that frees nothing (3 ms of such a clear).
+        ~NodeStore() {}
+        NodeStore(const NodeStore&) = delete;
+        NodeStore& operator=(const NodeStore&) = delete;
+
+        // A copy in the arena, null-terminated, as the tree and the key's readers want it.
+        std::wstring_view Keep(std::wstring_view text);
+
+        std::pmr::monotonic_buffer_resource arena{64 * 1024};
+        union {
+            NodeMap nodes;
+        };
+    };
+    static_assert(std::is_trivially_destructible_v<NodeMap::value_type>, "the arena drops entries unseen");
     void ReadLevel(HTREEITEM first, std::vector<NodeContent>& nodes, std::wstring& buffer) const;
-    void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring* rootKey, const std::wstring& key,
-                std::wstring& text);
+    void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring_view* rootKey, std::wstring_view key,
+                std::wstring_view text);
 
     UniqueWindow m_window;
-    std::unordered_map<std::wstring, Node> m_nodes;
+    std::optional<NodeStore> m_store{std::in_place};
     HTREEITEM m_lastRoot = nullptr;
     int m_redrawHolds = 0;
 };
