@@ -7,20 +7,6 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
-namespace {
-
-HTREEITEM Insert(HWND tree, HTREEITEM parent, HTREEITEM after, const std::wstring& text)
-{
-    TVINSERTSTRUCTW insert = {};
-    insert.hParent = parent;
-    insert.hInsertAfter = after != nullptr ? after : TVI_FIRST;
-    insert.item.mask = TVIF_TEXT;
-    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
-    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-}
-
-} // namespace
-
 void FloorScan::ListProcesses()
 {
     m_processes.clear();
@@ -68,6 +54,16 @@ void FloorScan::PassWindows()
     m_entries = 0;
     for (size_t i = 0; i < m_processes.size(); ++i) m_byId.emplace(m_processes[i].processId, i);
     EnumWindows(TopWindow, reinterpret_cast<LPARAM>(this));
+}
+
+HTREEITEM FloorScan::Insert(HWND tree, HTREEITEM parent, HTREEITEM after, const std::wstring& text)
+{
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = parent;
+    insert.hInsertAfter = after != nullptr ? after : TVI_FIRST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 void FloorScan::Clear(HWND tree)

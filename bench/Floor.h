@@ -6,6 +6,7 @@
 // refuses it.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstddef>
 #include <string>
@@ -20,6 +21,9 @@ public:
     void PassWindows();
     // The clear's floor: every node of `tree` removed, redraw off meanwhile.
     static void Clear(HWND tree);
+    // One plain insertion, as the fill's floor makes them: text only, after `after` (first when
+    // null).
+    static HTREEITEM Insert(HWND tree, HTREEITEM parent, HTREEITEM after, const std::wstring& text);
     // The fill's floor into an empty `tree`, `progress` following the processes; returns the
     // nodes inserted.
     size_t Fill(HWND tree, HWND progress);

@@ -287,16 +287,18 @@ void PrintPerNotification(Form1& form, BenchHost& host)
 
 void InsertNodes(HWND tree, HTREEITEM parent, const std::vector<TreeViewControl::NodeContent>& nodes)
 {
-    HTREEITEM last = TVI_FIRST;
+    HTREEITEM last = nullptr;
     for (const TreeViewControl::NodeContent& node : nodes) {
-        TVINSERTSTRUCTW insert = {};
-        insert.hParent = parent;
-        insert.hInsertAfter = last;
-        insert.item.mask = TVIF_TEXT;
-        insert.item.pszText = const_cast<wchar_t*>(node.text.c_str());
-        last = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+        last = FloorScan::Insert(tree, parent, last, node.text);
         InsertNodes(tree, last, node.children);
     }
+}
+
+// Same font, same item height: a tree's clear costs what its items look like.
+void LookLike(TreeViewControl& tree, TreeViewControl& model)
+{
+    SendMessageW(tree.hWnd(), WM_SETFONT, SendMessageW(model.hWnd(), WM_GETFONT, 0, 0), TRUE);
+    tree.SetItemHeight(model.ItemHeight());
 }
 
 // What the design's hop alone costs a clear: the form's last tree, copied into the floor's tree
@@ -307,8 +309,7 @@ void PrintHopClear(Form1& form, BenchHost& host, int rounds)
 {
     const std::vector<TreeViewControl::NodeContent> nodes = form.TreeView1().ReadNodes();
     BenchHost hopHost;
-    SendMessageW(hopHost.Tree().hWnd(), WM_SETFONT, SendMessageW(host.Tree().hWnd(), WM_GETFONT, 0, 0), TRUE);
-    hopHost.Tree().SetItemHeight(host.Tree().ItemHeight());
+    LookLike(hopHost.Tree(), host.Tree());
     const HWND parent = GetParent(hopHost.Tree().hWnd());
     g_plainProcedure = reinterpret_cast<WNDPROC>(GetWindowLongA(parent, GWL_WNDPROC));
     SetWindowLongA(parent, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<INT_PTR>(&ForwardAnsi)));
@@ -364,8 +365,7 @@ int RunRepeatScan(int rounds, Report& report)
     }
     BenchHost host;
     // The floor's tree looks as the form's does: same font, same item height.
-    SendMessageW(host.Tree().hWnd(), WM_SETFONT, SendMessageW(form.TreeView1().hWnd(), WM_GETFONT, 0, 0), TRUE);
-    host.Tree().SetItemHeight(form.TreeView1().ItemHeight());
+    LookLike(host.Tree(), form.TreeView1());
     PumpMessages();
 
     // The first scan of each: from here on every scan finds the previous one's tree.
