@@ -338,8 +338,9 @@ BOOL CALLBACK CountOwnWindows(HWND window, LPARAM count)
 // region. Wine answers GetGuiResources with 0: there the process's windows stand for its USER
 // objects, and the GDI handle table the PEB points to (24-byte entries, the type in byte 14,
 // cleared when the object goes) gives its GDI objects.
-// Generated code has pages of its own: committed executable memory outside every module's image
-// and the thunk allocator's pages is counted apart, and must stay at none.
+// Generated code has pages of its own: committed private executable memory outside the thunk
+// allocator's pages (the heap, a stray VirtualAlloc) is counted apart, and must stay at none.
+// Mapped views are not ours: WoW64 maps executable code of its own into every 32-bit process.
 const char* const kHeld[] = {"private bytes", "heap blocks", "heap bytes", "USER objects", "GDI objects",
                              "thunk pages", "stray executable bytes"};
 using Held = std::array<long long, 7>;
@@ -352,7 +353,7 @@ Held Measure()
     for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) held[0] += region.RegionSize;
         const bool executable = (region.Protect & 0xF0) != 0; // the four PAGE_EXECUTE* values
-        if (region.State == MEM_COMMIT && region.Type != MEM_IMAGE && executable &&
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE && executable &&
             !ThunkAllocator::Instance().Holds(region.BaseAddress)) {
             held[6] += region.RegionSize;
         }
@@ -361,9 +362,19 @@ Held Measure()
     }
     if (held[3] == 0) EnumWindows(CountOwnWindows, reinterpret_cast<LPARAM>(&held[3]));
     if (held[4] == 0) {
+        // Wine keeps the handle table in the PEB; under WoW64 in the 64-bit one, which the TEB's
+        // WowTebOffset leads to (the 64-bit TEB's PEB pointer, then its GdiSharedHandleTable).
         const unsigned char* peb;
+        const unsigned char* teb;
         asm("movl %%fs:0x30, %0" : "=r"(peb));
+        asm("movl %%fs:0x18, %0" : "=r"(teb));
         const auto* table = *reinterpret_cast<const unsigned char* const*>(peb + 0x94);
+        const LONG wowTebOffset = *reinterpret_cast<const LONG*>(teb + 0xFDC);
+        if (table == nullptr && wowTebOffset != 0) {
+            const auto peb64 = *reinterpret_cast<const UINT64*>(teb + wowTebOffset + 0x60);
+            const auto table64 = peb64 != 0 && peb64 <= MAXDWORD ? *reinterpret_cast<const UINT64*>(static_cast<UINT_PTR>(peb64 + 0xF8)) : 0;
+            if (table64 <= MAXDWORD) table = reinterpret_cast<const unsigned char*>(static_cast<UINT_PTR>(table64));
+        }
         for (size_t entry = 0; table != nullptr && entry < 0x10000; ++entry) held[4] += table[entry * 24 + 14] != 0;
     }
     return held;
