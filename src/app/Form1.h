@@ -2,6 +2,7 @@
 // with the progress bar docked in its second panel, and the one menu command that scans.
 #pragma once
 #include "platform/ComPtr.h"
+#include "platform/RuntimeError.h"
 #include "changes/ScanChanges.h"
 #include "controls/ProgressBarControl.h"
 #include "controls/StatusBarControl.h"
@@ -110,3 +111,10 @@ private:
     // Errors raised while an error box is up, shown once it closes.
     std::deque<HRESULT> m_pendingErrors;
 };
+
+template <class Handler>
+void Form1::RunHandler(Handler&& handler) noexcept
+{
+    const HRESULT hr = ExceptionBarrier(std::forward<Handler>(handler));
+    if (FAILED(hr)) ReportError(hr);
+}

@@ -1,0 +1,134 @@
+// Form1's commands beyond the scan: the keys and the tree's context menu that reach them, the
+// tree's notifications, point to find's end and the message logs.
+#include "app/Form1.h"
+
+#include "platform/RuntimeError.h"
+#include "platform/UniqueHandles.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+// --- Inspecting the tree: keys, context menu and the tree's notifications ---------------------
+
+const Form1::Command Form1::kCommands[] = {
+    {L"&Properties\tEnter", 0, VK_RETURN, [](Form1& form) { form.m_inspector->ShowProperties(); }},
+    {L"&Highlight\tCtrl+H", FCONTROL, 'H', [](Form1& form) { form.m_inspector->Highlight(); }},
+    {L"&Copy\tCtrl+C", FCONTROL, 'C', [](Form1& form) { form.m_inspector->Copy(); }},
+    {L"Copy &with children\tCtrl+Shift+C", FCONTROL | FSHIFT, 'C',
+     [](Form1& form) { form.m_inspector->CopyWithChildren(); }},
+    {L"-", 0, 0, nullptr},
+    {L"&Find...\tCtrl+F", FCONTROL, 'F', [](Form1& form) { form.m_inspector->OpenFind(); }, true},
+    {nullptr, 0, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(true); }},
+    {nullptr, FSHIFT, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(false); }},
+    {L"&Rescan\tF5", 0, VK_F5, [](Form1& form) { form.meu_File_Click(); }, true},
+    {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }, true},
+    {L"-", 0, 0, nullptr, true},
+    {L"P&oint to find\tCtrl+P", FCONTROL, 'P', [](Form1& form) { form.m_pointer->Start(); }, true},
+    {L"&Messages...\tCtrl+M", FCONTROL, 'M', [](Form1& form) { form.OpenMessageLog(); }},
+    {nullptr, FSHIFT, VK_F10, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
+    {nullptr, 0, VK_APPS, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
+};
+
+void Form1::CreateInspection()
+{
+    m_inspector = std::make_unique<TreeInspector>(hWnd(), *m_treeView1, *m_sBar1);
+    m_pointer = std::make_unique<WindowPointer>(
+        hWnd(), [this](const std::wstring& text) { m_inspector->Say(text); },
+        [this](HWND window) { RunHandler([&] { SelectPickedWindow(window); }); });
+    std::vector<ACCEL> keys;
+    for (size_t i = 0; i < std::size(kCommands); ++i) {
+        if (kCommands[i].key == 0) continue;
+        keys.push_back(ACCEL{static_cast<BYTE>(FVIRTKEY | kCommands[i].modifiers), kCommands[i].key,
+                             static_cast<WORD>(kFirstCommandId + i)});
+    }
+    m_accelerators.reset(CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size())));
+    if (!m_accelerators) RaiseLastError();
+}
+
+bool Form1::TranslateFormMessage(MSG& message) noexcept
+{
+    if (m_pointer && m_pointer->OnKey(message)) return true;
+    if (m_inspector && m_inspector->RouteDialogMessage(message)) return true;
+    // Keys typed into other windows of the thread (a test's, a dialog's) are theirs.
+    const bool ours = message.hwnd != nullptr && (message.hwnd == hWnd() || IsChild(hWnd(), message.hwnd));
+    return ours && m_accelerators && TranslateAcceleratorW(hWnd(), m_accelerators.get(), &message);
+}
+
+bool Form1::OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer)
+{
+    if (!m_inspector) return false;
+    const HWND tree = m_treeView1->hWnd();
+    switch (message) {
+    case WM_NOTIFY: {
+        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+        return header.hwndFrom == tree && m_inspector->OnTreeNotify(header, answer);
+    }
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != tree) return false;
+        ShowTreeContextMenu(lParam);
+        return true;
+    case WM_COMMAND:
+        return lParam == 0 && HIWORD(wParam) <= 1 && RunCommand(LOWORD(wParam));
+    default:
+        if (message != FindDialog::Message()) return false;
+        m_inspector->OnFindMessage(lParam);
+        return true;
+    }
+}
+
+bool Form1::RunCommand(UINT id)
+{
+    const size_t index = id - kFirstCommandId;
+    if (id < kFirstCommandId || index >= std::size(kCommands) || kCommands[index].run == nullptr) return false;
+    kCommands[index].run(*this);
+    return true;
+}
+
+void Form1::ShowTreeContextMenu(LPARAM position)
+{
+    POINT at = {};
+    const bool onNode = m_inspector->PrepareContextMenu(position, at);
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu) RaiseLastError();
+    for (size_t i = 0; i < std::size(kCommands); ++i) {
+        const wchar_t* text = kCommands[i].menuText;
+        if (text == nullptr || (!onNode && !kCommands[i].onEmptySpace)) continue;
+        const bool line = lstrcmpW(text, L"-") == 0;
+        AppendMenuW(menu.get(), line ? MF_SEPARATOR : MF_STRING, line ? 0 : kFirstCommandId + i, line ? nullptr : text);
+    }
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hWnd(), nullptr));
+    if (chosen != 0) RunCommand(chosen);
+}
+
+// --- Point to find and the message logs ---------------------------------------------------------
+
+void Form1::SelectPickedWindow(HWND window)
+{
+    if (m_inspector->SelectWindow(window)) return;
+    // New since the scan (or never scanned): the tree must show it before it can be selected.
+    meu_File_Click();
+    if (!m_inspector->SelectWindow(window)) {
+        m_inspector->Say(WindowPointer::Describe(window) + L" is not in the tree: it is gone, or the scan did not list it");
+    }
+}
+
+void Form1::OpenMessageLog()
+{
+    const HWND window = m_inspector->SelectedWindow();
+    if (window == nullptr) return;
+    // Closed logs are gone from the screen already; their objects go now.
+    m_logs.erase(std::remove_if(m_logs.begin(), m_logs.end(), [](const auto& log) { return !log->IsOpen(); }),
+                 m_logs.end());
+    m_logs.push_back(std::make_unique<MessageLogWindow>(hWnd(), window));
+}
+
+std::vector<MessageLogWindow*> Form1::OpenLogs() const
+{
+    std::vector<MessageLogWindow*> logs;
+    for (const auto& log : m_logs) {
+        if (log->IsOpen()) logs.push_back(log.get());
+    }
+    return logs;
+}
