@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-SyntheticDesktopProcess::SyntheticDesktopProcess(const std::wstring& shapeArguments)
+SyntheticDesktopProcess::SyntheticDesktopProcess(const std::wstring& shapeArguments, Bits bits)
 {
     static LONG counter = 0;
     const std::wstring quitName = L"SyntheticDesktop." + std::to_wstring(GetCurrentProcessId()) + L"." +
@@ -22,7 +22,7 @@ SyntheticDesktopProcess::SyntheticDesktopProcess(const std::wstring& shapeArgume
     const UniqueHandle helperEnd(writeEnd); // closed here once the helper has its copy
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
-    const std::wstring path = PathBesideThisProgram(L"SyntheticDesktop.exe");
+    const std::wstring path = PathBesideThisProgram(ExeName(bits));
     std::wstring commandLine = L"\"" + path + L"\" " + shapeArguments + L" --quit " + quitName + L" --parent " +
                                std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup = {};

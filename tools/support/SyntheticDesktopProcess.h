@@ -10,9 +10,12 @@
 
 class SyntheticDesktopProcess {
 public:
+    // Which build of the helper runs: the 32-bit one, or SyntheticDesktop64.exe in a 64-bit
+    // process (under WoW64 the windows of 64-bit programs are most of what users inspect).
+    enum class Bits { ThirtyTwo, SixtyFour };
     // Starts "SyntheticDesktop.exe <shape arguments>" without waiting for its windows. The
     // helper ends with this object, or with this process if it is never destroyed.
-    explicit SyntheticDesktopProcess(const std::wstring& shapeArguments);
+    explicit SyntheticDesktopProcess(const std::wstring& shapeArguments, Bits bits = Bits::ThirtyTwo);
     ~SyntheticDesktopProcess();
     SyntheticDesktopProcess(const SyntheticDesktopProcess&) = delete;
     SyntheticDesktopProcess& operator=(const SyntheticDesktopProcess&) = delete;
@@ -33,6 +36,11 @@ public:
     const std::vector<HWND>& TopWindows() const noexcept { return m_topWindows; }
 
     static constexpr const wchar_t* kWindowClass = L"SyntheticDesktopWindow";
+    // The executable's name as the tree shows it, for each build.
+    static const wchar_t* ExeName(Bits bits) noexcept
+    {
+        return bits == Bits::SixtyFour ? L"SyntheticDesktop64.exe" : L"SyntheticDesktop.exe";
+    }
 
 private:
     UniqueHandle m_quit;
