@@ -1,0 +1,84 @@
+// Windows of other processes, 32-bit and 64-bit alike: under WoW64 most of what a user inspects
+// belongs to 64-bit programs. Each is listed under its process with the designed texts, and its
+// facts and properties are read from outside.
+#include "support/Form1Fixture.h"
+#include "inspect/NodeFacts.h"
+#include "platform/MessageBox.h"
+#include "support/MessageBoxCloser.h"
+#include "support/ProgramPath.h"
+#include "support/SyntheticDesktopProcess.h"
+#include "support/TreeReader.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+using Bits = SyntheticDesktopProcess::Bits;
+
+TEST_F(Form1Fixture, WindowsOf32And64BitProcessesAreListedWithTheirFactsAndProperties)
+{
+    BOOL onWow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &onWow64));
+    for (const Bits bits : {Bits::ThirtyTwo, Bits::SixtyFour}) {
+        const std::wstring exe = SyntheticDesktopProcess::ExeName(bits);
+        SCOPED_TRACE(::testing::PrintToString(exe));
+        if (bits == Bits::SixtyFour && !onWow64) {
+            std::printf("[   INFO   ] a 32-bit system runs no 64-bit process: only the 32-bit helper here\n");
+            continue;
+        }
+        SyntheticDesktopProcess helper(L"target", bits);
+        ASSERT_TRUE(helper.Started()) << ::testing::PrintToString(helper.Error());
+        ASSERT_TRUE(helper.WaitReady(60000)) << "the helper did not report its windows";
+        // The helper runs with the bitness asked for: under WoW64 exactly when it is 32-bit.
+        const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, helper.ProcessId()));
+        BOOL helperOnWow64 = FALSE;
+        ASSERT_TRUE(process && IsWow64Process(process.get(), &helperOnWow64));
+        EXPECT_EQ(onWow64 && bits == Bits::ThirtyTwo, helperOnWow64 != FALSE);
+        const HWND top = helper.TopWindows().at(0);
+        {
+            MessageBoxCloser closer(kApplicationTitle);
+            m_form->meu_File_Click();
+        }
+
+        // Children by caption, so that the texts below are spelled out, not read back.
+        const auto node = [](HWND window, const wchar_t* caption, const wchar_t* windowClass) {
+            return L"hWnd: " + FormatHandleHex(HandleValue(window)) + L"  \x3010" + caption + L"\x3011  [Class:" +
+                   windowClass + L"]";
+        };
+        const auto child = [&](HWND parent, const wchar_t* caption) {
+            return FindWindowExW(parent, nullptr, SyntheticDesktopProcess::kWindowClass, caption);
+        };
+        const HWND left = child(top, L"left"), right = child(top, L"right");
+        const std::wstring pid = std::to_wstring(helper.ProcessId());
+        const std::vector<std::wstring> beneath = Beneath(ReadTree(m_form->TreeView1().hWnd()), exe + L" [PID:" + pid + L"]");
+        for (const std::wstring& line :
+             {node(top, L"target", L"SyntheticDesktopTarget"), L"  " + node(left, L"left", L"SyntheticDesktopWindow"),
+              L"    " + node(child(left, L"left inner"), L"left inner", L"SyntheticDesktopWindow"),
+              L"  " + node(right, L"right", L"SyntheticDesktopWindow"),
+              L"    " + node(child(right, L"right hidden"), L"right hidden", L"SyntheticDesktopWindow")}) {
+            EXPECT_NE(beneath.end(), std::find(beneath.begin(), beneath.end(), line)) << ::testing::PrintToString(line);
+        }
+
+        // Selecting the node tells its live facts in panel 1.
+        TreeViewControl& tree = m_form->TreeView1();
+        tree.Select(tree.ItemOfKey(WindowNodeKey(HandleValue(top))));
+        wchar_t panel1[512] = {};
+        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(panel1));
+        const DWORD thread = GetWindowThreadProcessId(top, nullptr);
+        EXPECT_EQ(L"Window " + FormatHandleHex(HandleValue(top)) + L": (760, 100)-(1160, 400), 400 x 300, visible, thread " +
+                      std::to_wstring(thread),
+                  std::wstring(panel1));
+
+        const std::wstring properties = PropertiesText({NodeSubject::Kind::Window, HandleValue(top)});
+        for (const std::wstring& line : {std::wstring(L"Caption:\ttarget\r\n"), L"Process:\t" + pid + L"\r\n",
+                                         L"Executable:\t" + PathBesideThisProgram(exe.c_str()) + L"\r\n",
+                                         L"Thread:\t" + std::to_wstring(thread) + L"\r\n"}) {
+            EXPECT_NE(std::wstring::npos, properties.find(line)) << ::testing::PrintToString(line) << " in\n"
+                                                                 << ::testing::PrintToString(properties);
+        }
+    }
+}
+
+} // namespace
