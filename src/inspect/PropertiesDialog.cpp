@@ -94,6 +94,7 @@ void LayOutAt(HWND dialog, DialogState& state, int dpi, const RECT& suggested)
                    MulDiv(at.right - at.left, dpi, state.dpi), MulDiv(at.bottom - at.top, dpi, state.dpi), TRUE);
     }
     if (scaled) state.scaledFont = std::move(scaled); // the old one goes once no control shows it
+    RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept

@@ -144,6 +144,8 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                      suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
         Layout(); // also when the size stayed
+        // Controls that shrank leave their old text behind on the parent otherwise.
+        RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
         return 0;
     }
     case WM_TIMER:
