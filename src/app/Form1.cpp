@@ -6,6 +6,7 @@
 #include "export/SaveDialog.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramIcon.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowObject.h"
 #include "controls/Twips.h"
@@ -34,11 +35,21 @@ constexpr UINT kTreeId = 1;
 constexpr UINT kStatusBarId = 2;
 constexpr UINT kProgressBarId = 3;
 
-RECT PixelRect(double left, double top, double width, double height)
+RECT PixelRect(double left, double top, double width, double height, int dpi)
 {
-    const int x = TwipsToPixelsX(left);
-    const int y = TwipsToPixelsY(top);
-    return RECT{x, y, x + TwipsToPixelsX(width), y + TwipsToPixelsY(height)};
+    const int x = TwipsToPixels(left, dpi);
+    const int y = TwipsToPixels(top, dpi);
+    return RECT{x, y, x + TwipsToPixels(width, dpi), y + TwipsToPixels(height, dpi)};
+}
+
+// The tree's font: 9-point SimSun at the window's DPI.
+UniqueFont CreateTreeFont(int dpi)
+{
+    UniqueFont font(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                L"\x5B8B\x4F53"));
+    if (!font) RaiseLastError();
+    return font;
 }
 
 // A control that failed to be created is no control to run a command on.
@@ -66,7 +77,7 @@ void RegisterFormClass(HINSTANCE instance, WNDPROC procedure)
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    SetProgramIcons(windowClass);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&windowClass)) RaiseLastError();
@@ -131,7 +142,8 @@ void Form1::CreateWindowAndControls()
     if (!menuBar || !AppendMenuW(menuBar.get(), MF_STRING, kMeuFileId, L"ClickHere(&C)")) RaiseLastError();
 
     constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    RECT frame = {0, 0, TwipsToPixelsX(kClientWidth), TwipsToPixelsY(kClientHeight)};
+    const int displayDpi = WindowDpi(nullptr);
+    RECT frame = {0, 0, TwipsToPixels(kClientWidth, displayDpi), TwipsToPixels(kClientHeight, displayDpi)};
     AdjustWindowRectEx(&frame, style, TRUE, 0);
     // WM_NCCREATE stores the window in m_window, so that the form sees its own creation.
     const HWND created = CreateWindowExW(0, kWindowClass, L"Form1", style, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -140,23 +152,22 @@ void Form1::CreateWindowAndControls()
     if (created == nullptr) RaiseLastError();
     menuBar.release(); // the window owns its menu bar now
 
-    // The menu bar may take more than one line: keep the designed client area.
-    RECT client;
+    // The designed client area at the DPI of the monitor the window landed on, which need not be
+    // the display's; and the menu bar may take more than one line.
+    const int dpi = WindowDpi(hWnd());
+    RECT client, window;
     GetClientRect(hWnd(), &client);
-    const int missing = TwipsToPixelsY(kClientHeight) - client.bottom;
-    if (missing != 0) {
-        RECT window;
-        GetWindowRect(hWnd(), &window);
-        SetWindowPos(hWnd(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top + missing,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(hWnd(), &window);
+    const int missingWidth = TwipsToPixels(kClientWidth, dpi) - client.right;
+    const int missingHeight = TwipsToPixels(kClientHeight, dpi) - client.bottom;
+    if (missingWidth != 0 || missingHeight != 0) {
+        SetWindowPos(hWnd(), nullptr, 0, 0, window.right - window.left + missingWidth,
+                     window.bottom - window.top + missingHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     m_treeView1 = std::make_unique<TreeViewControl>(hWnd(), kTreeId,
-                                                    PixelRect(kTreeLeft, kTreeTop, kTreeWidth, kTreeHeight));
-    const int fontHeight = -MulDiv(9, DisplayDpiY(), 72);
-    m_treeFont.reset(CreateFontW(fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                 L"\x5B8B\x4F53"));
+                                                    PixelRect(kTreeLeft, kTreeTop, kTreeWidth, kTreeHeight, dpi));
+    m_treeFont = CreateTreeFont(dpi);
     m_treeView1->SetFont(m_treeFont.get());
 
     m_sBar1 = std::make_unique<StatusBarControl>(hWnd(), kStatusBarId,
@@ -166,7 +177,7 @@ void Form1::CreateWindowAndControls()
                                                                           {PanelKind::NumLock, 450, 120}},
                                                  kStatusBarHeight);
     m_pBar1 = std::make_unique<ProgressBarControl>(hWnd(), kProgressBarId,
-                                                   PixelRect(kBarLeft, kBarTop, kBarWidth, kBarHeight));
+                                                   PixelRect(kBarLeft, kBarTop, kBarWidth, kBarHeight, dpi));
     CreateInspection();
 }
 
@@ -208,6 +219,27 @@ void Form1::PlaceProgressBar()
     const float height = CheckedSingleSub(m_sBar1->Height(), kBarHeightReduction);
     m_pBar1->Move(left, kBarTopInset, width, height);
     m_pBar1->ZOrder(0);
+}
+
+void Form1::OnDpiChanged(int dpi, const RECT& suggested)
+{
+    if (m_treeView1) {
+        const RECT tree = PixelRect(kTreeLeft, kTreeTop, kTreeWidth, kTreeHeight, dpi);
+        SetWindowPos(m_treeView1->hWnd(), nullptr, tree.left, tree.top, tree.right - tree.left, tree.bottom - tree.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        UniqueFont font = CreateTreeFont(dpi);
+        m_treeView1->SetFont(font.get());
+        m_treeFont = std::move(font); // the old font goes once the tree has let go of it
+        // The row height load chose was for the old font: the control's choice anew, 5 pixels more.
+        m_treeView1->SetItemHeight(-1);
+        m_treeView1->SetItemHeight(CheckedAdd(m_treeView1->ItemHeight(), 5));
+    }
+    if (m_sBar1) m_sBar1->SetDpi(dpi);
+    if (m_pBar1) m_pBar1->SetDpi(dpi);
+    SetWindowPos(hWnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // A suggested size equal to the old one brings no WM_SIZE.
+    PlaceProgressBar();
 }
 
 void Form1::meu_File_Click()
@@ -281,6 +313,10 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         // The bottom-aligned status bar follows before anyone else sees the new size.
         if (m_sBar1) m_sBar1->Relayout();
         break;
+    case WM_DPICHANGED:
+        // Both halves carry the same value: a monitor's DPI is the same along both axes.
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_DRAWITEM:
         if (m_sBar1 && m_sBar1->DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
         break;

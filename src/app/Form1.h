@@ -63,6 +63,10 @@ private:
     void Form_Load();
     void SubClass_GetWindowMessage(LONG& Result, LONG cHwnd, LONG Message, LONG wParam, LONG lParam);
     void PlaceProgressBar();
+    // Takes the system's suggested rectangle and lays the designed twips out at `dpi`, fonts too.
+    // The controls keep converting at `dpi` from then on: asking the system again may still give
+    // the old monitor's (Wine always gives the display's).
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void SaveTree();
 
     // Runs one event handler; an error that reaches it ends the handler and is reported.

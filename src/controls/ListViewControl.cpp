@@ -36,6 +36,11 @@ void ListViewControl::AddColumn(const wchar_t* title, int width, bool rightAlign
     ++m_columns;
 }
 
+void ListViewControl::SetColumnWidth(int column, int width)
+{
+    SendMessageW(hWnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+}
+
 void ListViewControl::SetRowCount(size_t rows, bool repaint)
 {
     SendMessageW(hWnd(), LVM_SETITEMCOUNT, static_cast<WPARAM>(rows),

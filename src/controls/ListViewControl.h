@@ -14,6 +14,7 @@ public:
     HWND hWnd() const noexcept { return m_window.get(); }
 
     void AddColumn(const wchar_t* title, int width, bool rightAligned = false);
+    void SetColumnWidth(int column, int width);
     // The number of rows; the rows already on screen are not asked for again unless `repaint`.
     void SetRowCount(size_t rows, bool repaint);
     void ScrollTo(size_t row);

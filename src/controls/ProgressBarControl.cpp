@@ -11,7 +11,8 @@
 ProgressBarControl::ProgressBarControl(HWND parent, UINT id, const RECT& bounds)
     : m_window(CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, bounds.left,
                                bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr))
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr)),
+      m_dpi(WindowDpi(parent))
 {
     if (!m_window) RaiseLastError();
     Apply();
@@ -50,8 +51,8 @@ void ProgressBarControl::Apply()
 
 void ProgressBarControl::Move(float left, float top, float width, float height)
 {
-    MoveWindow(hWnd(), TwipsToPixelsX(left), TwipsToPixelsY(top), TwipsToPixelsX(width), TwipsToPixelsY(height),
-               TRUE);
+    MoveWindow(hWnd(), TwipsToPixels(left, m_dpi), TwipsToPixels(top, m_dpi), TwipsToPixels(width, m_dpi),
+               TwipsToPixels(height, m_dpi), TRUE);
 }
 
 void ProgressBarControl::ZOrder(short position)

@@ -22,6 +22,8 @@ public:
     float Min() const noexcept { return m_min; }
     float Value() const noexcept { return m_value; }
 
+    // The DPI that Move converts twips at: its parent's at creation, then what the form says.
+    void SetDpi(int dpi) noexcept { m_dpi = dpi; }
     // Places the bar in twips, relative to its parent's client area.
     void Move(float left, float top, float width, float height);
     // 0 brings the bar to the front of its siblings, 1 sends it to the back.
@@ -31,6 +33,7 @@ private:
     void Apply();
 
     UniqueWindow m_window;
+    int m_dpi;
     float m_min = 0;
     float m_max = 100;
     float m_value = 0;

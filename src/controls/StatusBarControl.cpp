@@ -24,7 +24,7 @@ StatusBarControl::StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign
     : m_window(CreateWindowExW(0, STATUSCLASSNAMEW, L"",
                                WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | CCS_BOTTOM | CCS_NORESIZE, 0, 0, 0, 0, parent,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr)),
-      m_panels(std::move(panels)),
+      m_dpi(WindowDpi(parent)), m_panels(std::move(panels)),
       m_height(height), m_texts(m_panels.size())
 {
     if (!m_window) RaiseLastError();
@@ -32,7 +32,7 @@ StatusBarControl::StatusBarControl(HWND parent, UINT id, std::vector<PanelDesign
     m_numOn = KeyToggled(VK_NUMLOCK);
     SetWindowSubclass(hWnd(), SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     SetTimer(hWnd(), kKeyTimer, kKeyPollMilliseconds, nullptr);
-    Relayout();
+    SetDpi(m_dpi);
 }
 
 StatusBarControl::~StatusBarControl()
@@ -43,13 +43,24 @@ StatusBarControl::~StatusBarControl()
     }
 }
 
+void StatusBarControl::SetDpi(int dpi)
+{
+    m_dpi = dpi;
+    UniqueFont font = CreateSystemFont(&NONCLIENTMETRICSW::lfStatusFont, dpi);
+    if (font) {
+        SendMessageW(hWnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        m_font = std::move(font);
+    }
+    Relayout();
+}
+
 void StatusBarControl::Relayout()
 {
     // Docked to the parent's bottom edge at the designed height; left to itself the control
     // would take a height of its own font's choosing.
     RECT parent;
     GetClientRect(GetParent(hWnd()), &parent);
-    const int height = TwipsToPixelsY(m_height);
+    const int height = TwipsToPixels(m_height, m_dpi);
     SetWindowPos(hWnd(), nullptr, 0, parent.bottom - height, parent.right, height, SWP_NOZORDER | SWP_NOACTIVATE);
     RECT client;
     GetClientRect(hWnd(), &client);
@@ -57,12 +68,12 @@ void StatusBarControl::Relayout()
     std::vector<int> widths;
     int total = 0;
     for (const PanelDesign& panel : m_panels) {
-        widths.push_back(TwipsToPixelsX(panel.width));
+        widths.push_back(TwipsToPixels(panel.width, m_dpi));
         total += widths.back();
     }
     // Too narrow: panels give way from the first on, each down to its minimum width.
     for (size_t i = 0; i < m_panels.size() && total > client.right; ++i) {
-        const int minimum = TwipsToPixelsX(m_panels[i].minWidth);
+        const int minimum = TwipsToPixels(m_panels[i].minWidth, m_dpi);
         const int giveWay = std::min(widths[i] - minimum, total - static_cast<int>(client.right));
         if (giveWay > 0) {
             widths[i] -= giveWay;
@@ -96,13 +107,13 @@ RECT StatusBarControl::PanelRect(short index) const
 
 float StatusBarControl::PanelLeft(short index) const
 {
-    return PixelsToTwipsX(PanelRect(index).left);
+    return PixelsToTwips(PanelRect(index).left, m_dpi);
 }
 
 float StatusBarControl::PanelWidth(short index) const
 {
     const RECT rect = PanelRect(index);
-    return PixelsToTwipsX(rect.right - rect.left);
+    return PixelsToTwips(rect.right - rect.left, m_dpi);
 }
 
 void StatusBarControl::SetPanelText(short index, const std::wstring& text)
@@ -116,7 +127,7 @@ float StatusBarControl::Height() const
 {
     RECT rect;
     GetWindowRect(hWnd(), &rect);
-    return PixelsToTwipsY(rect.bottom - rect.top);
+    return PixelsToTwips(rect.bottom - rect.top, m_dpi);
 }
 
 bool StatusBarControl::DrawItem(const DRAWITEMSTRUCT& item) const

@@ -26,6 +26,10 @@ public:
 
     HWND hWnd() const noexcept { return m_window.get(); }
 
+    // Lays the bar out at a new DPI from now on, in its font too; the parent calls it on
+    // WM_DPICHANGED. Until then the bar goes by the DPI its parent was created at.
+    void SetDpi(int dpi);
+
     // Follows the parent's new client size: bottom edge, full width, panel layout. The parent
     // calls it from its own WM_SIZE handling, before anything else looks at the panels.
     void Relayout();
@@ -47,7 +51,9 @@ private:
     RECT PanelRect(short index) const;
     void RefreshKeyIndicators();
 
+    UniqueFont m_font; // released after the window that shows it
     UniqueWindow m_window;
+    int m_dpi;
     std::vector<PanelDesign> m_panels;
     float m_height;
     std::vector<std::wstring> m_texts;

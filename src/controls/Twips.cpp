@@ -1,30 +1,8 @@
-// The display's dots per inch are read once; the conversions round to the nearest pixel.
+// GetDpiForWindow is looked up at run time: the program also runs on Windows 7, whose user32
+// does not export it.
 #include "controls/Twips.h"
 
-#include "platform/UniqueHandles.h"
-
-#include <windows.h>
-
 #include <cmath>
-
-namespace {
-struct DisplayDpi {
-    int x;
-    int y;
-};
-
-const DisplayDpi& Dpi()
-{
-    static const DisplayDpi dpi = [] {
-        const UniqueScreenDC screen(GetDC(nullptr));
-        DisplayDpi read{GetDeviceCaps(screen.get(), LOGPIXELSX), GetDeviceCaps(screen.get(), LOGPIXELSY)};
-        if (read.x <= 0) read.x = 96;
-        if (read.y <= 0) read.y = 96;
-        return read;
-    }();
-    return dpi;
-}
-} // namespace
 
 int TwipsToPixels(double twips, int dpi)
 {
@@ -36,27 +14,25 @@ float PixelsToTwips(int pixels, int dpi)
     return static_cast<float>(pixels * 1440.0 / dpi);
 }
 
-int TwipsToPixelsX(double twips)
+int WindowDpi(HWND window)
 {
-    return TwipsToPixels(twips, Dpi().x);
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr && window != nullptr) {
+        if (const UINT dpi = getDpiForWindow(window); dpi != 0) return static_cast<int>(dpi);
+    }
+    const UniqueScreenDC screen(GetDC(nullptr));
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSX);
+    return dpi > 0 ? dpi : 96;
 }
 
-int TwipsToPixelsY(double twips)
+UniqueFont CreateSystemFont(LOGFONTW NONCLIENTMETRICSW::*font, int dpi)
 {
-    return TwipsToPixels(twips, Dpi().y);
-}
-
-float PixelsToTwipsX(int pixels)
-{
-    return PixelsToTwips(pixels, Dpi().x);
-}
-
-float PixelsToTwipsY(int pixels)
-{
-    return PixelsToTwips(pixels, Dpi().y);
-}
-
-int DisplayDpiY()
-{
-    return Dpi().y;
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return UniqueFont();
+    LOGFONTW scaled = metrics.*font;
+    scaled.lfHeight = MulDiv(scaled.lfHeight, dpi, WindowDpi(nullptr));
+    return UniqueFont(CreateFontIndirectW(&scaled));
 }

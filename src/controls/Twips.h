@@ -1,14 +1,19 @@
-// Twips (1/1440 inch) to pixels and back, from the display's real dots per inch.
+// Twips (1/1440 inch) to pixels and back at a window's dots per inch: a per-monitor aware
+// program lays each window out at the DPI of the monitor it is on.
 #pragma once
+#include "platform/UniqueHandles.h"
 
-int TwipsToPixelsX(double twips);
-int TwipsToPixelsY(double twips);
-float PixelsToTwipsX(int pixels);
-float PixelsToTwipsY(int pixels);
+#include <windows.h>
 
-// The same conversions at a given dots per inch; the display's own are these at its DPI.
+// The conversions round to the nearest pixel.
 int TwipsToPixels(double twips, int dpi);
 float PixelsToTwips(int pixels, int dpi);
 
-// The display's vertical dots per inch, which font heights in points are scaled by.
-int DisplayDpiY();
+// The dots per inch of the monitor `window` is on (GetDpiForWindow, Windows 10 1607 on), or the
+// display's where the system cannot say (Windows 7 and 8, which have no per-window DPI). A window
+// told its DPI by WM_DPICHANGED goes by that instead.
+int WindowDpi(HWND window);
+
+// One of the system's fonts (a LOGFONTW member of NONCLIENTMETRICSW, such as lfStatusFont or
+// lfMessageFont) as it looks at `dpi`: the system reports them at the display's DPI.
+UniqueFont CreateSystemFont(LOGFONTW NONCLIENTMETRICSW::*font, int dpi);

@@ -1,8 +1,12 @@
-// The dialog is described in memory: the library carries no resources of its own.
+// The dialog is described in memory: the library carries no resources of its own. It lays
+// itself out again on WM_DPICHANGED, on Windows 8.1 too, where the system would only move it.
 #include "inspect/PropertiesDialog.h"
 
+#include "controls/Twips.h"
 #include "platform/RuntimeError.h"
+#include "platform/UniqueHandles.h"
 
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -48,22 +52,70 @@ private:
     std::vector<WORD> m_words;
 };
 
-struct DialogText {
-    const std::wstring* text;
+struct DialogState {
+    const std::wstring* text = nullptr;
+    // As the dialog manager laid the dialog out: its DPI, font and controls (client coordinates),
+    // which every other DPI is scaled from.
+    int dpi = 96;
+    LOGFONTW font = {};
+    RECT controls[2] = {};
+    UniqueFont scaledFont;
 };
+constexpr int kControlIds[] = {kTextId, IDOK};
+
+RECT RectInDialog(HWND dialog, int id)
+{
+    RECT rect = {};
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void Remember(HWND dialog, DialogState& state)
+{
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+    state.dpi = WindowDpi(dialog);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof state.font, &state.font);
+    for (size_t i = 0; i < std::size(kControlIds); ++i) state.controls[i] = RectInDialog(dialog, kControlIds[i]);
+}
+
+void LayOutAt(HWND dialog, DialogState& state, int dpi, const RECT& suggested)
+{
+    LOGFONTW font = state.font;
+    font.lfHeight = MulDiv(font.lfHeight, dpi, state.dpi);
+    UniqueFont scaled(CreateFontIndirectW(&font));
+    SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (size_t i = 0; i < std::size(kControlIds); ++i) {
+        const HWND control = GetDlgItem(dialog, kControlIds[i]);
+        const RECT& at = state.controls[i];
+        if (scaled) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(scaled.get()), TRUE);
+        MoveWindow(control, MulDiv(at.left, dpi, state.dpi), MulDiv(at.top, dpi, state.dpi),
+                   MulDiv(at.right - at.left, dpi, state.dpi), MulDiv(at.bottom - at.top, dpi, state.dpi), TRUE);
+    }
+    if (scaled) state.scaledFont = std::move(scaled); // the old one goes once no control shows it
+    RedrawWindow(dialog, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     switch (message) {
     case WM_INITDIALOG: {
+        auto& state = *reinterpret_cast<DialogState*>(lParam);
+        Remember(dialog, state);
         const HWND text = GetDlgItem(dialog, kTextId);
         const int tabStop = kLabelColumn;
         SendMessageW(text, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
-        SetWindowTextW(text, reinterpret_cast<const DialogText*>(lParam)->text->c_str());
+        SetWindowTextW(text, state.text->c_str());
         SetFocus(text);
         SendMessageW(text, EM_SETSEL, 0, 0);
         return FALSE; // the focus is set
     }
+    case WM_DPICHANGED:
+        // Handled here, so that the dialog manager does not scale it a second time.
+        LayOutAt(dialog, *reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER)), HIWORD(wParam),
+                 *reinterpret_cast<const RECT*>(lParam));
+        return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wParam));
@@ -94,7 +146,8 @@ void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstr
                 kWidth - 2 * kMargin, textHeight, kTextId, 0x0081 /* Edit */, L"");
     writer.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, kWidth - kMargin - kButtonWidth, kHeight - kMargin - kButtonHeight,
                 kButtonWidth, kButtonHeight, IDOK, 0x0080 /* Button */, L"Close");
-    DialogText context{&text};
+    DialogState context;
+    context.text = &text;
     if (DialogBoxIndirectParamW(GetModuleHandleW(nullptr), writer.Get(), owner, DialogProc,
                                 reinterpret_cast<LPARAM>(&context)) == -1) {
         RaiseLastError();

@@ -2,7 +2,9 @@
 // so that a flood of messages costs one list update per tick.
 #include "watch/MessageLogWindow.h"
 
+#include "controls/Twips.h"
 #include "inventory/APi.h"
+#include "platform/ProgramIcon.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowObject.h"
 
@@ -17,6 +19,13 @@ constexpr UINT_PTR kTimer = 1;
 constexpr UINT kTickMs = 50;
 enum : UINT { kPauseId = 1, kClearId, kFilterId, kListId, kStatusId };
 enum Column { kTime, kKind, kMessage, kWParam, kLParam, kResult };
+// The columns in Column's order, their widths in pixels at 96 dpi.
+constexpr struct {
+    const wchar_t* title;
+    int width;
+    bool rightAligned;
+} kColumns[] = {{L"Time", 96, false},   {L"Kind", 54, false},   {L"Message", 230, false},
+                {L"wParam", 80, true},  {L"lParam", 80, true},  {L"Result", 80, true}};
 
 std::wstring Hex8(uint32_t value)
 {
@@ -31,7 +40,6 @@ HWND MakeChild(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWO
                                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr),
                                        nullptr);
     if (child == nullptr) RaiseLastError();
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return child;
 }
 
@@ -52,6 +60,7 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
         windowClass.lpfnWndProc = &WindowProc;
         windowClass.hInstance = instance;
         windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        SetProgramIcons(windowClass);
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = kWindowClass;
         if (!RegisterClassExW(&windowClass)) RaiseLastError();
@@ -66,9 +75,12 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
     const std::wstring title = L"Messages: " + m_description + L", process " + std::to_wstring(processId) +
                                L", thread " + std::to_wstring(threadId);
 
+    const int ownerDpi = WindowDpi(owner);
     const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, 900, 520, owner, nullptr, instance, this);
+                                         CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(900, ownerDpi, 96),
+                                         MulDiv(520, ownerDpi, 96), owner, nullptr, instance, this);
     if (created == nullptr) RaiseLastError();
+    m_dpi = WindowDpi(hWnd());
     m_pause = MakeChild(hWnd(), L"Button", L"&Pause", BS_PUSHBUTTON | WS_TABSTOP, kPauseId);
     m_clear = MakeChild(hWnd(), L"Button", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, kClearId);
     m_filterLabel = MakeChild(hWnd(), L"Static", L"&Filter:", SS_RIGHT | SS_CENTERIMAGE, 0);
@@ -78,12 +90,8 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
                              SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
     m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
     m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
-    m_list->AddColumn(L"Time", 96);
-    m_list->AddColumn(L"Kind", 54);
-    m_list->AddColumn(L"Message", 230);
-    m_list->AddColumn(L"wParam", 80, true);
-    m_list->AddColumn(L"lParam", 80, true);
-    m_list->AddColumn(L"Result", 80, true);
+    for (const auto& column : kColumns) m_list->AddColumn(column.title, Scaled(column.width), column.rightAligned);
+    ApplyFont();
 
     LARGE_INTEGER counter, frequency;
     QueryPerformanceFrequency(&frequency);
@@ -126,6 +134,20 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_SIZE:
         Layout();
         return 0;
+    case WM_DPICHANGED: {
+        m_dpi = HIWORD(wParam);
+        for (int column = kTime; column <= kResult; ++column) {
+            m_list->SetColumnWidth(column, Scaled(kColumns[column].width));
+        }
+        ApplyFont();
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        Layout(); // also when the size stayed
+        // Controls that shrank leave their old text behind on the parent otherwise.
+        RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+        return 0;
+    }
     case WM_TIMER:
         if (wParam == kTimer) Poll();
         return 0;
@@ -157,21 +179,37 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+int MessageLogWindow::Scaled(int pixelsAt96) const noexcept
+{
+    return MulDiv(pixelsAt96, m_dpi, 96);
+}
+
+void MessageLogWindow::ApplyFont()
+{
+    UniqueFont font = CreateSystemFont(&NONCLIENTMETRICSW::lfMessageFont, m_dpi);
+    const HFONT shown = font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    for (const HWND child : {m_pause, m_clear, m_filterLabel, m_filter, m_filterHint, m_statusLine, m_list->hWnd()}) {
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
+    }
+    m_font = std::move(font); // the old one goes once no child shows it
+}
+
 void MessageLogWindow::Layout()
 {
     if (!m_list) return;
     RECT client = {};
     GetClientRect(hWnd(), &client);
-    const int pad = 6, row = 24;
-    MoveWindow(m_pause, pad, pad, 80, row, TRUE);
-    MoveWindow(m_clear, pad + 86, pad, 80, row, TRUE);
-    const int labelLeft = pad + 172, filterLeft = labelLeft + 44, filterWidth = 180;
-    MoveWindow(m_filterLabel, labelLeft, pad, 40, row, TRUE);
+    // Designed in pixels at 96 dpi.
+    const int pad = Scaled(6), row = Scaled(24), button = Scaled(80), status = Scaled(22);
+    MoveWindow(m_pause, pad, pad, button, row, TRUE);
+    MoveWindow(m_clear, pad + Scaled(86), pad, button, row, TRUE);
+    const int labelLeft = pad + Scaled(172), filterLeft = labelLeft + Scaled(44), filterWidth = Scaled(180);
+    MoveWindow(m_filterLabel, labelLeft, pad, Scaled(40), row, TRUE);
     MoveWindow(m_filter, filterLeft, pad, filterWidth, row, TRUE);
-    const int hintLeft = filterLeft + filterWidth + 6;
+    const int hintLeft = filterLeft + filterWidth + pad;
     MoveWindow(m_filterHint, hintLeft, pad, (std::max)(0, static_cast<int>(client.right) - pad - hintLeft), row, TRUE);
-    MoveWindow(m_statusLine, 0, client.bottom - 22, client.right, 22, TRUE);
-    m_list->Move(RECT{0, 2 * pad + row, client.right, client.bottom - 22});
+    MoveWindow(m_statusLine, 0, client.bottom - status, client.right, status, TRUE);
+    m_list->Move(RECT{0, 2 * pad + row, client.right, client.bottom - status});
 }
 
 void MessageLogWindow::Poll()

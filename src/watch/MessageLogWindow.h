@@ -41,11 +41,18 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
+    // Pixels designed at 96 dpi, at the window's DPI.
+    int Scaled(int pixelsAt96) const noexcept;
+    // The system's message font at the window's DPI, on every control.
+    void ApplyFont();
     void ShowStatus();
     void EndWatch(const std::wstring& why);
 
     HWND m_watched;
+    UniqueFont m_font; // released after the window whose controls show it
     UniqueWindow m_window;
+    // The monitor's DPI at creation, then what WM_DPICHANGED said last.
+    int m_dpi = 96;
     std::unique_ptr<ListViewControl> m_list;
     HWND m_pause = nullptr, m_clear = nullptr, m_filterLabel = nullptr, m_filter = nullptr,
          m_filterHint = nullptr, m_statusLine = nullptr;

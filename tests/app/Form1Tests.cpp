@@ -1,11 +1,10 @@
-// Form1 in this process: its window, controls and font at this display's DPI, the progress bar
-// docked through resizing, and the scan with its boxes; then the scan under stress: fifty in a
+// Form1 in this process: its window, controls and font at this display's DPI and laid out again
+// at another, the progress bar docked through resizing, and the scan with its boxes; then the scan under stress: fifty in a
 // row, windows of another process that vanish mid-walk or never answer, chains deep enough for
 // the objects to multiply, and memory that runs out anywhere in a scan.
 #include "CountingAllocator.h"
 #include "app/Form1.h"
 #include "inventory/APi.h"
-#include "controls/Twips.h"
 #include "platform/MessageBox.h"
 #include "platform/ThunkAllocator.h"
 #include "support/FormDriver.h"
@@ -35,12 +34,18 @@ bool operator==(const RECT& a, const RECT& b)
 namespace {
 using AllocationFault = CountingAllocator::Fault;
 
-// The design's twips as whole pixels of this display, worked out apart from the program's own.
-int Pixels(double twips, int axis = LOGPIXELSX)
+int DisplayDpi()
 {
     const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, axis);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+// The design's twips as whole pixels at a DPI (this display's unless said), worked out apart
+// from the program's own.
+int Pixels(double twips, int dpi = DisplayDpi())
+{
     return static_cast<int>(std::lround(twips * dpi / 1440.0));
 }
 
@@ -83,21 +88,22 @@ protected:
     // The status bar along the client's bottom edge, the tree where it was designed, and the
     // progress bar inside the status bar over panel 2: at its left edge, 45 twips down, 60 twips
     // narrower than the panel and 60 twips lower than the status bar.
-    void ExpectLayout() const
+    void ExpectLayout(int dpi = DisplayDpi()) const
     {
         RECT client;
         GetClientRect(m_form->hWnd(), &client);
         const RECT status = RectInParent(StatusBar());
         EXPECT_EQ((RECT{0, client.bottom - (status.bottom - status.top), client.right, client.bottom}), status);
-        const int top = Pixels(45, LOGPIXELSY);
-        EXPECT_EQ((RECT{Pixels(45), top, Pixels(45) + Pixels(10230), top + Pixels(7260, LOGPIXELSY)}), RectInParent(Tree()));
+        const int top = Pixels(45, dpi);
+        EXPECT_EQ((RECT{top, top, top + Pixels(10230, dpi), top + Pixels(7260, dpi)}), RectInParent(Tree()));
+        EXPECT_EQ(Pixels(330, dpi), status.bottom - status.top);
         ASSERT_EQ(StatusBar(), GetParent(m_form->pBar1().hWnd()));
         const RECT panel = Panel(2);
         const RECT bar = RectInParent(m_form->pBar1().hWnd());
         EXPECT_EQ(panel.left, bar.left);
         EXPECT_EQ(top, bar.top);
-        EXPECT_NEAR(panel.right - panel.left - Pixels(60), bar.right - bar.left, 1);
-        EXPECT_NEAR(status.bottom - status.top - Pixels(60, LOGPIXELSY), bar.bottom - bar.top, 1);
+        EXPECT_NEAR(panel.right - panel.left - Pixels(60, dpi), bar.right - bar.left, 1);
+        EXPECT_NEAR(status.bottom - status.top - Pixels(60, dpi), bar.bottom - bar.top, 1);
     }
 
     // One click of the scan command; returns the boxes it showed. With `failAt`, the click's
@@ -136,8 +142,13 @@ TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
     EXPECT_EQ(nullptr, GetSubMenu(menu, 0)) << "the command sits on the bar itself";
     RECT client;
     GetClientRect(m_form->hWnd(), &client);
-    EXPECT_EQ((RECT{0, 0, Pixels(10365), Pixels(7725, LOGPIXELSY)}), client);
+    EXPECT_EQ((RECT{0, 0, Pixels(10365), Pixels(7725)}), client);
     EXPECT_NE(0, GetWindowLongW(m_form->hWnd(), GWL_STYLE) & WS_THICKFRAME);
+    // The caption's and the taskbar's icons are the program's own (this executable has them too).
+    for (const int icon : {GCLP_HICON, GCLP_HICONSM}) {
+        const auto shown = reinterpret_cast<HICON>(GetClassLongPtrW(m_form->hWnd(), icon));
+        EXPECT_TRUE(shown != nullptr && shown != LoadIconW(nullptr, IDI_APPLICATION)) << icon;
+    }
 
     // Four panels of the designed widths while the bar is wide enough for all of them.
     ASSERT_EQ(4, SendMessageW(StatusBar(), SB_GETPARTS, 0, 0));
@@ -147,15 +158,6 @@ TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
         EXPECT_NEAR(right, Panel(panel).right, 2) << "panel " << panel;
     }
     ExpectLayout();
-    // The status bar is 330 twips high and the progress bar 60 less: here, and as the same
-    // arithmetic comes out at 96 and at 144 dpi.
-    const auto height = [](HWND window) { RECT r; GetWindowRect(window, &r); return r.bottom - r.top; };
-    EXPECT_EQ(Pixels(330, LOGPIXELSY), height(StatusBar()));
-    EXPECT_EQ(Pixels(270, LOGPIXELSY), height(m_form->pBar1().hWnd()));
-    for (const auto& [dpi, statusBar, progressBar] : {std::array{96, 22, 18}, std::array{144, 33, 27}}) {
-        EXPECT_EQ(statusBar, TwipsToPixels(330, dpi));
-        EXPECT_EQ(progressBar, TwipsToPixels(PixelsToTwips(statusBar, dpi) - 60.0f, dpi));
-    }
 
     const auto font = reinterpret_cast<HFONT>(SendMessageW(Tree(), WM_GETFONT, 0, 0));
     LOGFONTW logFont = {};
@@ -163,7 +165,7 @@ TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
     EXPECT_STREQ(L"\x5B8B\x4F53", logFont.lfFaceName);
     EXPECT_EQ(GB2312_CHARSET, logFont.lfCharSet);
     EXPECT_EQ(FW_NORMAL, logFont.lfWeight);
-    EXPECT_EQ(-Pixels(9 * 20, LOGPIXELSY), logFont.lfHeight) << "9 points";
+    EXPECT_EQ(-Pixels(9 * 20), logFont.lfHeight) << "9 points";
     // Rows 5 pixels taller than an identical tree, left as the control sets itself up, chose
     // (as the control takes it: it may round the height).
     UniqueWindow host = CreateTopWindow(L"reference");
@@ -173,6 +175,51 @@ TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
     reference.SetItemHeight(chosen + 5);
     EXPECT_EQ(reference.ItemHeight(), m_form->TreeView1().ItemHeight());
     EXPECT_GT(m_form->TreeView1().ItemHeight(), chosen);
+}
+
+LONG TreeFontHeight(HWND tree)
+{
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tree, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font.lfHeight;
+}
+
+// Wine keeps every window at the display's DPI: the move to a monitor of another DPI is the
+// message alone, and the form must go by what it says.
+TEST_F(Form1Test, AChangeOfDpiTakesTheSuggestedRectangleAndLaysTheDesignOutAgain)
+{
+    RECT designed;
+    GetWindowRect(m_form->hWnd(), &designed);
+    const int rowHeight = m_form->TreeView1().ItemHeight();
+    const struct {
+        int dpi;
+        RECT suggested;
+        RECT tree;          // 45, 45, 10230 by 7260 twips
+        int panelRights[4]; // 7335, 1685, 540 and 450 twips wide
+        LONG fontHeight;    // 9 points
+    } steps[] = {{144, {designed.left, designed.top, designed.left + (designed.right - designed.left) * 3 / 2,
+                        designed.top + (designed.bottom - designed.top) * 3 / 2},
+                  {5, 5, 1028, 731}, {734, 903, 957, 1002}, -18},
+                 {96, designed, {3, 3, 685, 487}, {489, 601, 637, 667}, -12}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.dpi);
+        SendMessageW(m_form->hWnd(), WM_DPICHANGED, MAKEWPARAM(step.dpi, step.dpi),
+                     reinterpret_cast<LPARAM>(&step.suggested));
+        PumpMessages();
+        RECT window;
+        GetWindowRect(m_form->hWnd(), &window);
+        EXPECT_EQ(step.suggested, window);
+        EXPECT_EQ(step.tree, RectInParent(Tree()));
+        for (int panel = 1; panel <= 4; ++panel) EXPECT_NEAR(step.panelRights[panel - 1], Panel(panel).right, 2) << panel;
+        ExpectLayout(step.dpi);
+        EXPECT_EQ(step.fontHeight, TreeFontHeight(Tree()));
+        // Rows for the new font: taller at 144 dpi, and as they were once back at 96.
+        if (step.dpi == 144) {
+            EXPECT_GT(m_form->TreeView1().ItemHeight(), rowHeight);
+        } else {
+            EXPECT_EQ(rowHeight, m_form->TreeView1().ItemHeight());
+        }
+    }
 }
 
 TEST_F(Form1Test, ResizingMinimizingAndRestoringKeepTheBarDockedAndTheTreeInPlace)

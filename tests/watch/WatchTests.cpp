@@ -1,6 +1,6 @@
 // The message log on a helper process's windows, through the hook DLL: names, parameters and
 // answers in order, an exact count of what a full ring drops, the end of a destroyed window's
-// log, and the hook gone from the helper's thread afterwards.
+// log, the hook gone from the helper's thread afterwards, and the log laid out at another DPI.
 #include "support/FormDriver.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TestWindows.h"
@@ -10,6 +10,8 @@
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 class WatchTest : public ::testing::Test {
@@ -139,6 +141,38 @@ TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
     const uint32_t calls = again.HookCalls();
     SendMessageW(m_top, WM_APP + 1, 1, 1);
     EXPECT_EQ(calls, again.HookCalls());
+}
+
+// Moved to a monitor at 192 dpi, the log takes the suggested rectangle and doubles what it was
+// designed with at 96: its controls, its columns and its font; back at 96 all is as before.
+TEST_F(WatchTest, TheLogLaysItselfOutAgainAtTheDpiItIsTold)
+{
+    MessageLogWindow log(nullptr, m_inner);
+    const HWND pause = GetDlgItem(log.hWnd(), 1);
+    const HWND list = FindWindowExW(log.hWnd(), nullptr, WC_LISTVIEWW, nullptr);
+    const auto fontHeight = [&] {
+        LOGFONTW font = {};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(pause, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return font.lfHeight;
+    };
+    const LONG designedFont = fontHeight();
+    RECT designed;
+    GetWindowRect(log.hWnd(), &designed);
+    const RECT doubled = {designed.left, designed.top, designed.left + 1200, designed.top + 900};
+    for (const auto& [dpi, suggested, pauseRect, timeColumn, font] :
+         {std::tuple{192, doubled, RECT{12, 12, 172, 60}, 192, 2 * designedFont},
+          std::tuple{96, designed, RECT{6, 6, 86, 30}, 96, designedFont}}) {
+        SCOPED_TRACE(dpi);
+        SendMessageW(log.hWnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT window, button;
+        GetWindowRect(log.hWnd(), &window);
+        EXPECT_TRUE(EqualRect(&suggested, &window));
+        GetWindowRect(pause, &button);
+        MapWindowPoints(nullptr, log.hWnd(), reinterpret_cast<POINT*>(&button), 2);
+        EXPECT_TRUE(EqualRect(&pauseRect, &button)) << button.left << ", " << button.top;
+        EXPECT_EQ(timeColumn, SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+        EXPECT_EQ(font, fontHeight());
+    }
 }
 } // namespace
 
