@@ -8,6 +8,7 @@
 namespace {
 // The text control has the id of a message box's text, so that whatever reads one reads both.
 constexpr WORD kTextId = 0xFFFF;
+constexpr WORD kChangeId = 100;
 // Dialog units.
 constexpr short kWidth = 320, kHeight = 230, kMargin = 7, kButtonWidth = 50, kButtonHeight = 14;
 constexpr int kLabelColumn = 56;
@@ -50,12 +51,14 @@ private:
 
 struct DialogText {
     const std::wstring* text;
+    const PropertiesChange* change;
 };
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     switch (message) {
     case WM_INITDIALOG: {
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         const HWND text = GetDlgItem(dialog, kTextId);
         const int tabStop = kLabelColumn;
         SendMessageW(text, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
@@ -69,6 +72,11 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             EndDialog(dialog, LOWORD(wParam));
             return TRUE;
         }
+        if (LOWORD(wParam) == kChangeId) {
+            const auto* context = reinterpret_cast<const DialogText*>(GetWindowLongPtrW(dialog, DWLP_USER));
+            ExceptionBarrier([&] { SetDlgItemTextW(dialog, kTextId, (*context->change)(dialog).c_str()); });
+            return TRUE;
+        }
         break;
     default:
         break;
@@ -77,12 +85,13 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }
 } // namespace
 
-void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstring& text)
+void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstring& text,
+                          const PropertiesChange& change)
 {
     TemplateWriter writer;
     writer.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
     writer.Dword(0);
-    writer.Word(2); // items
+    writer.Word(change ? 3 : 2); // items
     for (short value : {short(0), short(0), kWidth, kHeight}) writer.Word(static_cast<WORD>(value));
     writer.Word(0); // no menu
     writer.Word(0); // the dialog class
@@ -94,7 +103,11 @@ void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstr
                 kWidth - 2 * kMargin, textHeight, kTextId, 0x0081 /* Edit */, L"");
     writer.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, kWidth - kMargin - kButtonWidth, kHeight - kMargin - kButtonHeight,
                 kButtonWidth, kButtonHeight, IDOK, 0x0080 /* Button */, L"Close");
-    DialogText context{&text};
+    if (change) {
+        writer.Item(BS_PUSHBUTTON | WS_TABSTOP, kMargin, kHeight - kMargin - kButtonHeight, kButtonWidth, kButtonHeight,
+                    kChangeId, 0x0080 /* Button */, L"C&hange...");
+    }
+    DialogText context{&text, &change};
     if (DialogBoxIndirectParamW(GetModuleHandleW(nullptr), writer.Get(), owner, DialogProc,
                                 reinterpret_cast<LPARAM>(&context)) == -1) {
         RaiseLastError();

@@ -123,7 +123,14 @@ void TreeInspector::ShowProperties()
         Say(GoneText(subject));
         return;
     }
-    ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text);
+    PropertiesChange change;
+    if (m_change && subject.kind == NodeSubject::Kind::Window) {
+        change = [&](HWND dialog) {
+            m_change(dialog, WindowOf(subject));
+            return PropertiesText(subject);
+        };
+    }
+    ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text, change);
 }
 
 void TreeInspector::Highlight(const HighlightPause& pause)
