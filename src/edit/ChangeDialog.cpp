@@ -17,7 +17,7 @@ enum : WORD {
     kUndo, kHistory, kStatus
 };
 // Dialog units.
-constexpr short kDialogWidth = 330, kDialogHeight = 302;
+constexpr short kDialogWidth = 366, kDialogHeight = 302;
 
 struct Item {
     const wchar_t* windowClass;
@@ -31,10 +31,10 @@ constexpr DWORD kField = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
 constexpr DWORD kPush = BS_PUSHBUTTON | WS_TABSTOP;
 const Item kItems[] = {
     {L"Static", L"&Caption:", SS_LEFT, 7, 9, 40, 8, 0},
-    {L"Edit", L"", kField, 50, 7, 273, 12, kCaption},
-    {L"Static", L"&Style:", SS_LEFT, 7, 25, 154, 8, kStyleLabel},
-    {L"Static", L"E&xtended style:", SS_LEFT, 168, 25, 155, 8, kExStyleLabel},
-    {L"Static", L"", SS_LEFT, 7, 150, 316, 8, kBoundsLabel},
+    {L"Edit", L"", kField, 50, 7, 309, 12, kCaption},
+    {L"Static", L"&Style:", SS_LEFT, 7, 25, 172, 8, kStyleLabel},
+    {L"Static", L"E&xtended style:", SS_LEFT, 186, 25, 173, 8, kExStyleLabel},
+    {L"Static", L"", SS_LEFT, 7, 150, 352, 8, kBoundsLabel},
     {L"Static", L"Left:", SS_LEFT, 7, 164, 20, 8, 0},
     {L"Edit", L"", kField, 28, 162, 40, 12, kLeft},
     {L"Static", L"Top:", SS_LEFT, 76, 164, 20, 8, 0},
@@ -43,23 +43,23 @@ const Item kItems[] = {
     {L"Edit", L"", kField, 170, 162, 40, 12, kWidth},
     {L"Static", L"Height:", SS_LEFT, 218, 164, 26, 8, 0},
     {L"Edit", L"", kField, 245, 162, 40, 12, kHeight},
-    {L"Button", L"&Apply", BS_DEFPUSHBUTTON | WS_TABSTOP, 273, 180, 50, 14, kApply},
-    {L"Button", L"Show", kPush, 7, 199, 50, 14, kShow},
-    {L"Button", L"Hide", kPush, 60, 199, 50, 14, kHide},
-    {L"Button", L"Enable", kPush, 113, 199, 50, 14, kEnable},
-    {L"Button", L"Disable", kPush, 166, 199, 50, 14, kDisable},
-    {L"Button", L"Minimize", kPush, 219, 199, 50, 14, kMinimize},
-    {L"Button", L"Maximize", kPush, 272, 199, 51, 14, kMaximize},
-    {L"Button", L"Restore", kPush, 7, 216, 50, 14, kRestore},
-    {L"Button", L"Bring to &front", kPush, 60, 216, 50, 14, kFront},
-    {L"Button", L"Always on top", kPush, 113, 216, 50, 14, kOnTop},
-    {L"Button", L"Not on top", kPush, 166, 216, 50, 14, kNotOnTop},
-    {L"Button", L"Cl&ose window...", kPush, 219, 216, 50, 14, kClose},
-    {L"Button", L"&Undo", kPush, 272, 216, 51, 14, kUndo},
-    {L"Static", L"Last changes, newest first:", SS_LEFT, 7, 236, 316, 8, 0},
-    {L"Edit", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER, 7, 246, 316, 32, kHistory},
-    {L"Static", L"", SS_LEFT | SS_NOPREFIX, 7, 282, 260, 16, kStatus},
-    {L"Button", L"Close", kPush, 273, 283, 50, 14, IDCANCEL},
+    {L"Button", L"&Apply", BS_DEFPUSHBUTTON | WS_TABSTOP, 303, 180, 56, 14, kApply},
+    {L"Button", L"Show", kPush, 7, 199, 56, 14, kShow},
+    {L"Button", L"Hide", kPush, 66, 199, 56, 14, kHide},
+    {L"Button", L"Enable", kPush, 125, 199, 56, 14, kEnable},
+    {L"Button", L"Disable", kPush, 184, 199, 56, 14, kDisable},
+    {L"Button", L"Minimize", kPush, 243, 199, 56, 14, kMinimize},
+    {L"Button", L"Maximize", kPush, 303, 199, 56, 14, kMaximize},
+    {L"Button", L"Restore", kPush, 7, 216, 56, 14, kRestore},
+    {L"Button", L"Bring to &front", kPush, 66, 216, 56, 14, kFront},
+    {L"Button", L"Always on top", kPush, 125, 216, 56, 14, kOnTop},
+    {L"Button", L"Not on top", kPush, 184, 216, 56, 14, kNotOnTop},
+    {L"Button", L"Cl&ose window...", kPush, 243, 216, 56, 14, kClose},
+    {L"Button", L"&Undo", kPush, 303, 216, 56, 14, kUndo},
+    {L"Static", L"Last changes, newest first:", SS_LEFT, 7, 236, 352, 8, 0},
+    {L"Edit", L"", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER, 7, 246, 352, 32, kHistory},
+    {L"Static", L"", SS_LEFT | SS_NOPREFIX, 7, 282, 290, 16, kStatus},
+    {L"Button", L"Close", kPush, 303, 283, 56, 14, IDCANCEL},
 };
 
 std::wstring Hex(DWORD bits, int digits)
@@ -154,8 +154,8 @@ void ChangeDialog::OnInit(HWND dialog)
         SendMessageW(control, WM_SETFONT, font, FALSE);
     }
     // The lists follow their labels in the tab order.
-    m_styles = std::make_unique<CheckListControl>(dialog, kStyles, DialogRect(dialog, 7, 35, 154, 110));
-    m_exStyles = std::make_unique<CheckListControl>(dialog, kExStyles, DialogRect(dialog, 168, 35, 155, 110));
+    m_styles = std::make_unique<CheckListControl>(dialog, kStyles, DialogRect(dialog, 7, 35, 172, 110));
+    m_exStyles = std::make_unique<CheckListControl>(dialog, kExStyles, DialogRect(dialog, 186, 35, 173, 110));
     SetWindowPos(m_styles->hWnd(), GetDlgItem(dialog, kStyleLabel), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetWindowPos(m_exStyles->hWnd(), GetDlgItem(dialog, kExStyleLabel), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 

@@ -2,6 +2,7 @@
 // and to answer: a refused or vanished window is told about and left as it is.
 #include "edit/WindowEditor.h"
 
+#include "inspect/StyleNames.h"
 #include "inventory/APi.h"
 #include "platform/ProcessIntegrity.h"
 
@@ -19,9 +20,36 @@ std::wstring Subject(const WindowChange& change)
     return L"Window " + Handle(change.window) + L": " + ChangeName(change.kind);
 }
 
+// The box bits are named as the window's kind reads them, also when WS_CHILD itself changes.
+std::wstring Names(ChangeKind kind, DWORD bits, bool child)
+{
+    if (kind == ChangeKind::ExStyle) return ExtendedStyleNames(bits);
+    std::wstring names;
+    for (const StyleFlag& flag : StyleFlags(child)) {
+        if ((bits & flag.mask) != flag.mask) continue;
+        names += (names.empty() ? L"" : L" | ") + std::wstring(flag.name);
+        bits &= ~flag.mask;
+    }
+    return bits == 0 ? names : names + (names.empty() ? L"" : L" | ") + StyleNames(bits);
+}
+
+// A style word changes by flags: their names say more than the two numbers.
+std::wstring FlagsChanged(ChangeKind kind, DWORD from, DWORD to)
+{
+    std::wstring names;
+    const auto add = [&](const wchar_t* sign, DWORD bits) {
+        if (bits != 0) names += (names.empty() ? L" (" : L", ") + std::wstring(sign) + Names(kind, bits, from & WS_CHILD);
+    };
+    add(L"-", from & ~to);
+    add(L"+", to & ~from);
+    return names.empty() ? names : names + L")";
+}
+
 std::wstring Transition(ChangeKind kind, const WindowValue& from, const WindowValue& to)
 {
-    return DescribeValue(kind, from) + L" \x2192 " + DescribeValue(kind, to);
+    const bool style = kind == ChangeKind::Style || kind == ChangeKind::ExStyle;
+    return DescribeValue(kind, from) + L" \x2192 " + DescribeValue(kind, to) +
+           (style ? FlagsChanged(kind, from.bits, to.bits) : L"");
 }
 } // namespace
 

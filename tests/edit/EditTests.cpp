@@ -166,3 +166,95 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
     }
 }
 } // namespace
+
+namespace {
+class EditFormTest : public Form1Fixture {
+protected:
+    std::wstring Panel1()
+    {
+        wchar_t text[512] = {};
+        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    void PressCtrlZ()
+    {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_CONTROL] = 0x80;
+        SetKeyboardState(state);
+        MSG message = {};
+        message.hwnd = m_form->TreeView1().hWnd();
+        message.message = WM_KEYDOWN;
+        message.wParam = 'Z';
+        EXPECT_TRUE(m_form->TranslateFormMessage(message));
+        state[VK_CONTROL] = 0;
+        SetKeyboardState(state);
+    }
+};
+
+HWND g_changed = nullptr;
+
+// Runs inside the change dialog's modal loop: unticks WS_CAPTION, applies, closes the dialog.
+void CALLBACK UntickCaption(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    const HWND dialog = FindWindowW(nullptr, ChangeDialog::Title(g_changed).c_str());
+    if (dialog == nullptr) return;
+    KillTimer(nullptr, timer);
+    const HWND styles = FindWindowExW(dialog, nullptr, WC_LISTVIEWW, nullptr);
+    LVFINDINFOW find = {};
+    find.flags = LVFI_STRING;
+    find.psz = L"WS_CAPTION";
+    const auto item = SendMessageW(styles, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+    LVITEMW unticked = {};
+    unticked.stateMask = LVIS_STATEIMAGEMASK;
+    unticked.state = INDEXTOSTATEIMAGEMASK(1);
+    SendMessageW(styles, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&unticked));
+    const HWND apply = FindWindowExW(dialog, nullptr, L"Button", L"&Apply");
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(apply), BN_CLICKED), reinterpret_cast<LPARAM>(apply));
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(EditFormTest, TheDialogAppliesTickedFlagsCtrlZUndoesOnlyWhatStillStandsAndCloseAsksFirst)
+{
+    SyntheticDesktopProcess helper(L"target");
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    const HWND top = helper.TopWindows().at(0);
+    const std::wstring handle = FormatHandleHex(HandleValue(top)), window = L"Window " + handle;
+    {
+        MessageBoxCloser closer(kApplicationTitle);
+        m_form->meu_File_Click();
+    }
+    ASSERT_TRUE(m_form->Inspector().SelectWindow(top));
+
+    g_changed = top;
+    SetTimer(nullptr, 0, 50, UntickCaption);
+    m_form->Edit().OpenChangeDialog();
+    EXPECT_EQ(0x140F0000, GetWindowLongPtrW(top, GWL_STYLE));
+    EXPECT_EQ(window + L": style 0x14CF0000 \x2192 0x140F0000 (-WS_CAPTION)", Panel1());
+    PressCtrlZ();
+    EXPECT_EQ(0x14CF0000, GetWindowLongPtrW(top, GWL_STYLE));
+    EXPECT_EQ(L"Undone: " + window + L": style 0x140F0000 \x2192 0x14CF0000 (+WS_CAPTION)", Panel1());
+
+    // Someone else retitles the window after us: our change no longer stands.
+    m_form->Edit().Apply({ChangeKind::Caption, top, WindowValue{L"ours"}});
+    SetWindowTextW(top, L"theirs");
+    PressCtrlZ();
+    EXPECT_EQ(L"Nothing undone: the caption of window " + handle + L" was changed meanwhile (now \"theirs\")",
+              Panel1());
+
+    std::vector<std::wstring> asked;
+    {
+        MessageBoxCloser closer(kApplicationTitle);
+        m_form->Edit().CloseWindow();
+        asked = closer.Texts();
+    }
+    ASSERT_EQ(1u, asked.size());
+    EXPECT_EQ(L"Close window " + handle + L" \"theirs\"?", asked[0].substr(0, asked[0].find(L'\r')));
+    EXPECT_TRUE(PollFor([&] { return !IsWindow(top); }));
+    EXPECT_TRUE(PollFor([&] { return Panel1() == window + L" is closed"; })) << Panel1();
+    PressCtrlZ();
+    EXPECT_EQ(L"Nothing undone: closing window " + handle + L" cannot be undone", Panel1());
+    EXPECT_EQ(window + L" no longer exists: nothing changed",
+              m_form->Edit().Apply({ChangeKind::Caption, top, WindowValue{L"late"}}));
+}
+} // namespace
