@@ -164,6 +164,17 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
         EXPECT_TRUE(editor.Undo().changed);
         EXPECT_TRUE(IsIconic(top));
     }
+
+    // A window that stopped answering is left alone, and does not hold us up for good.
+    SyntheticDesktopProcess hung(L"hung 0");
+    ASSERT_TRUE(hung.WaitReady(20000)) << hung.Error();
+    const HWND stuck = hung.TopWindows().at(0);
+    WindowEditor editor;
+    EXPECT_EQ(L"Window " + FormatHandleHex(HandleValue(stuck)) + L" is not responding: nothing changed",
+              editor.Apply({ChangeKind::Caption, stuck, WindowValue{L"retitled"}}).text);
+    wchar_t caption[64] = {};
+    GetWindowTextW(stuck, caption, 64);
+    EXPECT_STREQ(L"hung top", caption);
 }
 } // namespace
 
