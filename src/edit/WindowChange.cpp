@@ -213,7 +213,9 @@ std::wstring DescribeValue(ChangeKind kind, const WindowValue& value)
         return value.bits == SW_SHOWMINIMIZED ? L"minimized" : value.bits == SW_SHOWMAXIMIZED ? L"maximized" : L"normal";
     case ChangeKind::Topmost: return value.bits ? L"on" : L"off";
     case ChangeKind::BringToFront:
-        return value.bits ? L"minimized" : L"behind window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(value.front)));
+        return value.bits ? L"minimized"
+                          : L"window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(value.front))) +
+                                L" in front";
     case ChangeKind::Close: return value.bits ? L"open" : L"closed";
     }
     return hex;

@@ -127,7 +127,8 @@ void TreeInspector::ShowProperties()
     if (m_change && subject.kind == NodeSubject::Kind::Window) {
         change = [&](HWND dialog) {
             m_change(dialog, WindowOf(subject));
-            return PropertiesText(subject);
+            const std::wstring now = PropertiesText(subject);
+            return now.empty() ? GoneText(subject) : now;
         };
     }
     ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text, change);
