@@ -108,6 +108,7 @@ Form1::~Form1()
 {
     m_logs.clear(); // their hooks go with them
     m_pointer.reset();
+    m_edit.reset(); // it tells the inspector
     m_inspector.reset(); // it holds the controls and owns the Find dialog
     // Controls first, then the window, which still runs through SubClass while it goes.
     m_pBar1.reset();

@@ -7,6 +7,7 @@
 #include "controls/ProgressBarControl.h"
 #include "controls/StatusBarControl.h"
 #include "controls/TreeViewControl.h"
+#include "edit/EditCommands.h"
 #include "export/TreeInventory.h"
 #include "inspect/TreeInspector.h"
 #include "platform/UniqueHandles.h"
@@ -54,6 +55,7 @@ public:
     bool TranslateFormMessage(MSG& message) noexcept;
     TreeInspector& Inspector() const noexcept { return *m_inspector; }
     WindowPointer& Pointer() const noexcept { return *m_pointer; }
+    EditCommands& Edit() const noexcept { return *m_edit; }
     // The message logs opened from this form and not closed since.
     std::vector<MessageLogWindow*> OpenLogs() const;
 
@@ -108,6 +110,7 @@ private:
     ScanChanges m_scanChanges;
     std::unique_ptr<TreeInspector> m_inspector;
     std::unique_ptr<WindowPointer> m_pointer;
+    std::unique_ptr<EditCommands> m_edit;
     std::vector<std::unique_ptr<MessageLogWindow>> m_logs;
     UniqueAccelerators m_accelerators;
     bool m_endsProgram = false;

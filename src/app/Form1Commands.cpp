@@ -26,6 +26,11 @@ const Form1::Command Form1::kCommands[] = {
     {L"-", 0, 0, nullptr, true},
     {L"P&oint to find\tCtrl+P", FCONTROL, 'P', [](Form1& form) { form.m_pointer->Start(); }, true},
     {L"&Messages...\tCtrl+M", FCONTROL, 'M', [](Form1& form) { form.OpenMessageLog(); }},
+    {L"-", 0, 0, nullptr},
+    {L"Chan&ge...\tCtrl+E", FCONTROL, 'E', [](Form1& form) { form.m_edit->OpenChangeDialog(); }},
+    {L"Bring to &front", 0, 0, [](Form1& form) { form.m_edit->BringToFront(); }},
+    {L"C&lose window...", 0, 0, [](Form1& form) { form.m_edit->CloseWindow(); }},
+    {L"&Undo change\tCtrl+Z", FCONTROL, 'Z', [](Form1& form) { form.m_edit->Undo(); }, true},
     {nullptr, FSHIFT, VK_F10, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
     {nullptr, 0, VK_APPS, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
 };
@@ -33,6 +38,8 @@ const Form1::Command Form1::kCommands[] = {
 void Form1::CreateInspection()
 {
     m_inspector = std::make_unique<TreeInspector>(hWnd(), *m_treeView1, *m_sBar1);
+    m_edit = std::make_unique<EditCommands>(hWnd(), *m_inspector);
+    m_inspector->SetChangeCommand([this](HWND dialog, HWND window) { m_edit->OpenChangeDialog(dialog, window); });
     m_pointer = std::make_unique<WindowPointer>(
         hWnd(), [this](const std::wstring& text) { m_inspector->Say(text); },
         [this](HWND window) { RunHandler([&] { SelectPickedWindow(window); }); });

@@ -2,6 +2,10 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
-void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstring& text);
+// With `change`, a "Change..." button runs it over the dialog and shows the text it returns.
+using PropertiesChange = std::function<std::wstring(HWND dialog)>;
+void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstring& text,
+                          const PropertiesChange& change = nullptr);

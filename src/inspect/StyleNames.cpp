@@ -85,3 +85,18 @@ std::wstring ExtendedStyleNames(DWORD exStyle)
     AddRemainder(exStyle, names);
     return names;
 }
+
+std::vector<StyleFlag> StyleFlags(bool child)
+{
+    std::vector<StyleFlag> flags;
+    for (const Flag& flag : kStyles) flags.push_back({flag.mask, flag.name});
+    for (const Flag& flag : child ? kChildBoxes : kTopLevelBoxes) flags.push_back({flag.mask, flag.name});
+    return flags;
+}
+
+std::vector<StyleFlag> ExtendedStyleFlags()
+{
+    std::vector<StyleFlag> flags;
+    for (const Flag& flag : kExtendedStyles) flags.push_back({flag.mask, flag.name});
+    return flags;
+}

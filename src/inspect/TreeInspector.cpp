@@ -123,7 +123,15 @@ void TreeInspector::ShowProperties()
         Say(GoneText(subject));
         return;
     }
-    ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text);
+    PropertiesChange change;
+    if (m_change && subject.kind == NodeSubject::Kind::Window) {
+        change = [&](HWND dialog) {
+            m_change(dialog, WindowOf(subject));
+            const std::wstring now = PropertiesText(subject);
+            return now.empty() ? GoneText(subject) : now;
+        };
+    }
+    ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text, change);
 }
 
 void TreeInspector::Highlight(const HighlightPause& pause)

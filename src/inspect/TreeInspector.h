@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
+
 class TreeInspector {
 public:
     TreeInspector(HWND owner, TreeViewControl& tree, StatusBarControl& status) noexcept;
@@ -43,6 +45,8 @@ public:
     // The window of the selected node; nullptr, said in panel 1, when a window is not selected.
     HWND SelectedWindow();
     void Say(const std::wstring& text);
+    // What the Properties dialog's "Change..." button runs for a window: over the dialog.
+    void SetChangeCommand(std::function<void(HWND dialog, HWND window)> change) { m_change = std::move(change); }
 
 private:
     void RunFind(const FindQuery& query);
@@ -58,4 +62,5 @@ private:
     // and asking the tree for its selection at each costs more than deleting the node: on a
     // tree of 20,000 nodes the question alone made clearing it four times slower.
     HTREEITEM m_selected = nullptr;
+    std::function<void(HWND dialog, HWND window)> m_change;
 };

@@ -3,6 +3,7 @@
 #include "watch/WatchSession.h"
 
 #include "inventory/APi.h"
+#include "platform/ProcessIntegrity.h"
 
 namespace {
 using watch_ring::Ring;
@@ -24,18 +25,6 @@ HMODULE HookModule()
         return LoadLibraryW(beside.c_str());
     }();
     return module;
-}
-
-DWORD IntegrityLevel(HANDLE process)
-{
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return MAXDWORD;
-    UniqueHandle owned(token);
-    alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[64] = {};
-    DWORD size = 0;
-    if (!GetTokenInformation(token, TokenIntegrityLevel, buffer, sizeof buffer, &size)) return 0;
-    const PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
-    return *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1);
 }
 } // namespace
 
