@@ -5,7 +5,6 @@
 #include "inspect/NodeFacts.h"
 #include "platform/MessageBox.h"
 #include "support/MessageBoxCloser.h"
-#include "support/SyntheticDesktopProcess.h"
 #include "support/TreeReader.h"
 
 #include <commctrl.h>
@@ -241,7 +240,7 @@ std::wstring Hex(const void* value)
     return text;
 }
 
-TEST_F(InspectTest, PropertiesNameControlStylesTheClassAndTheProcessBitness)
+TEST_F(InspectTest, PropertiesNameControlStylesTheClassAndTheBitness)
 {
     WNDCLASSW extra = {CS_GLOBALCLASS | CS_DBLCLKS | CS_VREDRAW, PlainProcedure, 8, 16, GetModuleHandleW(nullptr),
                        nullptr, nullptr, nullptr, nullptr, L"WindowInventoryExtraBytes"};
@@ -261,9 +260,6 @@ TEST_F(InspectTest, PropertiesNameControlStylesTheClassAndTheProcessBitness)
         child(L"Static", SS_ETCHEDHORZ | SS_PATHELLIPSIS, 1005),
         child(extra.lpszClassName, 0, 7),
     };
-    SyntheticDesktopProcess helper64(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
-    ASSERT_TRUE(helper64.Started()) << helper64.Error();
-    ASSERT_TRUE(helper64.WaitReady(60000));
     const std::wstring own = L"Bitness:\t32-bit\r\n";
     const struct Case {
         HWND window;
@@ -280,14 +276,11 @@ TEST_F(InspectTest, PropertiesNameControlStylesTheClassAndTheProcessBitness)
           L"Control ID:\t7 (0x00000007)\r\nWindow proc:\t" + Hex(reinterpret_cast<const void*>(PlainProcedure)) +
               L"\r\nInstance:\t" + Hex(GetModuleHandleW(nullptr)) + L"\r\n",
           own}},
-        {helper64.TopWindows().at(0), {L"SyntheticDesktop64.exe\r\nBitness:\t64-bit\r\n"}},
     };
     for (const Case& c : cases) {
         const std::wstring text = PropertiesText({NodeSubject::Kind::Window, HandleValue(c.window)});
         for (const std::wstring& line : c.lines) EXPECT_NE(std::wstring::npos, text.find(line)) << line << L" in\n" << text;
     }
-    EXPECT_NE(std::wstring::npos, PropertiesText({NodeSubject::Kind::Process, static_cast<LONG>(helper64.ProcessId())})
-                                      .find(L"SyntheticDesktop64.exe\r\nBitness:\t64-bit\r\n"));
 }
 
 TEST_F(InspectTest, SystemMenuTellsTheVersionF1TheKeysAndLogsCascadeFromTheForm)
