@@ -172,7 +172,8 @@ std::wstring WindowProperties(HWND window)
     line(L"Window extra:", Number(GetClassLongPtrW(window, GCL_CBWNDEXTRA)) + L" bytes");
     line(L"Process:", Number(processId));
     line(L"Executable:", ExecutablePath(processId, process ? process->szExeFile : L"unknown"));
-    line(L"Bitness:", Bitness(processId));
+    const std::wstring bitness = Bitness(processId);
+    line(L"Bitness:", bitness);
     line(L"Thread:", Number(threadId));
     if ((style & WS_CHILD) != 0) {
         const auto id = static_cast<DWORD>(GetWindowLongPtrW(window, GWLP_ID));
@@ -180,8 +181,12 @@ std::wstring WindowProperties(HWND window)
     }
     // Asked in the window's own character set, where the platform gives the procedure itself.
     const auto windowLong = IsWindowUnicode(window) ? GetWindowLongPtrW : GetWindowLongPtrA;
-    line(L"Window proc:", ReadLong([&] { return windowLong(window, GWLP_WNDPROC); }));
-    line(L"Instance:", ReadLong([&] { return windowLong(window, GWLP_HINSTANCE); }));
+    // A 32-bit caller is given only the low half of a 64-bit process's addresses.
+    const std::wstring half = sizeof(void*) == 4 && bitness == L"64-bit" ? L" (low 32 bits)" : L"";
+    const std::wstring procedure = ReadLong([&] { return windowLong(window, GWLP_WNDPROC); });
+    const std::wstring instance = ReadLong([&] { return windowLong(window, GWLP_HINSTANCE); });
+    line(L"Window proc:", procedure[0] == L'0' ? procedure + half : procedure);
+    line(L"Instance:", instance[0] == L'0' ? instance + half : instance);
     line(L"Window:", RectText(windowRect));
     line(L"Client:", RectText(client));
     line(L"Style:", Hex(style));
