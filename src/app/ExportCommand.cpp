@@ -1,6 +1,7 @@
-// The export is the form's own scan read back from its tree, so the file holds exactly what
-// the window would have shown. It lives beside Form1 because it starts one: the export area
-// stays free of the form and the form can use the export area's writers for Ctrl+S.
+// Switches are few and fixed, so they are read by hand. The export is the form's own scan read
+// back from its tree, so the file holds exactly what the window would have shown. It lives
+// beside Form1 because it starts one: the export area stays free of the form and the form can
+// use the export area's writers for Ctrl+S.
 #include "app/ExportCommand.h"
 
 #include "app/Form1.h"
@@ -17,6 +18,19 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 const wchar_t kUsage[] = L"usage: WindowInventory.exe /export PATH, where PATH ends in .json or .txt";
+// What /? shows: every switch, what it writes, and the exit codes a script can test.
+const wchar_t kHelp[] =
+    L"usage: WindowInventory.exe [/export PATH | /? | /help]\r\n"
+    L"\r\n"
+    L"  (no arguments)  opens the window\r\n"
+    L"  /export PATH    scans once without showing a window and writes the inventory to PATH:\r\n"
+    L"                  JSON (UTF-8) when PATH ends in .json, the tree's lines (UTF-8) when it\r\n"
+    L"                  ends in .txt; the old file stays untouched when the write fails\r\n"
+    L"  /?, /help       shows this text\r\n"
+    L"\r\n"
+    L"exit codes: 0 done, 1 the scan or the write failed, 2 a wrong command line\r\n";
+
+enum class Stream { Output, Error };
 
 std::vector<std::wstring> Arguments()
 {
@@ -28,29 +42,38 @@ std::vector<std::wstring> Arguments()
     return result;
 }
 
-// Standard error when the parent handed one over (a redirection, or Wine's own); otherwise the
-// console of the shell that started this GUI program, if there is one.
-void TellConsole(const std::wstring& message)
+// The standard handle when the parent handed one over (a redirection, or Wine's own); otherwise
+// the console of the shell that started this GUI program, if there is one.
+void Write(Stream stream, const std::wstring& line)
 {
-    const std::wstring line = L"WindowInventory: " + message + L"\r\n";
-    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    HANDLE target = GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     DWORD mode = 0;
-    if (error == nullptr || error == INVALID_HANDLE_VALUE || GetFileType(error) == FILE_TYPE_UNKNOWN) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-        error = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-        if (error == INVALID_HANDLE_VALUE) return;
+    if (target == nullptr || target == INVALID_HANDLE_VALUE || GetFileType(target) == FILE_TYPE_UNKNOWN) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return; // denied: attached
+        target = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+        if (target == INVALID_HANDLE_VALUE) return;
     }
     DWORD written = 0;
-    if (GetConsoleMode(error, &mode)) {
-        WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (GetConsoleMode(target, &mode)) {
+        WriteConsoleW(target, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         return;
     }
     const int length = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0,
                                            nullptr, nullptr);
     std::string bytes(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &bytes[0], length, nullptr, nullptr);
-    WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(target, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void TellConsole(const std::wstring& message)
+{
+    Write(Stream::Error, L"WindowInventory: " + message + L"\r\n");
+}
+
+bool IsSwitch(const std::wstring& argument, const wchar_t* name)
+{
+    return CompareStringOrdinal(argument.c_str(), -1, name, -1, TRUE) == CSTR_EQUAL;
 }
 
 // The count box and any error box of the form are answered without being shown.
@@ -58,17 +81,9 @@ int WINAPI AnswerUnseen(HWND, LPCWSTR, LPCWSTR, UINT) noexcept
 {
     return IDOK;
 }
-} // namespace
 
-bool IsExportCommandLine()
+int RunExportCommand(const std::vector<std::wstring>& arguments)
 {
-    const std::vector<std::wstring> arguments = Arguments();
-    return !arguments.empty() && CompareStringOrdinal(arguments[0].c_str(), -1, L"/export", -1, TRUE) == CSTR_EQUAL;
-}
-
-int RunExportCommand()
-{
-    const std::vector<std::wstring> arguments = Arguments();
     if (arguments.size() != 2) {
         TellConsole(arguments.size() < 2 ? L"no PATH to export to; " + std::wstring(kUsage) : kUsage);
         return kExitUsage;
@@ -97,4 +112,33 @@ int RunExportCommand()
         return kExitFailure;
     }
     return 0;
+}
+
+bool IsHelpSwitch(const std::wstring& argument)
+{
+    return IsSwitch(argument, L"/?") || IsSwitch(argument, L"/help") || IsSwitch(argument, L"-h") ||
+           IsSwitch(argument, L"--help");
+}
+} // namespace
+
+std::optional<int> RunCommandLine()
+{
+    const std::vector<std::wstring> arguments = Arguments();
+    if (arguments.empty()) return std::nullopt;
+    const std::wstring& first = arguments[0];
+    if (IsSwitch(first, L"/export")) return RunExportCommand(arguments);
+    if (IsHelpSwitch(first) && arguments.size() == 1) {
+        Write(Stream::Output, kHelp);
+        return 0;
+    }
+    // Not a second window the user never asked for: say what was not understood, and how it goes.
+    if (IsHelpSwitch(first)) {
+        TellConsole(L"unexpected argument " + arguments[1]);
+    } else if (first[0] == L'/' || first[0] == L'-') {
+        TellConsole(L"unknown switch " + first);
+    } else {
+        TellConsole(L"unexpected argument " + first);
+    }
+    Write(Stream::Error, kHelp);
+    return kExitUsage;
 }

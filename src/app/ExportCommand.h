@@ -1,8 +1,10 @@
-// The command line "/export PATH": one scan in a Form1 that is never shown, written to PATH,
-// with no window or message box at all; failures are told to the parent's console.
+// The command line: "/export PATH" runs one scan in a Form1 that is never shown and writes it to
+// PATH, with no window or message box at all; "/?" and "/help" tell the usage; anything else is
+// a wrong command line. What it says goes to the console that started the program.
 #pragma once
 
-// True when the program was started with "/export" as its first argument.
-bool IsExportCommandLine();
-// Runs the export and returns the process's exit code: 0 when PATH holds the scan.
-int RunExportCommand();
+#include <optional>
+
+// The process's exit code when the command line asks for something other than the window:
+// 0 done, 1 a failed scan or write, 2 a wrong command line. Nothing when there are no arguments.
+std::optional<int> RunCommandLine();

@@ -2,6 +2,7 @@
 // commands that keys and the tree's context menu reach.
 #include "app/Form1.h"
 
+#include "app/AboutBox.h"
 #include "export/InventoryExport.h"
 #include "export/SaveDialog.h"
 #include "inventory/APi.h"
@@ -152,6 +153,7 @@ void Form1::CreateWindowAndControls()
                                          instance, this);
     if (created == nullptr) RaiseLastError();
     menuBar.release(); // the window owns its menu bar now
+    AddAboutToSystemMenu(hWnd());
 
     // The designed client area at the DPI of the monitor the window landed on, which need not be
     // the display's; and the menu bar may take more than one line.
@@ -324,6 +326,12 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         if (LOWORD(wParam) == kMeuFileId && lParam == 0) {
             meu_File_Click();
+            return 0;
+        }
+        break;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == kAboutCommand) {
+            ShowAbout(hWnd());
             return 0;
         }
         break;

@@ -88,6 +88,7 @@ private:
         WORD key;       // virtual key
         void (*run)(Form1& form);
         bool onEmptySpace = false; // also in the menu of empty tree space
+        const wchar_t* keyHelp = nullptr; // "key\twhat it does", for a key without menu text
     };
     static const Command kCommands[];
     static constexpr UINT kFirstCommandId = 2000;
@@ -98,6 +99,8 @@ private:
     // Point to find's end: selects the window's node, scanning first when it is not in the tree.
     void SelectPickedWindow(HWND window);
     void OpenMessageLog();
+    // F1: every key of the table, and the menu bar's Alt+C.
+    void ShowKeys();
 
     // Declared first, released last: while the window lives its procedure is code inside it.
     ComPtr<iSubClass> SubClass;

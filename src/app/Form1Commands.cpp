@@ -2,6 +2,7 @@
 // tree's notifications, point to find's end and the message logs.
 #include "app/Form1.h"
 
+#include "inspect/PropertiesDialog.h"
 #include "platform/RuntimeError.h"
 #include "platform/UniqueHandles.h"
 
@@ -19,8 +20,9 @@ const Form1::Command Form1::kCommands[] = {
      [](Form1& form) { form.m_inspector->CopyWithChildren(); }},
     {L"-", 0, 0, nullptr},
     {L"&Find...\tCtrl+F", FCONTROL, 'F', [](Form1& form) { form.m_inspector->OpenFind(); }, true},
-    {nullptr, 0, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(true); }},
-    {nullptr, FSHIFT, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(false); }},
+    {nullptr, 0, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(true); }, false, L"F3\tFind next"},
+    {nullptr, FSHIFT, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(false); }, false,
+     L"Shift+F3\tFind previous"},
     {L"&Rescan\tF5", 0, VK_F5, [](Form1& form) { form.meu_File_Click(); }, true},
     {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }, true},
     {L"-", 0, 0, nullptr, true},
@@ -31,8 +33,9 @@ const Form1::Command Form1::kCommands[] = {
     {L"Bring to &front", 0, 0, [](Form1& form) { form.m_edit->BringToFront(); }},
     {L"C&lose window...", 0, 0, [](Form1& form) { form.m_edit->CloseWindow(); }},
     {L"&Undo change\tCtrl+Z", FCONTROL, 'Z', [](Form1& form) { form.m_edit->Undo(); }, true},
-    {nullptr, FSHIFT, VK_F10, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
-    {nullptr, 0, VK_APPS, [](Form1& form) { form.ShowTreeContextMenu(-1); }},
+    {nullptr, FSHIFT, VK_F10, [](Form1& form) { form.ShowTreeContextMenu(-1); }, false, L"Shift+F10\tContext menu"},
+    {nullptr, 0, VK_APPS, [](Form1& form) { form.ShowTreeContextMenu(-1); }, false, L"Menu key\tContext menu"},
+    {nullptr, 0, VK_F1, [](Form1& form) { form.ShowKeys(); }, false, L"F1\tThis list of keys"},
 };
 
 void Form1::CreateInspection()
@@ -68,7 +71,7 @@ bool Form1::OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     const HWND tree = m_treeView1->hWnd();
     switch (message) {
     case WM_NOTIFY: {
-        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+        auto& header = *reinterpret_cast<NMHDR*>(lParam);
         return header.hwndFrom == tree && m_inspector->OnTreeNotify(header, answer);
     }
     case WM_CONTEXTMENU:
@@ -102,7 +105,12 @@ void Form1::ShowTreeContextMenu(LPARAM position)
         const wchar_t* text = kCommands[i].menuText;
         if (text == nullptr || (!onNode && !kCommands[i].onEmptySpace)) continue;
         const bool line = lstrcmpW(text, L"-") == 0;
-        AppendMenuW(menu.get(), line ? MF_SEPARATOR : MF_STRING, line ? 0 : kFirstCommandId + i, line ? nullptr : text);
+        // The platform starts the key column one average character past the longest label, so
+        // "Copy with children Ctrl+Shift+C" read as one phrase: the labels keep a gap of their own.
+        std::wstring item(text);
+        if (const size_t tab = item.find(L'\t'); tab != std::wstring::npos) item.insert(tab, L"    ");
+        AppendMenuW(menu.get(), line ? MF_SEPARATOR : MF_STRING, line ? 0 : kFirstCommandId + i,
+                    line ? nullptr : item.c_str());
     }
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hWnd(), nullptr));
@@ -128,7 +136,27 @@ void Form1::OpenMessageLog()
     // Closed logs are gone from the screen already; their objects go now.
     m_logs.erase(std::remove_if(m_logs.begin(), m_logs.end(), [](const auto& log) { return !log->IsOpen(); }),
                  m_logs.end());
-    m_logs.push_back(std::make_unique<MessageLogWindow>(hWnd(), window));
+    // Cascaded from the form: each log one caption height below and right of the last one open.
+    RECT from = {};
+    GetWindowRect(m_logs.empty() ? hWnd() : m_logs.back()->hWnd(), &from);
+    const int step = GetSystemMetrics(SM_CYCAPTION);
+    m_logs.push_back(std::make_unique<MessageLogWindow>(hWnd(), window, POINT{from.left + step, from.top + step}));
+}
+
+void Form1::ShowKeys()
+{
+    std::wstring text = L"Alt+C\tClickHere: scan\r\n";
+    for (const Command& command : kCommands) {
+        const wchar_t* const help = command.menuText != nullptr ? command.menuText : command.keyHelp;
+        if (command.key == 0 || help == nullptr) continue;
+        // The menu's "&Copy\tCtrl+C" is told as "Ctrl+C\tCopy".
+        std::wstring line(help);
+        const size_t tab = line.find(L'\t');
+        if (command.menuText != nullptr) line = line.substr(tab + 1) + L"\t" + line.substr(0, tab);
+        line.erase(std::remove(line.begin(), line.end(), L'&'), line.end());
+        text += line + L"\r\n";
+    }
+    ShowPropertiesDialog(hWnd(), L"Keys", text);
 }
 
 std::vector<MessageLogWindow*> Form1::OpenLogs() const

@@ -62,6 +62,30 @@ std::wstring ExecutablePath(DWORD processId, const wchar_t* fallback)
     return fallback;
 }
 
+// "32-bit" or "64-bit" as the process runs, "unknown" when it cannot be opened to ask.
+std::wstring Bitness(DWORD processId)
+{
+    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    BOOL emulated = FALSE;
+    if (!process || !IsWow64Process(process.get(), &emulated)) return L"unknown";
+    // A 32-bit program is emulated exactly when the system is 64-bit.
+    BOOL weAreEmulated = FALSE;
+    const bool system64 = sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &weAreEmulated) && weAreEmulated);
+    return system64 && !emulated ? L"64-bit" : L"32-bit";
+}
+
+// A value read with GetWindowLongPtr or GetClassLongPtr as the platform gives it (for another
+// process's window that may be a special handle rather than an address); "not readable" when
+// it refuses.
+template <class Read>
+std::wstring ReadLong(Read read)
+{
+    SetLastError(ERROR_SUCCESS);
+    const auto value = static_cast<DWORD>(read());
+    if (value == 0 && GetLastError() != ERROR_SUCCESS) return L"not readable";
+    return Hex(value);
+}
+
 struct WindowCount {
     DWORD processId;
     int count;
@@ -138,13 +162,35 @@ std::wstring WindowProperties(HWND window)
     line(L"Owner:", RelativeText(GetWindow(window, GW_OWNER)));
     line(L"Caption:", Caption(window));
     line(L"Class:", className);
+    const DWORD classStyle = static_cast<DWORD>(GetClassLongPtrW(window, GCL_STYLE));
+    line(L"Class style:", Hex(classStyle));
+    line(L"", FlagLines(ClassStyleNames(classStyle)));
+    wchar_t atom[16];
+    wsprintfW(atom, L"0x%04X", static_cast<unsigned>(GetClassLongPtrW(window, GCW_ATOM)));
+    line(L"Class atom:", atom);
+    line(L"Class extra:", Number(GetClassLongPtrW(window, GCL_CBCLSEXTRA)) + L" bytes");
+    line(L"Window extra:", Number(GetClassLongPtrW(window, GCL_CBWNDEXTRA)) + L" bytes");
     line(L"Process:", Number(processId));
     line(L"Executable:", ExecutablePath(processId, process ? process->szExeFile : L"unknown"));
+    const std::wstring bitness = Bitness(processId);
+    line(L"Bitness:", bitness);
     line(L"Thread:", Number(threadId));
+    if ((style & WS_CHILD) != 0) {
+        const auto id = static_cast<DWORD>(GetWindowLongPtrW(window, GWLP_ID));
+        line(L"Control ID:", Number(id) + L" (" + Hex(id) + L")");
+    }
+    // Asked in the window's own character set, where the platform gives the procedure itself.
+    const auto windowLong = IsWindowUnicode(window) ? GetWindowLongPtrW : GetWindowLongPtrA;
+    // A 32-bit caller is given only the low half of a 64-bit process's addresses.
+    const std::wstring half = sizeof(void*) == 4 && bitness == L"64-bit" ? L" (low 32 bits)" : L"";
+    const std::wstring procedure = ReadLong([&] { return windowLong(window, GWLP_WNDPROC); });
+    const std::wstring instance = ReadLong([&] { return windowLong(window, GWLP_HINSTANCE); });
+    line(L"Window proc:", procedure[0] == L'0' ? procedure + half : procedure);
+    line(L"Instance:", instance[0] == L'0' ? instance + half : instance);
     line(L"Window:", RectText(windowRect));
     line(L"Client:", RectText(client));
     line(L"Style:", Hex(style));
-    line(L"", FlagLines(StyleNames(style)));
+    line(L"", FlagLines(StyleNames(style, className)));
     line(L"Ex. style:", Hex(exStyle));
     line(L"", FlagLines(ExtendedStyleNames(exStyle)));
     line(L"Visible:", YesNo(IsWindowVisible(window)));
@@ -158,7 +204,7 @@ std::wstring WindowProperties(HWND window)
 std::wstring ProcessProperties(DWORD processId, const PROCESSENTRY32W& entry)
 {
     return L"Process:\t" + Number(processId) + L"\r\nExecutable:\t" + ExecutablePath(processId, entry.szExeFile) +
-           L"\r\nParent process:\t" + Number(entry.th32ParentProcessID) + L"\r\nThreads:\t" +
+           L"\r\nBitness:\t" + Bitness(processId) + L"\r\nParent process:\t" + Number(entry.th32ParentProcessID) + L"\r\nThreads:\t" +
            Number(entry.cntThreads) + L"\r\n";
 }
 } // namespace

@@ -1,6 +1,8 @@
 // Flag tables in the order the bits stand in the word, highest first.
 #include "inspect/StyleNames.h"
 
+#include "inspect/ControlStyles.h"
+
 namespace {
 struct Flag {
     DWORD mask;
@@ -43,6 +45,16 @@ const Flag kExtendedStyles[] = {
     {WS_EX_DLGMODALFRAME, L"WS_EX_DLGMODALFRAME"},
 };
 
+const Flag kClassStyles[] = {
+    {CS_DROPSHADOW, L"CS_DROPSHADOW"},   {CS_IME, L"CS_IME"},
+    {CS_GLOBALCLASS, L"CS_GLOBALCLASS"}, {CS_BYTEALIGNWINDOW, L"CS_BYTEALIGNWINDOW"},
+    {CS_BYTEALIGNCLIENT, L"CS_BYTEALIGNCLIENT"}, {CS_SAVEBITS, L"CS_SAVEBITS"},
+    {CS_NOCLOSE, L"CS_NOCLOSE"},         {CS_PARENTDC, L"CS_PARENTDC"},
+    {CS_CLASSDC, L"CS_CLASSDC"},         {CS_OWNDC, L"CS_OWNDC"},
+    {CS_DBLCLKS, L"CS_DBLCLKS"},         {CS_HREDRAW, L"CS_HREDRAW"},
+    {CS_VREDRAW, L"CS_VREDRAW"},
+};
+
 template <size_t N>
 void TakeFlags(DWORD& bits, const Flag (&flags)[N], std::wstring& names)
 {
@@ -51,6 +63,18 @@ void TakeFlags(DWORD& bits, const Flag (&flags)[N], std::wstring& names)
         if (!names.empty()) names += L" | ";
         names += flag.name;
         bits &= ~flag.mask;
+    }
+}
+
+// A member of an enumerated field is named even when it is 0 (BS_PUSHBUTTON).
+void TakeNames(DWORD style, DWORD& bits, const StyleNameTable& table, std::wstring& names)
+{
+    for (size_t i = 0; i < table.count; ++i) {
+        const StyleName& name = table.names[i];
+        if ((style & name.mask) != name.value) continue;
+        if (!names.empty()) names += L" | ";
+        names += name.name;
+        bits &= ~name.mask;
     }
 }
 
@@ -64,9 +88,10 @@ void AddRemainder(DWORD bits, std::wstring& names)
 }
 } // namespace
 
-std::wstring StyleNames(DWORD style)
+std::wstring StyleNames(DWORD style, const std::wstring& className)
 {
     std::wstring names;
+    const DWORD read = style;
     const bool child = (style & WS_CHILD) != 0;
     TakeFlags(style, kStyles, names);
     if (child) {
@@ -74,6 +99,7 @@ std::wstring StyleNames(DWORD style)
     } else {
         TakeFlags(style, kTopLevelBoxes, names);
     }
+    TakeNames(LOWORD(read), style, ControlStyleNames(className), names);
     AddRemainder(style, names);
     return names;
 }
@@ -99,4 +125,12 @@ std::vector<StyleFlag> ExtendedStyleFlags()
     std::vector<StyleFlag> flags;
     for (const Flag& flag : kExtendedStyles) flags.push_back({flag.mask, flag.name});
     return flags;
+}
+
+std::wstring ClassStyleNames(DWORD classStyle)
+{
+    std::wstring names;
+    TakeFlags(classStyle, kClassStyles, names);
+    AddRemainder(classStyle, names);
+    return names;
 }

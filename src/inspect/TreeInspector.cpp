@@ -37,7 +37,7 @@ void TreeInspector::Say(const std::wstring& text)
     m_status.SetPanelText(kFactsPanel, text);
 }
 
-bool TreeInspector::OnTreeNotify(const NMHDR& header, LRESULT& result)
+bool TreeInspector::OnTreeNotify(NMHDR& header, LRESULT& result)
 {
     switch (header.code) {
     case TVN_SELCHANGEDA:
@@ -54,6 +54,19 @@ bool TreeInspector::OnTreeNotify(const NMHDR& header, LRESULT& result)
         m_selected = nullptr;
         Say(L"");
         return false;
+    case NM_CUSTOMDRAW: {
+        // Find and point to find select while the focus is elsewhere, where the system greys the
+        // selection to near invisibility: it keeps the focused colours. Costs nothing when focused.
+        auto& draw = reinterpret_cast<NMTVCUSTOMDRAW&>(header);
+        if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+            result = GetFocus() == header.hwndFrom ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
+        } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT && (draw.nmcd.uItemState & CDIS_SELECTED) != 0) {
+            draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+            draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+            result = CDRF_DODEFAULT;
+        }
+        return true;
+    }
     case NM_DBLCLK: {
         const DWORD position = GetMessagePos();
         const HTREEITEM item = m_tree.HitTest(POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)});

@@ -21,7 +21,7 @@ public:
     // The message loop's routing of the Find dialog's messages.
     bool RouteDialogMessage(MSG& message) noexcept { return m_find.RouteMessage(message); }
     // The tree's WM_NOTIFY; true when handled, with the answer in `result`.
-    bool OnTreeNotify(const NMHDR& header, LRESULT& result);
+    bool OnTreeNotify(NMHDR& header, LRESULT& result);
     // The owner's FindDialog::Message().
     void OnFindMessage(LPARAM lParam);
 

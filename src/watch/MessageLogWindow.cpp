@@ -51,7 +51,7 @@ std::wstring ClassOf(HWND window)
 }
 } // namespace
 
-MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched), m_log(ClassOf(watched))
+MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watched(watched), m_log(ClassOf(watched))
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass = {};
@@ -77,8 +77,8 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
 
     const int ownerDpi = WindowDpi(owner);
     const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, MulDiv(900, ownerDpi, 96),
-                                         MulDiv(520, ownerDpi, 96), owner, nullptr, instance, this);
+                                         at.x, at.y, MulDiv(900, ownerDpi, 96), MulDiv(520, ownerDpi, 96), owner,
+                                         nullptr, instance, this);
     if (created == nullptr) RaiseLastError();
     m_dpi = WindowDpi(hWnd());
     m_pause = MakeChild(hWnd(), L"Button", L"&Pause", BS_PUSHBUTTON | WS_TABSTOP, kPauseId);

@@ -14,8 +14,8 @@
 
 class MessageLogWindow {
 public:
-    // Opens the log window for `watched` and starts watching it, or shows why it cannot.
-    MessageLogWindow(HWND owner, HWND watched);
+    // Opens the log window for `watched` at `at` and starts watching it, or shows why it cannot.
+    MessageLogWindow(HWND owner, HWND watched, POINT at = {CW_USEDEFAULT, CW_USEDEFAULT});
     ~MessageLogWindow();
     MessageLogWindow(const MessageLogWindow&) = delete;
     MessageLogWindow& operator=(const MessageLogWindow&) = delete;

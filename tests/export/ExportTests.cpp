@@ -1,6 +1,6 @@
 // Saving a scan and marking what changed: the built program's /export against windows of a
-// known shape, read back with nlohmann-json; its failures; the text format against the tree;
-// two scans with one window gone and one new in between.
+// known shape, read back with nlohmann-json; its failures and its usage; the text format
+// against the tree; two scans with one window gone and one new in between.
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
 #include "inventory/APi.h"
@@ -34,7 +34,7 @@ std::string Utf8(const std::wstring& text)
     return std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>>().to_bytes(text);
 }
 
-// Runs the built program, its standard error to a file, answering our windows meanwhile.
+// Runs the built program, its standard output and error to a file, answering our windows meanwhile.
 std::pair<DWORD, std::string> RunProgram(const std::wstring& arguments)
 {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
@@ -127,6 +127,31 @@ TEST(ExportCommand, FailsWithAMessageLeavingNoFileAndTheOldOneUntouched)
     EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(L"*.partial", &found)) << "nothing left beside";
     SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(kept.c_str());
+}
+
+TEST(CommandLine, TellsTheUsageWhenAskedAndForAnythingItDoesNotKnowInsteadOfOpeningAWindow)
+{
+    const std::string usage = "usage: WindowInventory.exe [/export PATH | /? | /help]\r\n";
+    const struct {
+        const wchar_t* arguments;
+        DWORD exitCode;
+        std::string first; // what the output starts with; the usage follows
+    } cases[] = {
+        {L"/?", 0, usage},
+        {L"/HELP", 0, usage},
+        {L"--help", 0, usage},
+        {L"/x", 2, "WindowInventory: unknown switch /x\r\n" + usage},
+        {L"stray", 2, "WindowInventory: unexpected argument stray\r\n" + usage},
+        {L"/? stray", 2, "WindowInventory: unexpected argument stray\r\n" + usage},
+    };
+    for (const auto& c : cases) {
+        const auto [exitCode, output] = RunProgram(c.arguments);
+        EXPECT_EQ(c.exitCode, exitCode) << Utf8(c.arguments);
+        EXPECT_EQ(0u, output.find(c.first)) << output;
+        EXPECT_NE(std::string::npos, output.find("  /export PATH    scans once")) << output;
+        EXPECT_NE(std::string::npos,
+                  output.find("exit codes: 0 done, 1 the scan or the write failed, 2 a wrong command line\r\n"));
+    }
 }
 
 // The form's tree as the text format must hold it, and its windows by process, handle and

@@ -1,6 +1,7 @@
 // The inspection commands on a scanned desktop that holds windows of this test: find, the facts
-// in panel 1, properties, highlight, copy, the context menu and F5.
+// in panel 1, properties, highlight, copy, the context menu and F5; the form's About and keys.
 #include "support/Form1Fixture.h"
+#include "app/AboutBox.h"
 #include "inspect/NodeFacts.h"
 #include "platform/MessageBox.h"
 #include "support/MessageBoxCloser.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <regex>
 #include <vector>
 
 namespace {
@@ -155,6 +157,15 @@ TEST_F(InspectTest, FindWalksTheWholeTreeBothWaysWrapsAndTellsWhatItMissed)
                   Panel1());
     }
     EXPECT_TRUE(IsWindowVisible(m_form->Inspector().Find().hWnd()));
+
+    // While the dialog has the focus the selection keeps the colours of a focused one.
+    SetFocus(m_form->Inspector().Find().hWnd());
+    RedrawWindow(Tree().hWnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT label = Tree().LabelScreenRect(Tree().Selection());
+    MapWindowPoints(nullptr, Tree().hWnd(), reinterpret_cast<POINT*>(&label), 2);
+    const HDC tree = GetDC(Tree().hWnd());
+    EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), GetPixel(tree, label.left + 1, label.top + 1));
+    ReleaseDC(Tree().hWnd(), tree);
 }
 
 TEST_F(InspectTest, Panel1TellsTheLiveFactsOfTheSelectedNode)
@@ -206,7 +217,7 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
               PropertiesText({NodeSubject::Kind::Window, HandleValue(m_grand.get())})
                   .find(L"WS_CHILD | WS_VISIBLE\r\n"));
     EXPECT_NE(std::wstring::npos, PropertiesText({NodeSubject::Kind::Process, static_cast<LONG>(GetCurrentProcessId())})
-                                      .find(L"inspect_tests.exe\r\nParent process:\t"));
+                                      .find(L"inspect_tests.exe\r\nBitness:\t32-bit\r\nParent process:\t"));
 
     // Enter opens the dialog on the selected node, with the same text, selectable.
     Tree().Select(Node(m_top.get()));
@@ -215,6 +226,97 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
     ASSERT_EQ(1u, closer.Texts().size());
     std::wstring shown = closer.Texts()[0];
     EXPECT_EQ(text, shown);
+}
+
+LRESULT CALLBACK PlainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::wstring Hex(const void* value)
+{
+    wchar_t text[16];
+    wsprintfW(text, L"0x%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(value)));
+    return text;
+}
+
+TEST_F(InspectTest, PropertiesNameControlStylesTheClassAndTheBitness)
+{
+    WNDCLASSW extra = {CS_GLOBALCLASS | CS_DBLCLKS | CS_VREDRAW, PlainProcedure, 8, 16, GetModuleHandleW(nullptr),
+                       nullptr, nullptr, nullptr, nullptr, L"WindowInventoryExtraBytes"};
+    const ATOM atom = RegisterClassW(&extra);
+    wchar_t atomText[16];
+    wsprintfW(atomText, L"0x%04X", atom);
+    const auto child = [&](const wchar_t* className, DWORD style, int id) {
+        return UniqueWindow(CreateWindowExW(0, className, L"x", WS_CHILD | WS_VISIBLE | style, 0, 0, 60, 20,
+                                            m_top.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                            GetModuleHandleW(nullptr), nullptr));
+    };
+    const UniqueWindow windows[] = {
+        child(L"Button", BS_PUSHBUTTON, 1001),
+        child(L"Button", BS_GROUPBOX, 1002),
+        child(L"Button", BS_AUTORADIOBUTTON | BS_LEFTTEXT | BS_CENTER | BS_MULTILINE, 1003),
+        child(L"Static", SS_WHITEFRAME | SS_NOTIFY, 1004), // the kind is a number: 9 is not 1 | 8
+        child(L"Static", SS_ETCHEDHORZ | SS_PATHELLIPSIS, 1005),
+        child(extra.lpszClassName, 0, 7),
+    };
+    const std::wstring own = L"Bitness:\t32-bit\r\n";
+    const struct Case {
+        HWND window;
+        std::vector<std::wstring> lines;
+    } cases[] = {
+        {windows[0].get(), {L"Control ID:\t1001 (0x000003E9)\r\n", L"\tWS_CHILD | WS_VISIBLE | BS_PUSHBUTTON\r\n", own}},
+        {windows[1].get(), {L"\tWS_CHILD | WS_VISIBLE | BS_GROUPBOX\r\n"}},
+        {windows[2].get(), {L"\tWS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON |\r\n\tBS_CENTER | BS_LEFTTEXT | BS_MULTILINE\r\n"}},
+        {windows[3].get(), {L"\tWS_CHILD | WS_VISIBLE | SS_WHITEFRAME |\r\n\tSS_NOTIFY\r\n"}},
+        {windows[4].get(), {L"\tWS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ |\r\n\tSS_PATHELLIPSIS\r\n"}},
+        {windows[5].get(),
+         {L"Class style:\t0x00004009\r\n\tCS_GLOBALCLASS | CS_DBLCLKS | CS_VREDRAW\r\n",
+          L"Class atom:\t" + std::wstring(atomText) + L"\r\nClass extra:\t8 bytes\r\nWindow extra:\t16 bytes\r\n",
+          L"Control ID:\t7 (0x00000007)\r\nWindow proc:\t" + Hex(reinterpret_cast<const void*>(PlainProcedure)) +
+              L"\r\nInstance:\t" + Hex(GetModuleHandleW(nullptr)) + L"\r\n",
+          own}},
+    };
+    for (const Case& c : cases) {
+        const std::wstring text = PropertiesText({NodeSubject::Kind::Window, HandleValue(c.window)});
+        for (const std::wstring& line : c.lines) EXPECT_NE(std::wstring::npos, text.find(line)) << line << L" in\n" << text;
+    }
+}
+
+TEST_F(InspectTest, SystemMenuTellsTheVersionF1TheKeysAndLogsCascadeFromTheForm)
+{
+    wchar_t entry[64] = {};
+    GetMenuStringW(GetSystemMenu(m_form->hWnd(), FALSE), kAboutCommand, entry, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(L"&About WindowInventory...", entry);
+    const auto shown = [&](const wchar_t* title, const auto& open) {
+        MessageBoxCloser closer(title);
+        open();
+        return closer.Texts().empty() ? std::wstring() : closer.Texts()[0];
+    };
+    const std::wstring about =
+        shown(L"About WindowInventory", [&] { SendMessageW(m_form->hWnd(), WM_SYSCOMMAND, kAboutCommand, 0); });
+    EXPECT_TRUE(std::regex_match(about, std::wregex(L"WindowInventory\r\nVersion \\d+\\.\\d+\\.\\d+\\.\\d+"))) << about;
+    const std::wstring keys = shown(L"Keys", [&] { Press(VK_F1); });
+    EXPECT_EQ(0u, keys.find(L"Alt+C\tClickHere: scan\r\nEnter\tProperties\r\n")) << keys;
+    for (const wchar_t* line : {L"\nCtrl+Shift+C\tCopy with children\r\n", L"\nShift+F3\tFind previous\r\n",
+                                L"\nMenu key\tContext menu\r\n", L"\nF1\tThis list of keys\r\n"}) {
+        EXPECT_NE(std::wstring::npos, keys.find(line)) << line << L" in\n" << keys;
+    }
+
+    Scan();
+    Tree().Select(Node(m_top.get()));
+    Press('M', FCONTROL);
+    Press('M', FCONTROL);
+    ASSERT_EQ(2u, m_form->OpenLogs().size());
+    RECT form = {}, first = {}, second = {};
+    GetWindowRect(m_form->hWnd(), &form);
+    GetWindowRect(m_form->OpenLogs()[0]->hWnd(), &first);
+    GetWindowRect(m_form->OpenLogs()[1]->hWnd(), &second);
+    const int step = GetSystemMetrics(SM_CYCAPTION);
+    EXPECT_EQ(form.left + step, first.left);
+    EXPECT_EQ(form.top + step, first.top);
+    EXPECT_EQ(form.left + 2 * step, second.left);
+    EXPECT_EQ(form.top + 2 * step, second.top);
 }
 
 TEST_F(InspectTest, HighlightInvertsAFrameAndRestoresTheScreenLeavingOrderAndFocus)

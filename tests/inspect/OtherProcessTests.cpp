@@ -72,12 +72,18 @@ TEST_F(Form1Fixture, WindowsOf32And64BitProcessesAreListedWithTheirFactsAndPrope
                   std::wstring(panel1));
 
         const std::wstring properties = PropertiesText({NodeSubject::Kind::Window, HandleValue(top)});
+        const std::wstring executable = L"Executable:\t" + PathBesideThisProgram(exe.c_str()) + L"\r\nBitness:\t" +
+                                        (bits == Bits::SixtyFour ? L"64-bit" : L"32-bit") + L"\r\n";
         for (const std::wstring& line : {std::wstring(L"Caption:\ttarget\r\n"), L"Process:\t" + pid + L"\r\n",
-                                         L"Executable:\t" + PathBesideThisProgram(exe.c_str()) + L"\r\n",
-                                         L"Thread:\t" + std::to_wstring(thread) + L"\r\n"}) {
+                                         executable, L"Thread:\t" + std::to_wstring(thread) + L"\r\n"}) {
             EXPECT_NE(std::wstring::npos, properties.find(line)) << ::testing::PrintToString(line) << " in\n"
                                                                  << ::testing::PrintToString(properties);
         }
+        // Its instance, read through the 32-bit call, is only the low half of a 64-bit address.
+        EXPECT_EQ(bits == Bits::SixtyFour,
+                  properties.find(L" (low 32 bits)\r\nWindow:\t") != std::wstring::npos);
+        EXPECT_NE(std::wstring::npos, PropertiesText({NodeSubject::Kind::Process, static_cast<LONG>(helper.ProcessId())})
+                                          .find(executable));
     }
 }
 
