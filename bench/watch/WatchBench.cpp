@@ -111,7 +111,7 @@ Round Measure(Worker& worker)
         finished = WaitForSingleObject(worker.done, 50) == WAIT_OBJECT_0;
         const double start = Now();
         records.clear();
-        round.dropped += session.Take(records);
+        session.Take(records, round.dropped);
         log.Add(records);
         taking += Now() - start;
         round.kept += records.size();

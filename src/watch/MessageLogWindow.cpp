@@ -18,10 +18,11 @@ constexpr UINT kTickMs = 50;
 enum : UINT { kPauseId = 1, kClearId, kFilterId, kListId, kStatusId };
 enum Column { kTime, kKind, kMessage, kWParam, kLParam, kResult };
 
-std::wstring Hex8(uint32_t value)
+// A 64-bit process's parameters are as wide as its pointers: shown with all 16 digits.
+std::wstring Hex(uint64_t value, bool wide)
 {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"%08X", value);
+    wchar_t text[24];
+    std::swprintf(text, 24, wide ? L"%016llX" : L"%08llX", static_cast<unsigned long long>(value));
     return text;
 }
 
@@ -94,6 +95,7 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
     m_startCounter = counter.QuadPart;
 
     m_session = std::make_unique<WatchSession>(watched);
+    m_wide = m_session->SixtyFour();
     if (!m_session->Problem().empty()) {
         m_ended = m_session->Problem();
         m_session.reset();
@@ -178,20 +180,28 @@ void MessageLogWindow::Poll()
 {
     if (!m_session) return;
     m_records.clear();
-    m_dropped += m_session->Take(m_records);
+    m_session->Take(m_records, m_dropped);
     bool destroyed = false;
     for (const watch_ring::Record& record : m_records) destroyed = destroyed || record.message == WM_NCDESTROY;
     if (m_paused) {
         m_passedWhilePaused += m_records.size();
     } else if (!m_records.empty()) {
         const bool follow = m_list->ShowsLastRow();
+        const uint64_t discarded = m_log.RowsDiscarded();
         m_log.Add(m_records);
         // Answers fill in rows already on screen: those are drawn again too.
         m_list->SetRowCount(m_log.Rows(), false);
         InvalidateRect(m_list->hWnd(), nullptr, FALSE);
-        if (follow && m_log.Rows() > 0) m_list->ScrollTo(m_log.Rows() - 1);
+        if (follow && m_log.Rows() > 0) {
+            m_list->ScrollTo(m_log.Rows() - 1);
+        } else if (m_log.RowsDiscarded() != discarded) {
+            // A user who scrolled up keeps the rows, and the selection, they were looking at.
+            m_list->DropFirstRows(static_cast<size_t>(m_log.RowsDiscarded() - discarded));
+        }
     }
-    if (destroyed || !IsWindow(m_watched)) {
+    if (!m_session->Problem().empty()) {
+        EndWatch(std::wstring(m_session->Problem()));
+    } else if (destroyed || !IsWindow(m_watched)) {
         EndWatch(L"Window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(m_watched))) +
                  L" was destroyed: the log has stopped");
     }
@@ -241,10 +251,14 @@ void MessageLogWindow::ShowStatus()
 std::wstring MessageLogWindow::CellText(size_t row, int column)
 {
     const MessageLog::Entry& entry = m_log.Row(row);
-    const bool sent = entry.kind == watch_ring::RecordKind::Sent;
+    const bool sent = entry.kind == MessageLog::Kind::Sent;
+    const bool gap = entry.kind == MessageLog::Kind::Dropped;
     switch (column) {
     case kTime: {
-        const int64_t ticks = (entry.time - m_startCounter) * 10000000 / m_frequency;
+        // Whole seconds and the rest apart: one product of counter and 10^7 would overflow after
+        // about a day of a 10 MHz counter.
+        const int64_t elapsed = entry.time - m_startCounter;
+        const int64_t ticks = elapsed / m_frequency * 10000000 + elapsed % m_frequency * 10000000 / m_frequency;
         ULARGE_INTEGER at;
         at.LowPart = m_startTime.dwLowDateTime;
         at.HighPart = m_startTime.dwHighDateTime;
@@ -257,15 +271,15 @@ std::wstring MessageLogWindow::CellText(size_t row, int column)
         return text;
     }
     case kKind:
-        return sent ? L"sent" : L"posted";
+        return gap ? L"dropped" : sent ? L"sent" : L"posted";
     case kMessage:
-        return m_log.Names().Name(entry.message);
+        return gap ? std::to_wstring(entry.wParam) + L" messages dropped" : m_log.Names().Name(entry.message);
     case kWParam:
-        return Hex8(entry.wParam);
+        return gap ? L"" : Hex(entry.wParam, m_wide);
     case kLParam:
-        return Hex8(entry.lParam);
+        return gap ? L"" : Hex(entry.lParam, m_wide);
     case kResult:
-        return !sent ? L"" : entry.answered ? Hex8(entry.result) : L"\x2026";
+        return !sent ? L"" : entry.answered ? Hex(entry.result, m_wide) : L"\x2026";
     default:
         return L"";
     }

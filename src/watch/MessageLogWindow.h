@@ -55,6 +55,7 @@ private:
     uint64_t m_dropped = 0;
     uint64_t m_passedWhilePaused = 0;
     bool m_paused = false;
+    bool m_wide = false; // a 64-bit process: parameters in 16 digits
     std::wstring m_ended; // why the log stopped, once it did
     std::wstring m_status;
     std::wstring m_description;

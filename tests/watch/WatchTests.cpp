@@ -9,6 +9,8 @@
 
 #include <commctrl.h>
 
+#include <cstddef>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -96,16 +98,93 @@ TEST_F(WatchTest, AFullRingDropsWhatDoesNotFitAndCountsItExactly)
     for (UINT i = 0; i < 10000; ++i) ASSERT_TRUE(PostMessageW(m_hidden, WM_APP + 2, i, 0));
     ASSERT_TRUE(Await([&] { return session.Pending() >= 10000; })) << session.Pending();
     std::vector<watch_ring::Record> records;
-    EXPECT_EQ(10000u - 4096u, session.Take(records));
+    uint64_t dropped = 0;
+    session.Take(records, dropped);
+    EXPECT_EQ(10000u - 4096u, dropped);
     ASSERT_EQ(4096u, records.size());
     for (uint32_t i = 0; i < records.size(); ++i) ASSERT_EQ(i, records[i].wParam);
-    // Taken, the ring has room again.
+    // Taken, the ring has room again; the next record says how many were dropped before it.
     SendMessageW(m_hidden, WM_APP + 3, 0, 0);
     // The answer's record is written on the helper's thread, maybe after the sender has its reply.
     ASSERT_TRUE(Await([&] { return session.Pending() >= 2; })) << session.Pending();
     records.clear();
-    EXPECT_EQ(0u, session.Take(records));
-    EXPECT_EQ(2u, records.size()); // sent and answered
+    session.Take(records, dropped);
+    EXPECT_EQ(10000u - 4096u, dropped);
+    ASSERT_EQ(2u, records.size()); // sent and answered
+    EXPECT_EQ(10000u - 4096u, records[0].droppedBefore);
+    EXPECT_EQ(records[0].sequence, records[1].sequence);
+}
+
+// The other end of the channel plays the attacker: whatever it writes into the header, the log
+// ends with the channel called broken, keeps what it had taken, and the target goes on.
+TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
+{
+    SyntheticDesktopProcess helper64(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
+    ASSERT_TRUE(helper64.WaitReady(20000)) << helper64.Error();
+    const struct {
+        const char* what;
+        size_t offset; // into the header
+        LONG value;    // added to what is there
+        bool breaks;
+    } cases[] = {
+        {"capacity 0", offsetof(watch_ring::Header, capacity), -16, true},
+        {"capacity huge", offsetof(watch_ring::Header, capacity), 0x7FFF0000, true},
+        {"written far ahead", offsetof(watch_ring::Header, written), 0x40000000, true},
+        {"another layout", offsetof(watch_ring::Header, recordSize), 8, true},
+        {"read far ahead (the hook's side)", offsetof(watch_ring::Header, read), 0x40000000, false},
+    };
+    const HWND right64 = FindWindowExW(helper64.TopWindows().at(0), nullptr, SyntheticDesktopProcess::kWindowClass, L"right");
+    const HWND hidden64 = FindWindowExW(right64, nullptr, SyntheticDesktopProcess::kWindowClass, L"right hidden");
+    ASSERT_TRUE(hidden64);
+    for (const HWND target : {m_hidden, hidden64}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (target == m_hidden ? " (32-bit)" : " (64-bit)"));
+            WatchSession session(target, 16);
+            ASSERT_TRUE(session.Watching()) << session.Problem();
+            std::vector<watch_ring::Record> records;
+            uint64_t dropped = 0;
+            PostMessageW(target, WM_APP + 4, 1, 0);
+            ASSERT_TRUE(Await([&] {
+                session.Take(records, dropped);
+                return !records.empty();
+            }));
+
+            UniqueHandle section(OpenFileMappingW(FILE_MAP_WRITE, FALSE, session.ChannelName().c_str()));
+            ASSERT_TRUE(section);
+            auto* header = static_cast<BYTE*>(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, 0));
+            ASSERT_NE(nullptr, header);
+            InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(header + c.offset), c.value);
+            UnmapViewOfFile(header);
+            // The hook's next record would write over a forged written index, and the log's next
+            // take over a forged read index: each is looked at before the other side moves.
+            DWORD_PTR answer = 0;
+            if (!c.breaks) {
+                for (int i = 0; i < 10; ++i) SendMessageTimeoutW(target, WM_APP + 1, 2, 3, 0, 10000, &answer);
+                ASSERT_TRUE(Await([&] { return session.Pending() >= 20; })) << session.Pending();
+            }
+            session.Take(records, dropped);
+            EXPECT_EQ(c.breaks ? L"The log's channel is broken (its header was changed behind the log's back): the "
+                                 L"log has stopped"
+                               : L"",
+                      session.Problem());
+            EXPECT_EQ(c.breaks ? 0u : 20u, dropped);
+            EXPECT_TRUE(SendMessageTimeoutW(target, WM_APP + 1, 2, 3, SMTO_ABORTIFHUNG, 10000, &answer)) << "it runs";
+            EXPECT_EQ(1u, records.at(0).wParam) << "what was taken stays";
+        }
+    }
+}
+
+TEST(WatchChannelTest, ASectionThatExistsUnderTheNameHandedOverIsRefused)
+{
+    const wchar_t name[] = L"Local\\WindowInventoryWatch.1.0123456789ABCDEF";
+    UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name));
+    ASSERT_TRUE(squatted);
+    WatchChannel channel(name, 16, {nullptr, SECURITY_MANDATORY_MEDIUM_RID});
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), channel.Error());
+    EXPECT_FALSE(channel.Open());
+    std::vector<watch_ring::Record> records;
+    uint64_t dropped = 0;
+    EXPECT_FALSE(channel.Take(records, dropped));
 }
 
 TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
@@ -140,6 +219,83 @@ TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
     SendMessageW(m_top, WM_APP + 1, 1, 1);
     EXPECT_EQ(calls, again.HookCalls());
 }
+// Parameters and answers wider than 32 bits come from the 64-bit target itself: a 32-bit sender
+// cannot send them. Its sends to itself are answered in its own thread, so Wine's zero result for
+// sends from another process does not apply.
+TEST_F(WatchTest, TheLogOfA64BitWindowShowsItsWideParametersAndAnswers)
+{
+    SyntheticDesktopProcess helper64(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
+    ASSERT_TRUE(helper64.WaitReady(20000)) << helper64.Error();
+    const HWND top = helper64.TopWindows().at(0);
+    MessageLogWindow log(nullptr, top);
+    ASSERT_TRUE(log.Watching()) << log.StatusText();
+    EXPECT_EQ(2, SendMessageW(top, WM_APP + 5, 2, 0));
+    PostMessageW(top, WM_APP + 4, 0xBEEF, 0x12345678);
+    ASSERT_TRUE(Await([&] {
+        log.Poll();
+        return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, 2) == L"WM_APP+0x4";
+    }));
+    const wchar_t* expected[][5] = {
+        {L"sent", L"WM_APP+0x5", L"0000000000000002", L"0000000000000000", nullptr},
+        {L"sent", L"WM_APP+0x1", L"0000000100000001", L"0000000200000000", L"0000000300000001"},
+        {L"sent", L"WM_APP+0x1", L"0000000100000002", L"0000000200000000", L"0000000300000002"},
+        {L"posted", L"WM_APP+0x4", L"000000000000BEEF", L"0000000012345678", L""},
+    };
+    size_t next = 0;
+    for (size_t row = 0; row < log.Log().Rows() && next < 4; ++row) {
+        if (log.CellText(row, 2) != expected[next][1]) continue;
+        for (int column = 1; column <= 5; ++column) {
+            if (expected[next][column - 1] != nullptr) {
+                EXPECT_EQ(expected[next][column - 1], log.CellText(row, column));
+            }
+        }
+        ++next;
+    }
+    EXPECT_EQ(4u, next) << log.StatusText();
+}
+
+TEST_F(WatchTest, AHungTargetIsNamedAsTheReasonTheLogStaysSilent)
+{
+    SyntheticDesktopProcess hung(L"hung 0");
+    ASSERT_TRUE(hung.WaitReady(20000)) << hung.Error();
+    WatchSession session(hung.TopWindows().at(0));
+    EXPECT_FALSE(session.Watching());
+    EXPECT_EQ(L"Process " + std::to_wstring(hung.ProcessId()) + L" does not answer (hung): the log cannot start",
+              session.Problem());
+}
+
+TEST(WatchRefusalTest, EachReasonForSilenceIsWordedForItsOwnCause)
+{
+    const struct {
+        WatchHandover handover;
+        const wchar_t* text; // for process 7; null: not silent
+    } cases[] = {
+        {{false, 0, false, true, false}, L"Process 7 does not answer (hung): the log cannot start"},
+        {{true, 0, true, true, false}, nullptr},
+        {{true, 0x5A170005, false, true, false},
+         L"The hook runs in Process 7 but cannot open the log's shared memory (error 5)"},
+        {{true, 0, false, true, true},
+         L"Process 7 runs at a higher integrity level: it cannot be watched from this program"},
+        {{true, 0, false, false, false},
+         L"The hook never ran in Process 7: its security token cannot be read, it may run at a higher integrity "
+         L"level or as another user"},
+        {{true, 0, false, true, false},
+         L"The hook never ran in Process 7: the hook DLL was not loaded (the program may block DLLs)"},
+    };
+    for (const auto& c : cases) {
+        WatchRefusal why = WatchRefusal::Destroyed;
+        uint32_t detail = 0;
+        const bool silent = WhySilent(c.handover, why, detail);
+        EXPECT_EQ(c.text != nullptr, silent);
+        if (silent && c.text != nullptr) {
+            EXPECT_EQ(c.text, DescribeRefusal(why, 7, detail, false));
+        }
+    }
+    EXPECT_EQ(L"Process 7 denies this program access: its windows cannot be watched",
+              DescribeRefusal(WatchRefusal::AccessDenied, 7, 0, false));
+    EXPECT_EQ(L"The log's shared memory existed before the log made it: refused, it may be a trap",
+              DescribeRefusal(WatchRefusal::ChannelExists, 7, 0, false));
+}
 } // namespace
 
 namespace {
@@ -172,20 +328,39 @@ TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGro
     }
 }
 
-TEST(MessageLogTest, KeepsTheLastEntriesAndFiltersThemByGroup)
+// Answers find their sends by sequence number, whatever was dropped between; a gap is a row of
+// its own where it happened, shown whatever the filter.
+TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
 {
+    using watch_ring::RecordKind;
     MessageLog log(L"Button");
-    std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 5);
+    log.Add({{RecordKind::Sent, 0, WM_SIZE, 1, 0, 10, 0, 0, 0},
+             {RecordKind::Sent, 0, WM_MOVE, 2, 0, 20, 0, 0, 0},
+             {RecordKind::Returned, 0, WM_SIZE, 1, 0, 10, 0, 0x1111, 0}, // the inner answer was dropped
+             {RecordKind::Returned, 0, WM_MOVE, 7, 0, 20, 0, 0x7777, 0},  // no send of that number
+             {RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0, 0, 0}});
+    ASSERT_EQ(4u, log.Rows());
+    EXPECT_TRUE(log.Row(0).answered);
+    EXPECT_EQ(0x1111u, log.Row(0).result);
+    EXPECT_FALSE(log.Row(1).answered);
+    EXPECT_EQ(MessageLog::Kind::Dropped, log.Row(2).kind);
+    EXPECT_EQ(3u, log.Row(2).wParam);
+    log.SetFilter(L"size");
+    EXPECT_EQ(2u, log.Rows()) << "WM_SIZE and the gap";
+
+    log.SetFilter(L"");
+    std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 1);
     for (uint32_t i = 0; i < records.size(); ++i) {
-        records[i] = {watch_ring::RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), i, 0, 0, 0, 0};
+        records[i] = {RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), 0, 0, i, 0, 0, 0};
     }
     log.Add(records);
     EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());
     EXPECT_EQ(5u, log.Discarded());
-    EXPECT_EQ(5u, log.Row(0).wParam);
+    EXPECT_EQ(5u, log.RowsDiscarded());
+    EXPECT_EQ(1u, log.Row(0).wParam);
     log.SetFilter(L" Mouse ");
     EXPECT_EQ(MessageLog::kKeptEntries / 2, log.Rows());
-    EXPECT_EQ(5u, log.Row(0).wParam);
+    EXPECT_EQ(1u, log.Row(0).wParam);
     log.Clear();
     EXPECT_EQ(0u, log.Rows());
 }
