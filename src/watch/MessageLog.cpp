@@ -17,11 +17,13 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
     for (const watch_ring::Record& record : records) {
         if (record.droppedBefore != 0) Keep(Entry{record.time, Kind::Dropped, false, 0, record.droppedBefore, 0, 0});
         if (record.kind == RecordKind::Returned) {
-            // The send it answers may have been dropped, or pushed out: then it stays unanswered.
-            const auto found = m_unanswered.find(record.sequence);
-            if (found == m_unanswered.end()) continue;
-            const uint64_t number = found->second;
-            m_unanswered.erase(found);
+            // Sends nest: the answer to one ends every send made inside it, whose answers, if
+            // they were dropped, will not come any more. A send that was dropped is not there.
+            auto open = m_unanswered.end();
+            while (open != m_unanswered.begin() && (open - 1)->first != record.sequence) --open;
+            if (open == m_unanswered.begin()) continue;
+            const uint64_t number = (open - 1)->second;
+            m_unanswered.erase(open - 1, m_unanswered.end());
             if (number < m_first || number - m_first >= m_entries.size()) continue;
             Entry& sent = m_entries[number - m_first];
             if (sent.message != record.message) continue;
@@ -32,9 +34,9 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
         if (record.kind != RecordKind::Sent && record.kind != RecordKind::Posted) continue;
         const bool sent = record.kind == RecordKind::Sent;
         if (sent && record.sequence != 0) {
-            // Sends whose answers were dropped would pile up here.
+            // Outermost sends whose answers were dropped would pile up here.
             if (m_unanswered.size() >= kKeptEntries) m_unanswered.clear();
-            m_unanswered[record.sequence] = m_first + m_entries.size();
+            m_unanswered.emplace_back(record.sequence, m_first + m_entries.size());
         }
         Keep(Entry{record.time, sent ? Kind::Sent : Kind::Posted, false, record.message, record.wParam, record.lParam, 0});
     }

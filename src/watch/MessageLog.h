@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class MessageLog {
@@ -55,8 +55,8 @@ private:
     std::deque<Entry> m_entries;
     uint64_t m_first = 0; // the number of the oldest kept entry; entries are numbered from 0
     uint64_t m_rowsDiscarded = 0;
-    // The entry numbers of unanswered sends by their sequence numbers.
-    std::unordered_map<uint32_t, uint64_t> m_unanswered;
+    // The sequence and entry numbers of sends not answered yet, outermost first.
+    std::vector<std::pair<uint32_t, uint64_t>> m_unanswered;
     bool m_filtered = false;
     std::wstring m_filter;     // upper case
     const wchar_t* m_group = nullptr;
