@@ -68,7 +68,7 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
                                L", thread " + std::to_wstring(threadId);
 
     const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, 900, 520, owner, nullptr, instance, this);
+                                         CW_USEDEFAULT, CW_USEDEFAULT, 1000, 520, owner, nullptr, instance, this);
     if (created == nullptr) RaiseLastError();
     m_pause = MakeChild(hWnd(), L"Button", L"&Pause", BS_PUSHBUTTON | WS_TABSTOP, kPauseId);
     m_clear = MakeChild(hWnd(), L"Button", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, kClearId);
@@ -79,12 +79,6 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
                              SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
     m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
     m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
-    m_list->AddColumn(L"Time", 96);
-    m_list->AddColumn(L"Kind", 54);
-    m_list->AddColumn(L"Message", 230);
-    m_list->AddColumn(L"wParam", 80, true);
-    m_list->AddColumn(L"lParam", 80, true);
-    m_list->AddColumn(L"Result", 80, true);
 
     LARGE_INTEGER counter, frequency;
     QueryPerformanceFrequency(&frequency);
@@ -96,6 +90,14 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched) : m_watched(watched
 
     m_session = std::make_unique<WatchSession>(watched);
     m_wide = m_session->SixtyFour();
+    if (m_wide) m_description += L", a 64-bit process";
+    const int numberWidth = m_wide ? 136 : 80;
+    m_list->AddColumn(L"Time", 96);
+    m_list->AddColumn(L"Kind", 54);
+    m_list->AddColumn(L"Message", 230);
+    m_list->AddColumn(L"wParam", numberWidth, true);
+    m_list->AddColumn(L"lParam", numberWidth, true);
+    m_list->AddColumn(L"Result", numberWidth, true);
     if (!m_session->Problem().empty()) {
         m_ended = m_session->Problem();
         m_session.reset();
