@@ -238,31 +238,43 @@ TEST_F(WatchTest, TheLogOfA64BitWindowShowsItsWideParametersAndAnswers)
     SyntheticDesktopProcess helper64(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
     ASSERT_TRUE(helper64.WaitReady(20000)) << helper64.Error();
     const HWND top = helper64.TopWindows().at(0);
-    MessageLogWindow log(nullptr, top);
-    ASSERT_TRUE(log.Watching()) << log.StatusText();
-    EXPECT_EQ(2, SendMessageW(top, WM_APP + 5, 2, 0));
-    PostMessageW(top, WM_APP + 4, 0xBEEF, 0x12345678);
-    ASSERT_TRUE(Await([&] {
-        log.Poll();
-        return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, 2) == L"WM_APP+0x4";
-    }));
-    const wchar_t* expected[][5] = {
-        {L"sent", L"WM_APP+0x5", L"0000000000000002", L"0000000000000000", nullptr},
-        {L"sent", L"WM_APP+0x1", L"0000000100000001", L"0000000200000000", L"0000000300000001"},
-        {L"sent", L"WM_APP+0x1", L"0000000100000002", L"0000000200000000", L"0000000300000002"},
-        {L"posted", L"WM_APP+0x4", L"000000000000BEEF", L"0000000012345678", L""},
-    };
-    size_t next = 0;
-    for (size_t row = 0; row < log.Log().Rows() && next < 4; ++row) {
-        if (log.CellText(row, 2) != expected[next][1]) continue;
-        for (int column = 1; column <= 5; ++column) {
-            if (expected[next][column - 1] != nullptr) {
-                EXPECT_EQ(expected[next][column - 1], log.CellText(row, column));
+    {
+        MessageLogWindow log(nullptr, top);
+        ASSERT_TRUE(log.Watching()) << log.StatusText();
+        EXPECT_EQ(2, SendMessageW(top, WM_APP + 5, 2, 0));
+        PostMessageW(top, WM_APP + 4, 0xBEEF, 0x12345678);
+        ASSERT_TRUE(Await([&] {
+            log.Poll();
+            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, 2) == L"WM_APP+0x4";
+        }));
+        const wchar_t* expected[][5] = {
+            {L"sent", L"WM_APP+0x5", L"0000000000000002", L"0000000000000000", nullptr},
+            {L"sent", L"WM_APP+0x1", L"0000000100000001", L"0000000200000000", L"0000000300000001"},
+            {L"sent", L"WM_APP+0x1", L"0000000100000002", L"0000000200000000", L"0000000300000002"},
+            {L"posted", L"WM_APP+0x4", L"000000000000BEEF", L"0000000012345678", L""},
+        };
+        size_t next = 0;
+        for (size_t row = 0; row < log.Log().Rows() && next < 4; ++row) {
+            if (log.CellText(row, 2) != expected[next][1]) continue;
+            for (int column = 1; column <= 5; ++column) {
+                if (expected[next][column - 1] != nullptr) {
+                    EXPECT_EQ(expected[next][column - 1], log.CellText(row, column));
+                }
             }
+            ++next;
         }
-        ++next;
+        EXPECT_EQ(4u, next) << log.StatusText();
     }
-    EXPECT_EQ(4u, next) << log.StatusText();
+
+    // The closed log let go of the thread; the host takes its hooks out when told: none runs in
+    // the 64-bit thread afterwards.
+    WatchSession again(top);
+    ASSERT_TRUE(again.Watching()) << again.Problem();
+    again.Stop();
+    SendMessageW(top, WM_APP + 1, 1, 1);
+    const uint32_t calls = again.HookCalls();
+    SendMessageW(top, WM_APP + 1, 1, 1);
+    EXPECT_EQ(calls, again.HookCalls());
 }
 
 TEST_F(WatchTest, AHungTargetIsNamedAsTheReasonTheLogStaysSilent)
