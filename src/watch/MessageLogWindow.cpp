@@ -250,28 +250,31 @@ void MessageLogWindow::ShowStatus()
     SetWindowTextW(m_statusLine, text.c_str());
 }
 
+std::wstring MessageLogWindow::TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start)
+{
+    // Whole seconds and the rest apart: one product of the count and 10^7 would overflow after
+    // about a day of a 10 MHz counter.
+    const int64_t ticks = elapsed / frequency * 10000000 + elapsed % frequency * 10000000 / frequency;
+    ULARGE_INTEGER at;
+    at.LowPart = start.dwLowDateTime;
+    at.HighPart = start.dwHighDateTime;
+    at.QuadPart += static_cast<uint64_t>(ticks);
+    const FILETIME when = {at.LowPart, at.HighPart};
+    SYSTEMTIME time = {};
+    FileTimeToSystemTime(&when, &time);
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
+    return text;
+}
+
 std::wstring MessageLogWindow::CellText(size_t row, int column)
 {
     const MessageLog::Entry& entry = m_log.Row(row);
     const bool sent = entry.kind == MessageLog::Kind::Sent;
     const bool gap = entry.kind == MessageLog::Kind::Dropped;
     switch (column) {
-    case kTime: {
-        // Whole seconds and the rest apart: one product of counter and 10^7 would overflow after
-        // about a day of a 10 MHz counter.
-        const int64_t elapsed = entry.time - m_startCounter;
-        const int64_t ticks = elapsed / m_frequency * 10000000 + elapsed % m_frequency * 10000000 / m_frequency;
-        ULARGE_INTEGER at;
-        at.LowPart = m_startTime.dwLowDateTime;
-        at.HighPart = m_startTime.dwHighDateTime;
-        at.QuadPart += static_cast<uint64_t>(ticks);
-        FILETIME when = {at.LowPart, at.HighPart};
-        SYSTEMTIME time = {};
-        FileTimeToSystemTime(&when, &time);
-        wchar_t text[32];
-        std::swprintf(text, 32, L"%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
-        return text;
-    }
+    case kTime:
+        return TimeText(entry.time - m_startCounter, m_frequency, m_startTime);
     case kKind:
         return gap ? L"dropped" : sent ? L"sent" : L"posted";
     case kMessage:

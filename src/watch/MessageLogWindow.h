@@ -36,6 +36,8 @@ public:
     const std::wstring& StatusText() const noexcept { return m_status; }
     // The text of one cell as the list shows it.
     std::wstring CellText(size_t row, int column);
+    // The Time column: `start` (local time) plus `elapsed` counts of a counter of `frequency`.
+    static std::wstring TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

@@ -287,6 +287,18 @@ TEST_F(WatchTest, AHungTargetIsNamedAsTheReasonTheLogStaysSilent)
               session.Problem());
 }
 
+// The log may stay open for days; the counter may tick at any rate.
+TEST(MessageLogWindowTest, TheTimeColumnIsExactAfterDaysOfAnyCounter)
+{
+    SYSTEMTIME midnight = {2026, 12, 1, 7, 0, 0, 0, 0};
+    FILETIME start = {};
+    ASSERT_TRUE(SystemTimeToFileTime(&midnight, &start));
+    const int64_t seconds = 3 * 86400 + 3 * 3600 + 4 * 60 + 5; // three days and 03:04:05
+    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 10000000 + 6780000, 10000000, start));
+    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 1000000000 + 678000000, 1000000000, start));
+    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 3579545 + 2426932, 3579545, start));
+}
+
 TEST(WatchRefusalTest, EachReasonForSilenceIsWordedForItsOwnCause)
 {
     const struct {
