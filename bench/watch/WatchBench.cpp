@@ -195,6 +195,11 @@ int main(int argc, char** argv)
                 "taking a record into the log costs %.0f ns\n",
                 median.keptPerSecond, static_cast<unsigned long long>(median.dropped), median.takeNs);
 
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
+        std::printf("watch 64-bit: a 32-bit system runs no 64-bit process\n");
+        return 0;
+    }
     SyntheticDesktopProcess helper(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
     if (!helper.WaitReady(30000)) {
         std::printf("!! no 64-bit helper: %ls\n", helper.Error().c_str());
