@@ -1,6 +1,8 @@
-// The message log on a helper process's windows, through the hook DLL: names, parameters and
-// answers in order, an exact count of what a full ring drops, the end of a destroyed window's
-// log, and the hook gone from the helper's thread afterwards.
+// The message log on 32-bit and 64-bit helper processes' windows, through the hook DLLs: names,
+// parameters (64-bit ones too) and answers in order, an exact count of what a full ring drops and
+// where, a channel the other end tampers with or squats, a hung target named as such, the end of
+// a destroyed window's log, and the hooks gone from the helpers' threads afterwards; the wording
+// of each reason a log stays silent, as data.
 #include "support/FormDriver.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TestWindows.h"
