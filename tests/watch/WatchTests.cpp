@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,23 @@ TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
             EXPECT_EQ(c.breaks ? 0u : 20u, dropped);
             EXPECT_TRUE(SendMessageTimeoutW(target, WM_APP + 1, 2, 3, SMTO_ABORTIFHUNG, 10000, &answer)) << "it runs";
             EXPECT_EQ(1u, records.at(0).wParam) << "what was taken stays";
+        }
+        // A handover naming a section that is not whole (its header claims more than the view
+        // holds), or none at all, is answered with the hook's refusal.
+        WatchSession session(target);
+        ASSERT_TRUE(session.Watching()) << session.Problem();
+        wchar_t name[80];
+        watch_ring::SectionName(GetWindowThreadProcessId(target, nullptr), 0x1234, 0x5678, name);
+        UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name));
+        auto* header = static_cast<watch_ring::Header*>(MapViewOfFile(squatted.get(), FILE_MAP_WRITE, 0, 0, 0));
+        ASSERT_NE(nullptr, header);
+        *header = {watch_ring::kMagic, sizeof(watch_ring::Record), watch_ring::kMaxCapacity, 0, 0, 0, 0, 0};
+        UnmapViewOfFile(header);
+        const UINT handover = RegisterWindowMessageW(watch_ring::kHandoverMessage);
+        for (const auto& [keyHigh, error] : {std::pair{0x5678u, ERROR_INVALID_DATA}, std::pair{0x9999u, ERROR_FILE_NOT_FOUND}}) {
+            DWORD_PTR answer = 0;
+            ASSERT_TRUE(SendMessageTimeoutW(target, handover, 0x1234, keyHigh, SMTO_ABORTIFHUNG, 10000, &answer));
+            EXPECT_EQ(watch_ring::kHandoverRefused | error, answer);
         }
     }
 }
