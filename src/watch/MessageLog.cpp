@@ -15,7 +15,7 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
 {
     using watch_ring::RecordKind;
     for (const watch_ring::Record& record : records) {
-        if (record.droppedBefore != 0) Keep(Entry{record.time, Kind::Dropped, false, 0, record.droppedBefore, 0, 0});
+        if (record.droppedBefore != 0) Keep(Entry{record.time, Kind::Dropped, false, false, 0, record.droppedBefore, 0, 0});
         if (record.kind == RecordKind::Returned) {
             // Sends nest: the answer to one ends every send made inside it, whose answers, if
             // they were dropped, will not come any more. A send that was dropped is not there.
@@ -23,6 +23,11 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
             while (open != m_unanswered.begin() && (open - 1)->first != record.sequence) --open;
             if (open == m_unanswered.begin()) continue;
             const uint64_t number = (open - 1)->second;
+            for (auto inner = open; inner != m_unanswered.end(); ++inner) {
+                if (inner->second >= m_first && inner->second - m_first < m_entries.size()) {
+                    m_entries[inner->second - m_first].lost = true;
+                }
+            }
             m_unanswered.erase(open - 1, m_unanswered.end());
             if (number < m_first || number - m_first >= m_entries.size()) continue;
             Entry& sent = m_entries[number - m_first];
@@ -38,7 +43,8 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
             if (m_unanswered.size() >= kKeptEntries) m_unanswered.clear();
             m_unanswered.emplace_back(record.sequence, m_first + m_entries.size());
         }
-        Keep(Entry{record.time, sent ? Kind::Sent : Kind::Posted, false, record.message, record.wParam, record.lParam, 0});
+        Keep(Entry{record.time, sent ? Kind::Sent : Kind::Posted, false, false, record.message, record.wParam, record.lParam,
+                   0});
     }
 }
 

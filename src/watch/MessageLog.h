@@ -20,6 +20,7 @@ public:
         int64_t time; // QueryPerformanceCounter
         Kind kind;
         bool answered;
+        bool lost; // a send whose answer was dropped: it will not come any more
         UINT message;
         uint64_t wParam, lParam, result; // Dropped: wParam is how many
     };

@@ -284,7 +284,7 @@ std::wstring MessageLogWindow::CellText(size_t row, int column)
     case kLParam:
         return gap ? L"" : Hex(entry.lParam, m_wide);
     case kResult:
-        return !sent ? L"" : entry.answered ? Hex(entry.result, m_wide) : L"\x2026";
+        return !sent ? L"" : entry.answered ? Hex(entry.result, m_wide) : entry.lost ? L"(dropped)" : L"\x2026";
     default:
         return L"";
     }

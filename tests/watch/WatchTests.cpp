@@ -398,6 +398,7 @@ TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
     EXPECT_TRUE(log.Row(0).answered);
     EXPECT_EQ(0x1111u, log.Row(0).result);
     EXPECT_FALSE(log.Row(1).answered);
+    EXPECT_TRUE(log.Row(1).lost);
     EXPECT_EQ(MessageLog::Kind::Dropped, log.Row(2).kind);
     EXPECT_EQ(3u, log.Row(2).wParam);
     log.SetFilter(L"size");
