@@ -110,8 +110,8 @@ ThreadState* Watching(HWND window)
     return state->window == window ? state : nullptr;
 }
 
-void Put(ThreadState& state, RecordKind kind, uint32_t sequence, UINT message, WPARAM wParam, LPARAM lParam,
-         LRESULT result)
+void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence, UINT message, WPARAM wParam,
+         LPARAM lParam, LRESULT result)
 {
     Header& header = *state.ring;
     const uint32_t written = state.written;
@@ -123,7 +123,7 @@ void Put(ThreadState& state, RecordKind kind, uint32_t sequence, UINT message, W
     }
     Record& record = watch_ring::Records(&header)[written % state.capacity];
     record.kind = kind;
-    record.reserved = 0;
+    record.depth = static_cast<uint16_t>(depth > 0xFFFF ? 0xFFFF : depth);
     record.message = message;
     record.sequence = sequence;
     record.droppedBefore = state.dropsPending;
@@ -156,7 +156,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchCallWndProc(int code, WPARAM wParam,
             const uint32_t sequence = ++state->sequence;
             if (state->depth < kTrackedDepth) state->sends[state->depth] = sequence;
             ++state->depth;
-            Put(*state, RecordKind::Sent, sequence, sent.message, sent.wParam, sent.lParam, 0);
+            Put(*state, RecordKind::Sent, state->depth, sequence, sent.message, sent.wParam, sent.lParam, 0);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -168,9 +168,9 @@ __declspec(dllexport) LRESULT CALLBACK WatchCallWndRetProc(int code, WPARAM wPar
         const auto& answered = *reinterpret_cast<const CWPRETSTRUCT*>(lParam);
         ThreadState* state = Watching(answered.hwnd);
         if (state != nullptr && state->depth > 0) {
-            --state->depth;
+            const uint32_t depth = state->depth--;
             const uint32_t sequence = state->depth < kTrackedDepth ? state->sends[state->depth] : 0;
-            Put(*state, RecordKind::Returned, sequence, answered.message, answered.wParam, answered.lParam,
+            Put(*state, RecordKind::Returned, depth, sequence, answered.message, answered.wParam, answered.lParam,
                 answered.lResult);
         }
     }
@@ -183,7 +183,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchGetMessageProc(int code, WPARAM wPar
     if (code == HC_ACTION && wParam == PM_REMOVE) {
         const auto& posted = *reinterpret_cast<const MSG*>(lParam);
         if (ThreadState* state = Watching(posted.hwnd)) {
-            Put(*state, RecordKind::Posted, 0, posted.message, posted.wParam, posted.lParam, 0);
+            Put(*state, RecordKind::Posted, 0, 0, posted.message, posted.wParam, posted.lParam, 0);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

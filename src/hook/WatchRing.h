@@ -21,7 +21,8 @@ enum class RecordKind : uint16_t { Sent = 1, Returned = 2, Posted = 3 };
 
 struct Record {
     RecordKind kind;
-    uint16_t reserved;
+    // Sent and Returned: how deep in nested sends to the watched thread (1: the outermost).
+    uint16_t depth;
     uint32_t message;
     // Sent: numbered per hooked thread; Returned: the number of the Sent record it answers
     // (0 when nesting went deeper than the hook keeps track of).

@@ -17,18 +17,13 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
     for (const watch_ring::Record& record : records) {
         if (record.droppedBefore != 0) Keep(Entry{record.time, Kind::Dropped, false, false, 0, record.droppedBefore, 0, 0});
         if (record.kind == RecordKind::Returned) {
-            // Sends nest: the answer to one ends every send made inside it, whose answers, if
-            // they were dropped, will not come any more. A send that was dropped is not there.
+            // The answer to a send ends every send made inside it.
             auto open = m_unanswered.end();
-            while (open != m_unanswered.begin() && (open - 1)->first != record.sequence) --open;
-            if (open == m_unanswered.begin()) continue;
-            const uint64_t number = (open - 1)->second;
-            for (auto inner = open; inner != m_unanswered.end(); ++inner) {
-                if (inner->second >= m_first && inner->second - m_first < m_entries.size()) {
-                    m_entries[inner->second - m_first].lost = true;
-                }
-            }
-            m_unanswered.erase(open - 1, m_unanswered.end());
+            while (open != m_unanswered.begin() && (open - 1)->sequence != record.sequence) --open;
+            if (open == m_unanswered.begin()) continue; // its send was dropped, or made before
+            const uint64_t number = (open - 1)->number;
+            Lose(open);
+            m_unanswered.pop_back();
             if (number < m_first || number - m_first >= m_entries.size()) continue;
             Entry& sent = m_entries[number - m_first];
             if (sent.message != record.message) continue;
@@ -39,13 +34,24 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
         if (record.kind != RecordKind::Sent && record.kind != RecordKind::Posted) continue;
         const bool sent = record.kind == RecordKind::Sent;
         if (sent && record.sequence != 0) {
-            // Outermost sends whose answers were dropped would pile up here.
-            if (m_unanswered.size() >= kKeptEntries) m_unanswered.clear();
-            m_unanswered.emplace_back(record.sequence, m_first + m_entries.size());
+            // A send as deep as an open one, or less, comes after that one returned.
+            auto open = m_unanswered.end();
+            while (open != m_unanswered.begin() && (open - 1)->depth >= record.depth) --open;
+            Lose(open);
+            m_unanswered.push_back({record.sequence, record.depth, m_first + m_entries.size()});
         }
         Keep(Entry{record.time, sent ? Kind::Sent : Kind::Posted, false, false, record.message, record.wParam, record.lParam,
                    0});
     }
+}
+
+// The sends from `from` on were answered, but their answers were dropped.
+void MessageLog::Lose(std::vector<OpenSend>::iterator from)
+{
+    for (auto send = from; send != m_unanswered.end(); ++send) {
+        if (send->number >= m_first && send->number - m_first < m_entries.size()) m_entries[send->number - m_first].lost = true;
+    }
+    m_unanswered.erase(from, m_unanswered.end());
 }
 
 void MessageLog::Keep(const Entry& entry)

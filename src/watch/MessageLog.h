@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <utility>
 #include <vector>
 
 class MessageLog {
@@ -56,8 +55,14 @@ private:
     std::deque<Entry> m_entries;
     uint64_t m_first = 0; // the number of the oldest kept entry; entries are numbered from 0
     uint64_t m_rowsDiscarded = 0;
-    // The sequence and entry numbers of sends not answered yet, outermost first.
-    std::vector<std::pair<uint32_t, uint64_t>> m_unanswered;
+    // Sends not answered yet, outermost first.
+    struct OpenSend {
+        uint32_t sequence;
+        uint16_t depth;
+        uint64_t number; // the entry's
+    };
+    void Lose(std::vector<OpenSend>::iterator from);
+    std::vector<OpenSend> m_unanswered;
     bool m_filtered = false;
     std::wstring m_filter;     // upper case
     const wchar_t* m_group = nullptr;

@@ -389,18 +389,21 @@ TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
 {
     using watch_ring::RecordKind;
     MessageLog log(L"Button");
-    log.Add({{RecordKind::Sent, 0, WM_SIZE, 1, 0, 10, 0, 0, 0},
-             {RecordKind::Sent, 0, WM_MOVE, 2, 0, 20, 0, 0, 0},
-             {RecordKind::Returned, 0, WM_SIZE, 1, 0, 10, 0, 0x1111, 0}, // the inner answer was dropped
-             {RecordKind::Returned, 0, WM_MOVE, 7, 0, 20, 0, 0x7777, 0},  // no send of that number
-             {RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0, 0, 0}});
-    ASSERT_EQ(4u, log.Rows());
+    log.Add({{RecordKind::Sent, 1, WM_SIZE, 1, 0, 10, 0, 0, 0},
+             {RecordKind::Sent, 2, WM_MOVE, 2, 0, 20, 0, 0, 0},
+             {RecordKind::Returned, 1, WM_SIZE, 1, 0, 10, 0, 0x1111, 0}, // the inner answer was dropped
+             {RecordKind::Returned, 1, WM_MOVE, 7, 0, 20, 0, 0x7777, 0},  // no send of that number
+             {RecordKind::Sent, 1, WM_CLOSE, 8, 0, 0, 0, 0, 0},           // its answer was dropped
+             {RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0, 0, 0},
+             {RecordKind::Sent, 1, WM_PAINT, 9, 0, 0, 0, 0, 0}});
+    ASSERT_EQ(6u, log.Rows());
     EXPECT_TRUE(log.Row(0).answered);
     EXPECT_EQ(0x1111u, log.Row(0).result);
-    EXPECT_FALSE(log.Row(1).answered);
-    EXPECT_TRUE(log.Row(1).lost);
-    EXPECT_EQ(MessageLog::Kind::Dropped, log.Row(2).kind);
-    EXPECT_EQ(3u, log.Row(2).wParam);
+    EXPECT_TRUE(!log.Row(1).answered && log.Row(1).lost);
+    EXPECT_TRUE(!log.Row(2).answered && log.Row(2).lost);
+    EXPECT_EQ(MessageLog::Kind::Dropped, log.Row(3).kind);
+    EXPECT_EQ(3u, log.Row(3).wParam);
+    EXPECT_FALSE(log.Row(5).lost) << "still waiting for its answer";
     log.SetFilter(L"size");
     EXPECT_EQ(2u, log.Rows()) << "WM_SIZE and the gap";
 
@@ -411,8 +414,8 @@ TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
     }
     log.Add(records);
     EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());
-    EXPECT_EQ(5u, log.Discarded());
-    EXPECT_EQ(5u, log.RowsDiscarded());
+    EXPECT_EQ(7u, log.Discarded());
+    EXPECT_EQ(7u, log.RowsDiscarded());
     EXPECT_EQ(1u, log.Row(0).wParam);
     log.SetFilter(L" Mouse ");
     EXPECT_EQ(MessageLog::kKeptEntries / 2, log.Rows());
