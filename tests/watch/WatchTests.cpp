@@ -1,15 +1,12 @@
 // The message log on 32-bit and 64-bit helper processes' windows, through the hook DLLs: names,
 // parameters (64-bit ones too) and answers in order, an exact count of what a full ring drops and
-// where, a channel the other end tampers with or squats, a hung target named as such, the end of
-// a destroyed window's log, and the hooks gone from the helpers' threads afterwards; the wording
-// of each reason a log stays silent, as data.
+// where, a channel the other end tampers with, a forged handover, a hung target named as such,
+// the end of a destroyed window's log, and the hooks gone from the helpers' threads afterwards.
 #include "support/FormDriver.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TestWindows.h"
 #include "inventory/APi.h"
 #include "watch/MessageLogWindow.h"
-
-#include <commctrl.h>
 
 #include <cstddef>
 #include <memory>
@@ -204,51 +201,6 @@ TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
     }
 }
 
-TEST(WatchChannelTest, ASectionThatExistsUnderTheNameHandedOverIsRefused)
-{
-    const wchar_t name[] = L"Local\\WindowInventoryWatch.1.0123456789ABCDEF";
-    UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name));
-    ASSERT_TRUE(squatted);
-    WatchChannel channel(name, 16, {nullptr, SECURITY_MANDATORY_MEDIUM_RID});
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), channel.Error());
-    EXPECT_FALSE(channel.Open());
-    std::vector<watch_ring::Record> records;
-    uint64_t dropped = 0;
-    EXPECT_FALSE(channel.Take(records, dropped));
-}
-
-TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
-{
-    MessageLogWindow log(nullptr, m_inner);
-    ASSERT_TRUE(log.Watching()) << log.StatusText();
-    // One log per thread: a second is refused in words.
-    WatchSession second(m_top);
-    EXPECT_FALSE(second.Watching());
-    EXPECT_NE(std::wstring::npos, second.Problem().find(L"Another message log already watches")) << second.Problem();
-
-    PostMessageW(m_inner, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(Await([&] {
-        log.Poll();
-        return !log.Watching();
-    }));
-    EXPECT_EQ(0u, log.StatusText().find(L"Window " + FormatHandleHex(HandleValue(m_inner)) +
-                                        L" was destroyed: the log has stopped"));
-    EXPECT_EQ(L"WM_NCDESTROY", log.CellText(log.Log().Rows() - 1, 2));
-
-    // The thread's ring is free again; once this watch stops too, no hook of ours runs there.
-    WatchSession again(m_top);
-    ASSERT_TRUE(again.Watching()) << again.Problem();
-    const uint32_t before = again.HookCalls();
-    SendMessageW(m_top, WM_APP + 1, 1, 1);
-    EXPECT_GT(again.HookCalls(), before) << "the hook runs while set";
-    again.Stop();
-    // A sent message has passed every hook of the thread by the time its answer is back: the
-    // first finishes whatever the thread was in, the second shows that no hook runs any more.
-    SendMessageW(m_top, WM_APP + 1, 1, 1);
-    const uint32_t calls = again.HookCalls();
-    SendMessageW(m_top, WM_APP + 1, 1, 1);
-    EXPECT_EQ(calls, again.HookCalls());
-}
 // Parameters and answers wider than 32 bits come from the 64-bit target itself: a 32-bit sender
 // cannot send them. Its sends to itself are answered in its own thread, so Wine's zero result for
 // sends from another process does not apply.
@@ -307,120 +259,36 @@ TEST_F(WatchTest, AHungTargetIsNamedAsTheReasonTheLogStaysSilent)
               session.Problem());
 }
 
-// The log may stay open for days; the counter may tick at any rate.
-TEST(MessageLogWindowTest, TheTimeColumnIsExactAfterDaysOfAnyCounter)
+TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
 {
-    SYSTEMTIME midnight = {2026, 12, 1, 7, 0, 0, 0, 0};
-    FILETIME start = {};
-    ASSERT_TRUE(SystemTimeToFileTime(&midnight, &start));
-    const int64_t seconds = 3 * 86400 + 3 * 3600 + 4 * 60 + 5; // three days and 03:04:05
-    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 10000000 + 6780000, 10000000, start));
-    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 1000000000 + 678000000, 1000000000, start));
-    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 3579545 + 2426932, 3579545, start));
-}
+    MessageLogWindow log(nullptr, m_inner);
+    ASSERT_TRUE(log.Watching()) << log.StatusText();
+    // One log per thread: a second is refused in words.
+    WatchSession second(m_top);
+    EXPECT_FALSE(second.Watching());
+    EXPECT_NE(std::wstring::npos, second.Problem().find(L"Another message log already watches")) << second.Problem();
 
-TEST(WatchRefusalTest, EachReasonForSilenceIsWordedForItsOwnCause)
-{
-    const struct {
-        WatchHandover handover;
-        const wchar_t* text; // for process 7; null: not silent
-    } cases[] = {
-        {{false, 0, false, true, false}, L"Process 7 does not answer (hung): the log cannot start"},
-        {{true, 0, true, true, false}, nullptr},
-        {{true, 0x5A170005, false, true, false},
-         L"The hook runs in Process 7 but cannot open the log's shared memory (error 5)"},
-        {{true, 0, false, true, true},
-         L"Process 7 runs at a higher integrity level: it cannot be watched from this program"},
-        {{true, 0, false, false, false},
-         L"The hook never ran in Process 7: its security token cannot be read, it may run at a higher integrity "
-         L"level or as another user"},
-        {{true, 0, false, true, false},
-         L"The hook never ran in Process 7: the hook DLL was not loaded (the program may block DLLs)"},
-    };
-    for (const auto& c : cases) {
-        WatchRefusal why = WatchRefusal::Destroyed;
-        uint32_t detail = 0;
-        const bool silent = WhySilent(c.handover, why, detail);
-        EXPECT_EQ(c.text != nullptr, silent);
-        if (silent && c.text != nullptr) {
-            EXPECT_EQ(c.text, DescribeRefusal(why, 7, detail, false));
-        }
-    }
-    EXPECT_EQ(L"Process 7 denies this program access: its windows cannot be watched",
-              DescribeRefusal(WatchRefusal::AccessDenied, 7, 0, false));
-    EXPECT_EQ(L"The log's shared memory existed before the log made it: refused, it may be a trap",
-              DescribeRefusal(WatchRefusal::ChannelExists, 7, 0, false));
-}
-} // namespace
+    PostMessageW(m_inner, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Await([&] {
+        log.Poll();
+        return !log.Watching();
+    }));
+    EXPECT_EQ(0u, log.StatusText().find(L"Window " + FormatHandleHex(HandleValue(m_inner)) +
+                                        L" was destroyed: the log has stopped"));
+    EXPECT_EQ(L"WM_NCDESTROY", log.CellText(log.Log().Rows() - 1, 2));
 
-namespace {
-TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGrouped)
-{
-    const UINT registered = RegisterWindowMessageW(L"WindowInventory.NameTest");
-    const struct {
-        const wchar_t* windowClass;
-        UINT message;
-        const wchar_t* name;
-        const wchar_t* group;
-    } cases[] = {
-        {L"Button", WM_SIZE, L"WM_SIZE", L"window"},
-        {L"Button", WM_NCMOUSEMOVE, L"WM_NCMOUSEMOVE", L"mouse"},
-        {L"Button", WM_SYSKEYDOWN, L"WM_SYSKEYDOWN", L"keyboard"},
-        {L"Button", WM_ERASEBKGND, L"WM_ERASEBKGND", L"paint"},
-        {L"Button", WM_NOTIFY, L"WM_NOTIFY", L"command"},
-        {L"Button", BM_SETCHECK, L"BM_SETCHECK", L"control"},
-        {L"SysTreeView32", TVM_INSERTITEMW, L"TVM_INSERTITEMW", L"control"},
-        {L"msctls_statusbar32", WM_USER + 1, L"SB_SETTEXTA", L"control"}, // the same value, two classes
-        {L"msctls_progress32", WM_USER + 1, L"PBM_SETRANGE", L"control"},
-        {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
-        {L"Button", 0x0093, L"0x0093", L"window"},
-        {L"Button", registered, L"WindowInventory.NameTest", L"user"},
-    };
-    for (const auto& c : cases) {
-        MessageNames names(c.windowClass);
-        EXPECT_EQ(c.name, names.Name(c.message)) << c.message;
-        EXPECT_STREQ(c.group, names.Group(c.message)) << c.name;
-    }
-}
-
-// Answers find their sends by sequence number, whatever was dropped between; a gap is a row of
-// its own where it happened, shown whatever the filter.
-TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
-{
-    using watch_ring::RecordKind;
-    MessageLog log(L"Button");
-    log.Add({{RecordKind::Sent, 1, WM_SIZE, 1, 0, 10, 0, 0, 0},
-             {RecordKind::Sent, 2, WM_MOVE, 2, 0, 20, 0, 0, 0},
-             {RecordKind::Returned, 1, WM_SIZE, 1, 0, 10, 0, 0x1111, 0}, // the inner answer was dropped
-             {RecordKind::Returned, 1, WM_MOVE, 7, 0, 20, 0, 0x7777, 0},  // no send of that number
-             {RecordKind::Sent, 1, WM_CLOSE, 8, 0, 0, 0, 0, 0},           // its answer was dropped
-             {RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0, 0, 0},
-             {RecordKind::Sent, 1, WM_PAINT, 9, 0, 0, 0, 0, 0}});
-    ASSERT_EQ(6u, log.Rows());
-    EXPECT_TRUE(log.Row(0).answered);
-    EXPECT_EQ(0x1111u, log.Row(0).result);
-    EXPECT_TRUE(!log.Row(1).answered && log.Row(1).lost);
-    EXPECT_TRUE(!log.Row(2).answered && log.Row(2).lost);
-    EXPECT_EQ(MessageLog::Kind::Dropped, log.Row(3).kind);
-    EXPECT_EQ(3u, log.Row(3).wParam);
-    EXPECT_FALSE(log.Row(5).lost) << "still waiting for its answer";
-    log.SetFilter(L"size");
-    EXPECT_EQ(2u, log.Rows()) << "WM_SIZE and the gap";
-
-    log.SetFilter(L"");
-    std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 1);
-    for (uint32_t i = 0; i < records.size(); ++i) {
-        records[i] = {RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), 0, 0, i, 0, 0, 0};
-    }
-    log.Add(records);
-    EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());
-    EXPECT_EQ(7u, log.Discarded());
-    EXPECT_EQ(7u, log.RowsDiscarded());
-    EXPECT_EQ(1u, log.Row(0).wParam);
-    log.SetFilter(L" Mouse ");
-    EXPECT_EQ(MessageLog::kKeptEntries / 2, log.Rows());
-    EXPECT_EQ(1u, log.Row(0).wParam);
-    log.Clear();
-    EXPECT_EQ(0u, log.Rows());
+    // The thread's ring is free again; once this watch stops too, no hook of ours runs there.
+    WatchSession again(m_top);
+    ASSERT_TRUE(again.Watching()) << again.Problem();
+    const uint32_t before = again.HookCalls();
+    SendMessageW(m_top, WM_APP + 1, 1, 1);
+    EXPECT_GT(again.HookCalls(), before) << "the hook runs while set";
+    again.Stop();
+    // A sent message has passed every hook of the thread by the time its answer is back: the
+    // first finishes whatever the thread was in, the second shows that no hook runs any more.
+    SendMessageW(m_top, WM_APP + 1, 1, 1);
+    const uint32_t calls = again.HookCalls();
+    SendMessageW(m_top, WM_APP + 1, 1, 1);
+    EXPECT_EQ(calls, again.HookCalls());
 }
 } // namespace
