@@ -13,7 +13,8 @@
 //   target      one visible top-level window "target" at (760, 100), 400 x 300, for pointing and
 //               watching: children "left" (10, 10, 180 x 200) holding "left inner" (20, 20,
 //               100 x 80), and "right" (200, 10, 180 x 200) holding the hidden "right hidden";
-//               the top-level window answers WM_APP + 1 with wParam + lParam
+//               the top-level window answers WM_APP + 1 with wParam + lParam, and sends itself
+//               N of those on WM_APP + 5 with N
 //
 // Once the windows exist, and before "churn" changes any, one line goes to standard output: the
 // handles of the top-level windows in hexadecimal, in the order made. The process ends when the
@@ -161,6 +162,14 @@ std::vector<HWND> BuildFlat(const std::wstring& shape, int tops, int children)
 LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_APP + 1) return static_cast<LRESULT>(wParam + lParam);
+    // WM_APP + 5 with N: the window sends itself N times WM_APP + 1 with parameters wider than 32
+    // bits in the 64-bit build, which no 32-bit sender can send it.
+    if (message == WM_APP + 5) {
+        for (WPARAM i = 0; i < wParam; ++i) {
+            SendMessageW(window, WM_APP + 1, static_cast<WPARAM>(0x100000001ull + i), static_cast<LPARAM>(0x200000000ll));
+        }
+        return static_cast<LRESULT>(wParam);
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace {
 // The list's window class must be registered before the first one is made.
 HWND CreateList(HWND parent, UINT id)
@@ -50,6 +52,23 @@ void ListViewControl::SetRowCount(size_t rows, bool repaint)
 void ListViewControl::ScrollTo(size_t row)
 {
     SendMessageW(hWnd(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+void ListViewControl::DropFirstRows(size_t count)
+{
+    const LRESULT selected = SendMessageW(hWnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(hWnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    if (selected >= 0 && static_cast<size_t>(selected) >= count) {
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(hWnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(selected) - count, reinterpret_cast<LPARAM>(&state));
+    }
+    RECT row = {};
+    row.left = LVIR_BOUNDS;
+    if (!SendMessageW(hWnd(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) return;
+    const auto pixels = static_cast<long long>(count) * (row.bottom - row.top);
+    SendMessageW(hWnd(), LVM_SCROLL, 0, static_cast<LPARAM>(-(std::min)(pixels, 0x7FFFFFFFLL)));
 }
 
 bool ListViewControl::ShowsLastRow() const

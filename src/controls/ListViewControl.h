@@ -18,6 +18,8 @@ public:
     // The number of rows; the rows already on screen are not asked for again unless `repaint`.
     void SetRowCount(size_t rows, bool repaint);
     void ScrollTo(size_t row);
+    // The owner removed `count` rows from the top: scroll and selection move up with the rows.
+    void DropFirstRows(size_t count);
     // Whether the last row is on screen: the log follows new rows only then.
     bool ShowsLastRow() const;
     void Move(const RECT& bounds);

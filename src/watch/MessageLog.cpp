@@ -15,23 +15,43 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
 {
     using watch_ring::RecordKind;
     for (const watch_ring::Record& record : records) {
+        if (record.droppedBefore != 0) Keep(Entry{record.time, Kind::Dropped, false, false, 0, record.droppedBefore, 0, 0});
         if (record.kind == RecordKind::Returned) {
-            // The send it answers may have been dropped, or pushed out: then it stays unanswered.
-            if (record.depth == 0 || record.depth > m_unanswered.size()) continue;
-            const uint64_t number = m_unanswered[record.depth - 1];
+            // The answer to a send ends every send made inside it.
+            auto open = m_unanswered.end();
+            while (open != m_unanswered.begin() && (open - 1)->sequence != record.sequence) --open;
+            if (open == m_unanswered.begin()) continue; // its send was dropped, or made before
+            const uint64_t number = (open - 1)->number;
+            Lose(open);
+            m_unanswered.pop_back();
             if (number < m_first || number - m_first >= m_entries.size()) continue;
             Entry& sent = m_entries[number - m_first];
-            if (sent.answered || sent.message != record.message || sent.wParam != record.wParam) continue;
+            if (sent.message != record.message) continue;
             sent.answered = true;
             sent.result = record.result;
             continue;
         }
-        if (record.kind == RecordKind::Sent && record.depth > 0) {
-            m_unanswered.resize(record.depth);
-            m_unanswered[record.depth - 1] = m_first + m_entries.size();
+        if (record.kind != RecordKind::Sent && record.kind != RecordKind::Posted) continue;
+        const bool sent = record.kind == RecordKind::Sent;
+        if (sent && record.sequence != 0) {
+            // A send as deep as an open one, or less, comes after that one returned.
+            auto open = m_unanswered.end();
+            while (open != m_unanswered.begin() && (open - 1)->depth >= record.depth) --open;
+            Lose(open);
+            m_unanswered.push_back({record.sequence, record.depth, m_first + m_entries.size()});
         }
-        Keep(Entry{record.time, record.kind, false, record.message, record.wParam, record.lParam, 0});
+        Keep(Entry{record.time, sent ? Kind::Sent : Kind::Posted, false, false, record.message, record.wParam, record.lParam,
+                   0});
     }
+}
+
+// The sends from `from` on were answered, but their answers were dropped.
+void MessageLog::Lose(std::vector<OpenSend>::iterator from)
+{
+    for (auto send = from; send != m_unanswered.end(); ++send) {
+        if (send->number >= m_first && send->number - m_first < m_entries.size()) m_entries[send->number - m_first].lost = true;
+    }
+    m_unanswered.erase(from, m_unanswered.end());
 }
 
 void MessageLog::Keep(const Entry& entry)
@@ -39,7 +59,11 @@ void MessageLog::Keep(const Entry& entry)
     if (m_entries.size() == kKeptEntries) {
         m_entries.pop_front();
         ++m_first;
-        if (!m_shown.empty() && m_shown.front() < m_first) m_shown.pop_front();
+        if (!m_filtered) ++m_rowsDiscarded;
+        if (!m_shown.empty() && m_shown.front() < m_first) {
+            m_shown.pop_front();
+            ++m_rowsDiscarded;
+        }
     }
     m_entries.push_back(entry);
     if (m_filtered && Passes(entry)) m_shown.push_back(m_first + m_entries.size() - 1);
@@ -71,6 +95,7 @@ void MessageLog::SetFilter(const std::wstring& filter)
 
 bool MessageLog::Passes(const Entry& entry)
 {
+    if (entry.kind == Kind::Dropped) return true; // a gap is shown whatever the filter
     if (m_group != nullptr) return lstrcmpW(m_names.Group(entry.message), m_group) == 0;
     return Upper(m_names.Name(entry.message)).find(m_filter) != std::wstring::npos;
 }

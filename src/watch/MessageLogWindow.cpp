@@ -27,10 +27,13 @@ constexpr struct {
 } kColumns[] = {{L"Time", 96, false},   {L"Kind", 54, false},   {L"Message", 230, false},
                 {L"wParam", 80, true},  {L"lParam", 80, true},  {L"Result", 80, true}};
 
-std::wstring Hex8(uint32_t value)
+// A 64-bit process's parameters are as wide as its pointers: shown with all 16 digits.
+constexpr int kWideNumberWidth = 136;
+
+std::wstring Hex(uint64_t value, bool wide)
 {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"%08X", value);
+    wchar_t text[24];
+    std::swprintf(text, 24, wide ? L"%016llX" : L"%08llX", static_cast<unsigned long long>(value));
     return text;
 }
 
@@ -77,7 +80,7 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watch
 
     const int ownerDpi = WindowDpi(owner);
     const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                         at.x, at.y, MulDiv(900, ownerDpi, 96), MulDiv(520, ownerDpi, 96), owner,
+                                         at.x, at.y, MulDiv(1000, ownerDpi, 96), MulDiv(520, ownerDpi, 96), owner,
                                          nullptr, instance, this);
     if (created == nullptr) RaiseLastError();
     m_dpi = WindowDpi(hWnd());
@@ -90,7 +93,6 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watch
                              SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
     m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
     m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
-    for (const auto& column : kColumns) m_list->AddColumn(column.title, Scaled(column.width), column.rightAligned);
     ApplyFont();
 
     LARGE_INTEGER counter, frequency;
@@ -102,6 +104,11 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watch
     m_startCounter = counter.QuadPart;
 
     m_session = std::make_unique<WatchSession>(watched);
+    m_wide = m_session->SixtyFour();
+    if (m_wide) m_description += L", a 64-bit process";
+    for (int column = kTime; column <= kResult; ++column) {
+        m_list->AddColumn(kColumns[column].title, Scaled(ColumnWidth(column)), kColumns[column].rightAligned);
+    }
     if (!m_session->Problem().empty()) {
         m_ended = m_session->Problem();
         m_session.reset();
@@ -111,6 +118,11 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watch
     Layout();
     ShowStatus();
     ShowWindow(hWnd(), SW_SHOWNORMAL);
+}
+
+int MessageLogWindow::ColumnWidth(int column) const noexcept
+{
+    return m_wide && kColumns[column].rightAligned ? kWideNumberWidth : kColumns[column].width;
 }
 
 MessageLogWindow::~MessageLogWindow()
@@ -137,7 +149,7 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_DPICHANGED: {
         m_dpi = HIWORD(wParam);
         for (int column = kTime; column <= kResult; ++column) {
-            m_list->SetColumnWidth(column, Scaled(kColumns[column].width));
+            m_list->SetColumnWidth(column, Scaled(ColumnWidth(column)));
         }
         ApplyFont();
         const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
@@ -216,20 +228,28 @@ void MessageLogWindow::Poll()
 {
     if (!m_session) return;
     m_records.clear();
-    m_dropped += m_session->Take(m_records);
+    m_session->Take(m_records, m_dropped);
     bool destroyed = false;
     for (const watch_ring::Record& record : m_records) destroyed = destroyed || record.message == WM_NCDESTROY;
     if (m_paused) {
         m_passedWhilePaused += m_records.size();
     } else if (!m_records.empty()) {
         const bool follow = m_list->ShowsLastRow();
+        const uint64_t discarded = m_log.RowsDiscarded();
         m_log.Add(m_records);
         // Answers fill in rows already on screen: those are drawn again too.
         m_list->SetRowCount(m_log.Rows(), false);
         InvalidateRect(m_list->hWnd(), nullptr, FALSE);
-        if (follow && m_log.Rows() > 0) m_list->ScrollTo(m_log.Rows() - 1);
+        if (follow && m_log.Rows() > 0) {
+            m_list->ScrollTo(m_log.Rows() - 1);
+        } else if (m_log.RowsDiscarded() != discarded) {
+            // A user who scrolled up keeps the rows, and the selection, they were looking at.
+            m_list->DropFirstRows(static_cast<size_t>(m_log.RowsDiscarded() - discarded));
+        }
     }
-    if (destroyed || !IsWindow(m_watched)) {
+    if (!m_session->Problem().empty()) {
+        EndWatch(std::wstring(m_session->Problem()));
+    } else if (destroyed || !IsWindow(m_watched)) {
         EndWatch(L"Window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(m_watched))) +
                  L" was destroyed: the log has stopped");
     }
@@ -276,34 +296,41 @@ void MessageLogWindow::ShowStatus()
     SetWindowTextW(m_statusLine, text.c_str());
 }
 
+std::wstring MessageLogWindow::TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start)
+{
+    // Whole seconds and the rest apart: one product of the count and 10^7 would overflow after
+    // about a day of a 10 MHz counter.
+    const int64_t ticks = elapsed / frequency * 10000000 + elapsed % frequency * 10000000 / frequency;
+    ULARGE_INTEGER at;
+    at.LowPart = start.dwLowDateTime;
+    at.HighPart = start.dwHighDateTime;
+    at.QuadPart += static_cast<uint64_t>(ticks);
+    const FILETIME when = {at.LowPart, at.HighPart};
+    SYSTEMTIME time = {};
+    FileTimeToSystemTime(&when, &time);
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
+    return text;
+}
+
 std::wstring MessageLogWindow::CellText(size_t row, int column)
 {
     const MessageLog::Entry& entry = m_log.Row(row);
-    const bool sent = entry.kind == watch_ring::RecordKind::Sent;
+    const bool sent = entry.kind == MessageLog::Kind::Sent;
+    const bool gap = entry.kind == MessageLog::Kind::Dropped;
     switch (column) {
-    case kTime: {
-        const int64_t ticks = (entry.time - m_startCounter) * 10000000 / m_frequency;
-        ULARGE_INTEGER at;
-        at.LowPart = m_startTime.dwLowDateTime;
-        at.HighPart = m_startTime.dwHighDateTime;
-        at.QuadPart += static_cast<uint64_t>(ticks);
-        FILETIME when = {at.LowPart, at.HighPart};
-        SYSTEMTIME time = {};
-        FileTimeToSystemTime(&when, &time);
-        wchar_t text[32];
-        std::swprintf(text, 32, L"%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
-        return text;
-    }
+    case kTime:
+        return TimeText(entry.time - m_startCounter, m_frequency, m_startTime);
     case kKind:
-        return sent ? L"sent" : L"posted";
+        return gap ? L"dropped" : sent ? L"sent" : L"posted";
     case kMessage:
-        return m_log.Names().Name(entry.message);
+        return gap ? std::to_wstring(entry.wParam) + L" messages dropped" : m_log.Names().Name(entry.message);
     case kWParam:
-        return Hex8(entry.wParam);
+        return gap ? L"" : Hex(entry.wParam, m_wide);
     case kLParam:
-        return Hex8(entry.lParam);
+        return gap ? L"" : Hex(entry.lParam, m_wide);
     case kResult:
-        return !sent ? L"" : entry.answered ? Hex8(entry.result) : L"\x2026";
+        return !sent ? L"" : entry.answered ? Hex(entry.result, m_wide) : entry.lost ? L"(dropped)" : L"\x2026";
     default:
         return L"";
     }

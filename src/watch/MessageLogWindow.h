@@ -36,6 +36,8 @@ public:
     const std::wstring& StatusText() const noexcept { return m_status; }
     // The text of one cell as the list shows it.
     std::wstring CellText(size_t row, int column);
+    // The Time column: `start` (local time) plus `elapsed` counts of a counter of `frequency`.
+    static std::wstring TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
@@ -43,6 +45,8 @@ private:
     void Layout();
     // Pixels designed at 96 dpi, at the window's DPI.
     int Scaled(int pixelsAt96) const noexcept;
+    // A column's width at 96 dpi: the number columns are wider for a 64-bit process.
+    int ColumnWidth(int column) const noexcept;
     // The system's message font at the window's DPI, on every control.
     void ApplyFont();
     void ShowStatus();
@@ -62,6 +66,7 @@ private:
     uint64_t m_dropped = 0;
     uint64_t m_passedWhilePaused = 0;
     bool m_paused = false;
+    bool m_wide = false; // a 64-bit process: parameters in 16 digits
     std::wstring m_ended; // why the log stopped, once it did
     std::wstring m_status;
     std::wstring m_description;

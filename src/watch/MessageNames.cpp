@@ -65,6 +65,7 @@ MessageNames::MessageNames(const std::wstring& windowClass)
 const MessageNames::Entry& MessageNames::Lookup(UINT message)
 {
     if (auto found = m_entries.find(message); found != m_entries.end()) return found->second;
+    if (auto found = m_unknown.find(message); found != m_unknown.end()) return found->second;
     Entry entry{std::wstring(), L"user"};
     if (message >= 0xC000 && message <= 0xFFFF) {
         // Registered window messages share the atom table with clipboard formats.
@@ -82,7 +83,9 @@ const MessageNames::Entry& MessageNames::Lookup(UINT message)
             entry.name = Hex(L"0x%04X", message);
         }
     }
-    return m_entries.emplace(message, std::move(entry)).first->second;
+    // A flood of unknown numbers must not grow the cache without end; names are cheap to redo.
+    if (m_unknown.size() >= kCachedNames) m_unknown.clear();
+    return m_unknown.emplace(message, std::move(entry)).first->second;
 }
 
 const std::wstring& MessageNames::Name(UINT message)

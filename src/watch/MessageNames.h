@@ -24,6 +24,9 @@ private:
         const wchar_t* group;
     };
     const Entry& Lookup(UINT message);
+    static constexpr size_t kCachedNames = 4096;
 
     std::unordered_map<UINT, Entry> m_entries;
+    // Registered and unknown numbers, named as they come.
+    std::unordered_map<UINT, Entry> m_unknown;
 };

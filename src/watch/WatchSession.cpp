@@ -1,171 +1,134 @@
-// The limits are checked before anything is hooked, so that a window that cannot be watched says
-// why instead of showing an empty log.
+// The limits are checked before anything is hooked, and the hook is seen to run after, so that a
+// window that cannot be watched says why instead of showing an empty log.
 #include "watch/WatchSession.h"
 
-#include "inventory/APi.h"
-#include "platform/ProcessIntegrity.h"
+#include <ntsecapi.h>
 
 namespace {
-using watch_ring::Ring;
+// Long enough for a busy program to get to its messages; a hung one is not waited for at all.
+constexpr UINT kHandoverTimeoutMs = 5000;
 
-std::wstring HandleText(HWND window)
+UINT_PTR HandleValue(HWND window)
 {
-    return FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(window)));
+    return reinterpret_cast<UINT_PTR>(window);
 }
 
-// The hook DLL beside the running program, loaded once and kept: the system runs its code in
-// this process too when a window of ours is watched.
-HMODULE HookModule()
+// The integrity level in a token, and its user: false when the token cannot be read.
+bool ReadToken(HANDLE process, DWORD& level, std::vector<BYTE>* user)
 {
-    static const HMODULE module = [] {
-        wchar_t path[MAX_PATH] = {};
-        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring beside(path, length);
-        beside = beside.substr(0, beside.find_last_of(L"\\/") + 1) + L"WindowInventoryHook.dll";
-        return LoadLibraryW(beside.c_str());
-    }();
-    return module;
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &opened)) return false;
+    UniqueHandle token(opened);
+    alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[128] = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenIntegrityLevel, buffer, sizeof buffer, &size)) return false;
+    const PSID label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
+    level = *GetSidSubAuthority(label, *GetSidSubAuthorityCount(label) - 1);
+    if (user == nullptr) return true;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return false;
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    user->assign(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
+    return true;
 }
 } // namespace
 
 WatchSession::WatchSession(HWND window, uint32_t capacity) : m_window(window)
 {
-    DWORD processId = 0;
-    const DWORD threadId = GetWindowThreadProcessId(window, &processId);
-    if (threadId == 0) {
-        Refuse(L"Window " + HandleText(window) + L" no longer exists");
-        return;
-    }
-    if (!CheckReach(processId)) return;
-    if (HookModule() == nullptr) {
-        Refuse(L"WindowInventoryHook.dll is missing beside the program");
-        return;
-    }
-
-    wchar_t name[64];
-    watch_ring::SectionName(threadId, name);
-    m_section.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Ring), name));
-    if (!m_section) {
-        Refuse(L"No shared memory for the log (error " + std::to_wstring(GetLastError()) + L")");
-        return;
-    }
-    m_ring = static_cast<Ring*>(MapViewOfFile(m_section.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0));
-    if (m_ring == nullptr) {
-        Refuse(L"No shared memory for the log");
-        return;
-    }
-
-    // A section left by a log that has let go (the hook DLL may still hold it) is taken over;
-    // one whose log is still there is not.
-    watch_ring::Header& header = m_ring->header;
-    const LONG self = static_cast<LONG>(GetCurrentProcessId());
-    const LONG previous = InterlockedCompareExchange(&header.owner, self, 0);
-    if (previous != 0) {
-        UniqueHandle other(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(previous)));
-        const bool alive = other && WaitForSingleObject(other.get(), 0) == WAIT_TIMEOUT;
-        if (alive || InterlockedCompareExchange(&header.owner, self, previous) != previous) {
-            UnmapViewOfFile(m_ring);
-            m_ring = nullptr;
-            {
-        Refuse(L"Another message log already watches a window of thread " + std::to_wstring(threadId) +
-                          L": close it first (one log per thread)");
-        return;
-    }
-        }
-    }
-    header.window = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
-    header.capacity = capacity < 1 || capacity > watch_ring::kMaxCapacity ? watch_ring::kMaxCapacity : capacity;
-    header.read = header.written;
-    m_dropsSeen = static_cast<uint32_t>(header.dropped);
-
-    const struct {
-        int kind;
-        const char* procedure;
-    } hooks[] = {{WH_CALLWNDPROC, "WatchCallWndProc"},
-                 {WH_CALLWNDPROCRET, "WatchCallWndRetProc"},
-                 {WH_GETMESSAGE, "WatchGetMessageProc"}};
-    for (const auto& hook : hooks) {
-        const auto procedure = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(HookModule(), hook.procedure)));
-        const HHOOK set = procedure ? SetWindowsHookExW(hook.kind, procedure, HookModule(), threadId) : nullptr;
-        if (set == nullptr) {
-            const DWORD error = GetLastError();
-            Stop();
-            {
-        Refuse(L"The hook could not be set on thread " + std::to_wstring(threadId) + L" (error " +
-                          std::to_wstring(error) + L")");
-        return;
-    }
-        }
-        m_hooks.push_back(set);
-    }
+    Start(capacity);
 }
 
-bool WatchSession::CheckReach(DWORD processId)
+void WatchSession::Start(uint32_t capacity)
 {
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+    m_threadId = GetWindowThreadProcessId(m_window, &m_processId);
+    if (m_threadId == 0) return Refuse(WatchRefusal::Destroyed, HandleValue(m_window));
+    if (!CheckReach()) return;
+
+    // A log that ends, however it ends, lets go of its thread with this handle.
+    const std::wstring claim = L"Local\\WindowInventoryWatch." + std::to_wstring(m_threadId);
+    m_threadClaim.reset(CreateMutexW(nullptr, FALSE, claim.c_str()));
+    if (!m_threadClaim || GetLastError() == ERROR_ALREADY_EXISTS) {
+        m_threadClaim.reset();
+        return Refuse(WatchRefusal::AnotherLog, m_threadId);
+    }
+
+    uint32_t key[2] = {};
+    if (!RtlGenRandom(key, sizeof key)) return Refuse(WatchRefusal::NoSharedMemory, GetLastError());
+    wchar_t name[80];
+    watch_ring::SectionName(m_threadId, key[0], key[1], name);
+    m_channelName = name;
+    const WatchChannel::Access access = {m_targetUser.empty() ? nullptr : m_targetUser.data(), m_integrityLevel};
+    m_channel = std::make_unique<WatchChannel>(m_channelName, capacity, access);
+    if (m_channel->Error() == ERROR_ALREADY_EXISTS) return Refuse(WatchRefusal::ChannelExists);
+    if (!m_channel->Open()) return Refuse(WatchRefusal::NoSharedMemory, m_channel->Error());
+
+    m_hooks = std::make_unique<WatchHooks>(m_threadId, m_sixtyFour);
+    if (!m_hooks->Set()) return Refuse(m_hooks->Refusal(), m_hooks->Error());
+    HandOver(key[0], key[1]);
+}
+
+bool WatchSession::CheckReach()
+{
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, m_processId));
+    if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, m_processId));
     if (!process) {
-        Refuse(L"Process " + std::to_wstring(processId) +
-               L" runs at a higher integrity level or is protected: it cannot be watched from this program");
+        const bool denied = GetLastError() == ERROR_ACCESS_DENIED;
+        Refuse(denied ? WatchRefusal::AccessDenied : WatchRefusal::Destroyed, HandleValue(m_window));
         return false;
     }
     // On 64-bit Windows this program runs under WOW64; a process that does not is 64-bit.
     BOOL selfWow64 = FALSE, targetWow64 = FALSE;
-    if (IsWow64Process(GetCurrentProcess(), &selfWow64) && selfWow64 &&
-        IsWow64Process(process.get(), &targetWow64) && !targetWow64) {
-        Refuse(L"Process " + std::to_wstring(processId) +
-               L" is a 64-bit process: its windows cannot be watched from a 32-bit program");
+    m_sixtyFour = IsWow64Process(GetCurrentProcess(), &selfWow64) && selfWow64 &&
+                  IsWow64Process(process.get(), &targetWow64) && !targetWow64;
+
+    DWORD ours = SECURITY_MANDATORY_MEDIUM_RID;
+    const bool oursRead = ReadToken(GetCurrentProcess(), ours, nullptr);
+    m_tokenRead = ReadToken(process.get(), m_integrityLevel, &m_targetUser);
+    if (m_tokenRead && oursRead && m_integrityLevel > ours) {
+        Refuse(WatchRefusal::HigherIntegrity);
         return false;
     }
-    if (IntegrityLevel(process.get()) > IntegrityLevel(GetCurrentProcess())) {
-        Refuse(L"Process " + std::to_wstring(processId) +
-               L" runs at a higher integrity level: it cannot be watched from this program");
-        return false;
-    }
+    // Unknown, the target is given this program's own level: if it is lower, the hook will not
+    // get in, and the check after the handover says why.
+    if (!m_tokenRead) m_integrityLevel = ours;
     return true;
+}
+
+// The hook learns the channel's name from this message, sent to the watched window itself: only
+// what may send to that window can hand a name over, and the user interface privilege isolation
+// keeps lower integrity levels from doing that. The answer tells whether the hook runs.
+void WatchSession::HandOver(uint32_t keyLow, uint32_t keyHigh)
+{
+    const UINT message = RegisterWindowMessageW(watch_ring::kHandoverMessage);
+    DWORD_PTR answer = 0;
+    const bool answered = message != 0 && SendMessageTimeoutW(m_window, message, keyLow, keyHigh, SMTO_ABORTIFHUNG,
+                                                              kHandoverTimeoutMs, &answer) != 0;
+    if (!answered && !IsWindow(m_window)) return Refuse(WatchRefusal::Destroyed, HandleValue(m_window));
+    const WatchHandover handover = {answered, static_cast<uint32_t>(answer), HookCalls() > 0, m_tokenRead, false};
+    WatchRefusal why = WatchRefusal::DllNotLoaded;
+    uint32_t detail = 0;
+    if (WhySilent(handover, why, detail)) Refuse(why, detail);
+}
+
+void WatchSession::Refuse(WatchRefusal why, uint64_t detail)
+{
+    m_problem = DescribeRefusal(why, m_processId, detail, m_sixtyFour);
+    Stop();
 }
 
 WatchSession::~WatchSession()
 {
     Stop();
-    if (m_ring != nullptr) {
-        InterlockedExchange(&m_ring->header.owner, 0);
-        UnmapViewOfFile(m_ring);
-    }
 }
 
 void WatchSession::Stop() noexcept
 {
-    for (HHOOK hook : m_hooks) UnhookWindowsHookEx(hook);
-    m_hooks.clear();
+    if (m_hooks) m_hooks->Remove();
 }
 
-uint32_t WatchSession::Take(std::vector<watch_ring::Record>& records)
+void WatchSession::Take(std::vector<watch_ring::Record>& records, uint64_t& dropped)
 {
-    if (m_ring == nullptr) return 0;
-    watch_ring::Header& header = m_ring->header;
-    const uint32_t written = static_cast<uint32_t>(InterlockedCompareExchange(&header.written, 0, 0));
-    const uint32_t capacity = header.capacity;
-    for (uint32_t index = static_cast<uint32_t>(header.read); index != written; ++index) {
-        records.push_back(m_ring->records[index % capacity]);
+    if (!m_channel) return;
+    if (!m_channel->Take(records, dropped) && m_channel->Broken() && m_problem.empty()) {
+        Refuse(WatchRefusal::ChannelBroken);
     }
-    // Only now may the hook write over what was copied.
-    InterlockedExchange(&header.read, static_cast<LONG>(written));
-    const uint32_t dropped = static_cast<uint32_t>(header.dropped);
-    const uint32_t fresh = dropped - m_dropsSeen;
-    m_dropsSeen = dropped;
-    return fresh;
-}
-
-uint32_t WatchSession::Pending() const noexcept
-{
-    if (m_ring == nullptr) return 0;
-    const watch_ring::Header& header = m_ring->header;
-    return static_cast<uint32_t>(header.written) - static_cast<uint32_t>(header.read) +
-           (static_cast<uint32_t>(header.dropped) - m_dropsSeen);
-}
-
-uint32_t WatchSession::HookCalls() const noexcept
-{
-    return m_ring != nullptr ? static_cast<uint32_t>(m_ring->header.hookCalls) : 0;
 }

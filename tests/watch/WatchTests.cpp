@@ -1,13 +1,17 @@
-// The message log on a helper process's windows, through the hook DLL: names, parameters and
-// answers in order, an exact count of what a full ring drops, the end of a destroyed window's
-// log, the hook gone from the helper's thread afterwards, and the log laid out at another DPI.
+// The message log on 32-bit and 64-bit helper processes' windows, through the hook DLLs: names,
+// parameters (64-bit ones too) and answers in order, an exact count of what a full ring drops and
+// where, a channel the other end tampers with, a forged handover, a hung target named as such,
+// the end of a destroyed window's log, the hooks gone from the helpers' threads afterwards, and
+// the log laid out at another DPI.
 #include "support/FormDriver.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TestWindows.h"
 #include "inventory/APi.h"
 #include "watch/MessageLogWindow.h"
 
-#include <commctrl.h>
+#include <cstddef>
+#include <memory>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +42,12 @@ protected:
     SyntheticDesktopProcess m_helper{L"target"};
     HWND m_top = nullptr, m_left = nullptr, m_inner = nullptr, m_hidden = nullptr;
 };
+
+bool OnWow64()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
 
 LRESULT CALLBACK Answering(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -98,16 +108,158 @@ TEST_F(WatchTest, AFullRingDropsWhatDoesNotFitAndCountsItExactly)
     for (UINT i = 0; i < 10000; ++i) ASSERT_TRUE(PostMessageW(m_hidden, WM_APP + 2, i, 0));
     ASSERT_TRUE(Await([&] { return session.Pending() >= 10000; })) << session.Pending();
     std::vector<watch_ring::Record> records;
-    EXPECT_EQ(10000u - 4096u, session.Take(records));
+    uint64_t dropped = 0;
+    session.Take(records, dropped);
+    EXPECT_EQ(10000u - 4096u, dropped);
     ASSERT_EQ(4096u, records.size());
     for (uint32_t i = 0; i < records.size(); ++i) ASSERT_EQ(i, records[i].wParam);
-    // Taken, the ring has room again.
+    // Taken, the ring has room again; the next record says how many were dropped before it.
     SendMessageW(m_hidden, WM_APP + 3, 0, 0);
     // The answer's record is written on the helper's thread, maybe after the sender has its reply.
     ASSERT_TRUE(Await([&] { return session.Pending() >= 2; })) << session.Pending();
     records.clear();
-    EXPECT_EQ(0u, session.Take(records));
-    EXPECT_EQ(2u, records.size()); // sent and answered
+    session.Take(records, dropped);
+    EXPECT_EQ(10000u - 4096u, dropped);
+    ASSERT_EQ(2u, records.size()); // sent and answered
+    EXPECT_EQ(10000u - 4096u, records[0].droppedBefore);
+    EXPECT_EQ(records[0].sequence, records[1].sequence);
+}
+
+// The other end of the channel plays the attacker: whatever it writes into the header, the log
+// ends with the channel called broken, keeps what it had taken, and the target goes on.
+TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
+{
+    std::vector<HWND> targets = {m_hidden};
+    std::unique_ptr<SyntheticDesktopProcess> helper64;
+    if (OnWow64()) {
+        helper64 = std::make_unique<SyntheticDesktopProcess>(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
+        ASSERT_TRUE(helper64->WaitReady(20000)) << helper64->Error();
+        const HWND right = FindWindowExW(helper64->TopWindows().at(0), nullptr, SyntheticDesktopProcess::kWindowClass, L"right");
+        targets.push_back(FindWindowExW(right, nullptr, SyntheticDesktopProcess::kWindowClass, L"right hidden"));
+    }
+    const struct {
+        const char* what;
+        size_t offset; // into the header
+        LONG value;    // added to what is there
+        bool breaks;
+    } cases[] = {
+        {"capacity 0", offsetof(watch_ring::Header, capacity), -16, true},
+        {"capacity huge", offsetof(watch_ring::Header, capacity), 0x7FFF0000, true},
+        {"written far ahead", offsetof(watch_ring::Header, written), 0x40000000, true},
+        {"another layout", offsetof(watch_ring::Header, recordSize), 8, true},
+        {"read far ahead (the hook's side)", offsetof(watch_ring::Header, read), 0x40000000, false},
+    };
+    for (const HWND target : targets) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (target == m_hidden ? " (32-bit)" : " (64-bit)"));
+            WatchSession session(target, 16);
+            ASSERT_TRUE(session.Watching()) << session.Problem();
+            std::vector<watch_ring::Record> records;
+            uint64_t dropped = 0;
+            PostMessageW(target, WM_APP + 4, 1, 0);
+            ASSERT_TRUE(Await([&] {
+                session.Take(records, dropped);
+                return !records.empty();
+            }));
+
+            UniqueHandle section(OpenFileMappingW(FILE_MAP_WRITE, FALSE, session.ChannelName().c_str()));
+            ASSERT_TRUE(section);
+            auto* header = static_cast<BYTE*>(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, 0));
+            ASSERT_NE(nullptr, header);
+            InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(header + c.offset), c.value);
+            UnmapViewOfFile(header);
+            // The hook's next record would write over a forged written index, and the log's next
+            // take over a forged read index: each is looked at before the other side moves.
+            DWORD_PTR answer = 0;
+            if (!c.breaks) {
+                for (int i = 0; i < 10; ++i) SendMessageTimeoutW(target, WM_APP + 1, 2, 3, 0, 10000, &answer);
+                ASSERT_TRUE(Await([&] { return session.Pending() >= 20; })) << session.Pending();
+            }
+            session.Take(records, dropped);
+            EXPECT_EQ(c.breaks ? L"The log's channel is broken (its header was changed behind the log's back): the "
+                                 L"log has stopped"
+                               : L"",
+                      session.Problem());
+            EXPECT_EQ(c.breaks ? 0u : 20u, dropped);
+            EXPECT_TRUE(SendMessageTimeoutW(target, WM_APP + 1, 2, 3, SMTO_ABORTIFHUNG, 10000, &answer)) << "it runs";
+            EXPECT_EQ(1u, records.at(0).wParam) << "what was taken stays";
+        }
+        // A handover naming a section that is not whole (its header claims more than the view
+        // holds), or none at all, is answered with the hook's refusal.
+        WatchSession session(target);
+        ASSERT_TRUE(session.Watching()) << session.Problem();
+        wchar_t name[80];
+        watch_ring::SectionName(GetWindowThreadProcessId(target, nullptr), 0x1234, 0x5678, name);
+        UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name));
+        auto* header = static_cast<watch_ring::Header*>(MapViewOfFile(squatted.get(), FILE_MAP_WRITE, 0, 0, 0));
+        ASSERT_NE(nullptr, header);
+        *header = {watch_ring::kMagic, sizeof(watch_ring::Record), watch_ring::kMaxCapacity, 0, 0, 0, 0, 0};
+        UnmapViewOfFile(header);
+        const UINT handover = RegisterWindowMessageW(watch_ring::kHandoverMessage);
+        for (const auto& [keyHigh, error] : {std::pair{0x5678u, ERROR_INVALID_DATA}, std::pair{0x9999u, ERROR_FILE_NOT_FOUND}}) {
+            DWORD_PTR answer = 0;
+            ASSERT_TRUE(SendMessageTimeoutW(target, handover, 0x1234, keyHigh, SMTO_ABORTIFHUNG, 10000, &answer));
+            EXPECT_EQ(watch_ring::kHandoverRefused | error, answer);
+        }
+    }
+}
+
+// Parameters and answers wider than 32 bits come from the 64-bit target itself: a 32-bit sender
+// cannot send them. Its sends to itself are answered in its own thread, so Wine's zero result for
+// sends from another process does not apply.
+TEST_F(WatchTest, TheLogOfA64BitWindowShowsItsWideParametersAndAnswers)
+{
+    if (!OnWow64()) GTEST_SKIP() << "a 32-bit system runs no 64-bit process";
+    SyntheticDesktopProcess helper64(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
+    ASSERT_TRUE(helper64.WaitReady(20000)) << helper64.Error();
+    const HWND top = helper64.TopWindows().at(0);
+    {
+        MessageLogWindow log(nullptr, top);
+        ASSERT_TRUE(log.Watching()) << log.StatusText();
+        EXPECT_EQ(2, SendMessageW(top, WM_APP + 5, 2, 0));
+        PostMessageW(top, WM_APP + 4, 0xBEEF, 0x12345678);
+        ASSERT_TRUE(Await([&] {
+            log.Poll();
+            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, 2) == L"WM_APP+0x4";
+        }));
+        const wchar_t* expected[][5] = {
+            {L"sent", L"WM_APP+0x5", L"0000000000000002", L"0000000000000000", nullptr},
+            {L"sent", L"WM_APP+0x1", L"0000000100000001", L"0000000200000000", L"0000000300000001"},
+            {L"sent", L"WM_APP+0x1", L"0000000100000002", L"0000000200000000", L"0000000300000002"},
+            {L"posted", L"WM_APP+0x4", L"000000000000BEEF", L"0000000012345678", L""},
+        };
+        size_t next = 0;
+        for (size_t row = 0; row < log.Log().Rows() && next < 4; ++row) {
+            if (log.CellText(row, 2) != expected[next][1]) continue;
+            for (int column = 1; column <= 5; ++column) {
+                if (expected[next][column - 1] != nullptr) {
+                    EXPECT_EQ(expected[next][column - 1], log.CellText(row, column));
+                }
+            }
+            ++next;
+        }
+        EXPECT_EQ(4u, next) << log.StatusText();
+    }
+
+    // The closed log let go of the thread; the host takes its hooks out when told: none runs in
+    // the 64-bit thread afterwards.
+    WatchSession again(top);
+    ASSERT_TRUE(again.Watching()) << again.Problem();
+    again.Stop();
+    SendMessageW(top, WM_APP + 1, 1, 1);
+    const uint32_t calls = again.HookCalls();
+    SendMessageW(top, WM_APP + 1, 1, 1);
+    EXPECT_EQ(calls, again.HookCalls());
+}
+
+TEST_F(WatchTest, AHungTargetIsNamedAsTheReasonTheLogStaysSilent)
+{
+    SyntheticDesktopProcess hung(L"hung 0");
+    ASSERT_TRUE(hung.WaitReady(20000)) << hung.Error();
+    WatchSession session(hung.TopWindows().at(0));
+    EXPECT_FALSE(session.Watching());
+    EXPECT_EQ(L"Process " + std::to_wstring(hung.ProcessId()) + L" does not answer (hung): the log cannot start",
+              session.Problem());
 }
 
 TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
@@ -173,54 +325,5 @@ TEST_F(WatchTest, TheLogLaysItselfOutAgainAtTheDpiItIsTold)
         EXPECT_EQ(timeColumn, SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
         EXPECT_EQ(font, fontHeight());
     }
-}
-} // namespace
-
-namespace {
-TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGrouped)
-{
-    const UINT registered = RegisterWindowMessageW(L"WindowInventory.NameTest");
-    const struct {
-        const wchar_t* windowClass;
-        UINT message;
-        const wchar_t* name;
-        const wchar_t* group;
-    } cases[] = {
-        {L"Button", WM_SIZE, L"WM_SIZE", L"window"},
-        {L"Button", WM_NCMOUSEMOVE, L"WM_NCMOUSEMOVE", L"mouse"},
-        {L"Button", WM_SYSKEYDOWN, L"WM_SYSKEYDOWN", L"keyboard"},
-        {L"Button", WM_ERASEBKGND, L"WM_ERASEBKGND", L"paint"},
-        {L"Button", WM_NOTIFY, L"WM_NOTIFY", L"command"},
-        {L"Button", BM_SETCHECK, L"BM_SETCHECK", L"control"},
-        {L"SysTreeView32", TVM_INSERTITEMW, L"TVM_INSERTITEMW", L"control"},
-        {L"msctls_statusbar32", WM_USER + 1, L"SB_SETTEXTA", L"control"}, // the same value, two classes
-        {L"msctls_progress32", WM_USER + 1, L"PBM_SETRANGE", L"control"},
-        {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
-        {L"Button", 0x0093, L"0x0093", L"window"},
-        {L"Button", registered, L"WindowInventory.NameTest", L"user"},
-    };
-    for (const auto& c : cases) {
-        MessageNames names(c.windowClass);
-        EXPECT_EQ(c.name, names.Name(c.message)) << c.message;
-        EXPECT_STREQ(c.group, names.Group(c.message)) << c.name;
-    }
-}
-
-TEST(MessageLogTest, KeepsTheLastEntriesAndFiltersThemByGroup)
-{
-    MessageLog log(L"Button");
-    std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 5);
-    for (uint32_t i = 0; i < records.size(); ++i) {
-        records[i] = {watch_ring::RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), i, 0, 0, 0, 0};
-    }
-    log.Add(records);
-    EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());
-    EXPECT_EQ(5u, log.Discarded());
-    EXPECT_EQ(5u, log.Row(0).wParam);
-    log.SetFilter(L" Mouse ");
-    EXPECT_EQ(MessageLog::kKeptEntries / 2, log.Rows());
-    EXPECT_EQ(5u, log.Row(0).wParam);
-    log.Clear();
-    EXPECT_EQ(0u, log.Rows());
 }
 } // namespace

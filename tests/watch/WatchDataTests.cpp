@@ -1,0 +1,137 @@
+// The message log's parts that need no watched process: the channel refusing a squatted name,
+// the Time column, the wording of each reason a log stays silent (as data), message names, and
+// the store's pairing, gaps and keeping.
+#include "watch/MessageLogWindow.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+TEST(WatchChannelTest, ASectionThatExistsUnderTheNameHandedOverIsRefused)
+{
+    const wchar_t name[] = L"Local\\WindowInventoryWatch.1.0123456789ABCDEF";
+    UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name));
+    ASSERT_TRUE(squatted);
+    WatchChannel channel(name, 16, {nullptr, SECURITY_MANDATORY_MEDIUM_RID});
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), channel.Error());
+    EXPECT_FALSE(channel.Open());
+    std::vector<watch_ring::Record> records;
+    uint64_t dropped = 0;
+    EXPECT_FALSE(channel.Take(records, dropped));
+}
+
+// The log may stay open for days; the counter may tick at any rate.
+TEST(MessageLogWindowTest, TheTimeColumnIsExactAfterDaysOfAnyCounter)
+{
+    SYSTEMTIME midnight = {2026, 12, 1, 7, 0, 0, 0, 0};
+    FILETIME start = {};
+    ASSERT_TRUE(SystemTimeToFileTime(&midnight, &start));
+    const int64_t seconds = 3 * 86400 + 3 * 3600 + 4 * 60 + 5; // three days and 03:04:05
+    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 10000000 + 6780000, 10000000, start));
+    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 1000000000 + 678000000, 1000000000, start));
+    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 3579545 + 2426932, 3579545, start));
+}
+
+TEST(WatchRefusalTest, EachReasonForSilenceIsWordedForItsOwnCause)
+{
+    const struct {
+        WatchHandover handover;
+        const wchar_t* text; // for process 7; null: not silent
+    } cases[] = {
+        {{false, 0, false, true, false}, L"Process 7 does not answer (hung): the log cannot start"},
+        {{true, 0, true, true, false}, nullptr},
+        {{true, 0x5A170005, false, true, false},
+         L"The hook runs in Process 7 but cannot open the log's shared memory (error 5)"},
+        {{true, 0, false, true, true},
+         L"Process 7 runs at a higher integrity level: it cannot be watched from this program"},
+        {{true, 0, false, false, false},
+         L"The hook never ran in Process 7: its security token cannot be read, it may run at a higher integrity "
+         L"level or as another user"},
+        {{true, 0, false, true, false},
+         L"The hook never ran in Process 7: the hook DLL was not loaded (the program may block DLLs)"},
+    };
+    for (const auto& c : cases) {
+        WatchRefusal why = WatchRefusal::Destroyed;
+        uint32_t detail = 0;
+        const bool silent = WhySilent(c.handover, why, detail);
+        EXPECT_EQ(c.text != nullptr, silent);
+        if (silent && c.text != nullptr) {
+            EXPECT_EQ(c.text, DescribeRefusal(why, 7, detail, false));
+        }
+    }
+    EXPECT_EQ(L"Process 7 denies this program access: its windows cannot be watched",
+              DescribeRefusal(WatchRefusal::AccessDenied, 7, 0, false));
+    EXPECT_EQ(L"The log's shared memory existed before the log made it: refused, it may be a trap",
+              DescribeRefusal(WatchRefusal::ChannelExists, 7, 0, false));
+}
+TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGrouped)
+{
+    const UINT registered = RegisterWindowMessageW(L"WindowInventory.NameTest");
+    const struct {
+        const wchar_t* windowClass;
+        UINT message;
+        const wchar_t* name;
+        const wchar_t* group;
+    } cases[] = {
+        {L"Button", WM_SIZE, L"WM_SIZE", L"window"},
+        {L"Button", WM_NCMOUSEMOVE, L"WM_NCMOUSEMOVE", L"mouse"},
+        {L"Button", WM_SYSKEYDOWN, L"WM_SYSKEYDOWN", L"keyboard"},
+        {L"Button", WM_ERASEBKGND, L"WM_ERASEBKGND", L"paint"},
+        {L"Button", WM_NOTIFY, L"WM_NOTIFY", L"command"},
+        {L"Button", BM_SETCHECK, L"BM_SETCHECK", L"control"},
+        {L"SysTreeView32", TVM_INSERTITEMW, L"TVM_INSERTITEMW", L"control"},
+        {L"msctls_statusbar32", WM_USER + 1, L"SB_SETTEXTA", L"control"}, // the same value, two classes
+        {L"msctls_progress32", WM_USER + 1, L"PBM_SETRANGE", L"control"},
+        {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
+        {L"Button", 0x0093, L"0x0093", L"window"},
+        {L"Button", registered, L"WindowInventory.NameTest", L"user"},
+    };
+    for (const auto& c : cases) {
+        MessageNames names(c.windowClass);
+        EXPECT_EQ(c.name, names.Name(c.message)) << c.message;
+        EXPECT_STREQ(c.group, names.Group(c.message)) << c.name;
+    }
+}
+
+// Answers find their sends by sequence number, whatever was dropped between; a gap is a row of
+// its own where it happened, shown whatever the filter.
+TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
+{
+    using watch_ring::RecordKind;
+    MessageLog log(L"Button");
+    log.Add({{RecordKind::Sent, 1, WM_SIZE, 1, 0, 10, 0, 0, 0},
+             {RecordKind::Sent, 2, WM_MOVE, 2, 0, 20, 0, 0, 0},
+             {RecordKind::Returned, 1, WM_SIZE, 1, 0, 10, 0, 0x1111, 0}, // the inner answer was dropped
+             {RecordKind::Returned, 1, WM_MOVE, 7, 0, 20, 0, 0x7777, 0},  // no send of that number
+             {RecordKind::Sent, 1, WM_CLOSE, 8, 0, 0, 0, 0, 0},           // its answer was dropped
+             {RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0, 0, 0},
+             {RecordKind::Sent, 1, WM_PAINT, 9, 0, 0, 0, 0, 0}});
+    ASSERT_EQ(6u, log.Rows());
+    EXPECT_TRUE(log.Row(0).answered);
+    EXPECT_EQ(0x1111u, log.Row(0).result);
+    EXPECT_TRUE(!log.Row(1).answered && log.Row(1).lost);
+    EXPECT_TRUE(!log.Row(2).answered && log.Row(2).lost);
+    EXPECT_EQ(MessageLog::Kind::Dropped, log.Row(3).kind);
+    EXPECT_EQ(3u, log.Row(3).wParam);
+    EXPECT_FALSE(log.Row(5).lost) << "still waiting for its answer";
+    log.SetFilter(L"size");
+    EXPECT_EQ(2u, log.Rows()) << "WM_SIZE and the gap";
+
+    log.SetFilter(L"");
+    std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 1);
+    for (uint32_t i = 0; i < records.size(); ++i) {
+        records[i] = {RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), 0, 0, i, 0, 0, 0};
+    }
+    log.Add(records);
+    EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());
+    EXPECT_EQ(7u, log.Discarded());
+    EXPECT_EQ(7u, log.RowsDiscarded());
+    EXPECT_EQ(1u, log.Row(0).wParam);
+    log.SetFilter(L" Mouse ");
+    EXPECT_EQ(MessageLog::kKeptEntries / 2, log.Rows());
+    EXPECT_EQ(1u, log.Row(0).wParam);
+    log.Clear();
+    EXPECT_EQ(0u, log.Rows());
+}
+} // namespace
