@@ -1,9 +1,13 @@
 // The inspection commands on a scanned desktop that holds windows of this test: find, the facts
-// in panel 1, properties, highlight, copy, the context menu and F5.
+// in panel 1, properties, highlight (on a 32-bit and a 64-bit helper's window too), copy, the
+// context menu and F5.
 #include "support/Form1Fixture.h"
 #include "inspect/NodeFacts.h"
+#include "inspect/OverlayFrame.h"
 #include "platform/MessageBox.h"
+#include "support/FormDriver.h"
 #include "support/MessageBoxCloser.h"
+#include "support/SyntheticDesktopProcess.h"
 #include "support/TreeReader.h"
 
 #include <commctrl.h>
@@ -217,58 +221,72 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
     EXPECT_EQ(text, shown);
 }
 
-TEST_F(InspectTest, HighlightInvertsAFrameAndRestoresTheScreenLeavingOrderAndFocus)
+// The screen's pixels over `rect`, as a capture sees them.
+std::vector<DWORD> Capture(const RECT& rect)
 {
-    Scan();
-    RECT rect;
-    GetWindowRect(m_top.get(), &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    const auto capture = [&] {
-        std::vector<DWORD> pixels(static_cast<size_t>(width * height));
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info = {};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        GdiFlush();
-        for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<const DWORD*>(bits)[i] & 0xFFFFFF;
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-        return pixels;
-    };
+    std::vector<DWORD> pixels(static_cast<size_t>(width * height));
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<const DWORD*>(bits)[i] & 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+TEST_F(InspectTest, HighlightFlashesAFrameACaptureSeesAndLeavesScreenOrderAndFocus)
+{
+    SetWindowPos(m_form->hWnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     const auto zOrder = [] {
         std::vector<HWND> windows;
         for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) windows.push_back(window);
         return windows;
     };
-    Tree().Select(Node(m_top.get()));
-    SetFocus(Tree().hWnd());
-    const std::vector<DWORD> before = capture();
-    const std::vector<HWND> order = zOrder();
-    const HWND focus = GetFocus(), active = GetActiveWindow(), foreground = GetForegroundWindow();
-    int shownPauses = 0;
-    m_form->Inspector().Highlight([&](bool shown) {
-        if (!shown) return;
-        ++shownPauses;
-        const std::vector<DWORD> during = capture();
-        for (int y = 0, i = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x, ++i) {
-                const bool frame = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
-                ASSERT_EQ(frame ? (~before[i] & 0xFFFFFF) : before[i], during[i]) << x << "," << y;
+    for (const auto bits : {SyntheticDesktopProcess::Bits::ThirtyTwo, SyntheticDesktopProcess::Bits::SixtyFour}) {
+        SCOPED_TRACE(SyntheticDesktopProcess::ExeName(bits));
+        SyntheticDesktopProcess helper(L"target", bits);
+        ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+        const HWND target = helper.TopWindows().at(0);
+        Scan();
+        Tree().Select(Node(target));
+        SetFocus(Tree().hWnd());
+        RECT rect = {};
+        GetWindowRect(target, &rect); // what DWM's frame bounds are on Wine
+        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+        const std::vector<DWORD> before = Capture(rect);
+        const std::vector<HWND> order = zOrder();
+        const HWND focus = GetFocus(), active = GetActiveWindow(), foreground = GetForegroundWindow();
+        Press('H', FCONTROL);
+        // Up: four red pixels deep along the edges, and inside nothing covered.
+        EXPECT_TRUE(PollUntil(10000, [&] {
+            PumpMessages();
+            const std::vector<DWORD> during = Capture(rect);
+            for (int y = 0, i = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x, ++i) {
+                    const bool frame = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
+                    if (during[i] != (frame ? 0xFF0000 : before[i])) return false;
+                }
             }
-        }
-    });
-    EXPECT_EQ(3, shownPauses);
-    EXPECT_EQ(before, capture());
-    EXPECT_EQ(order, zOrder());
-    EXPECT_EQ(focus, GetFocus());
-    EXPECT_EQ(active, GetActiveWindow());
-    EXPECT_EQ(foreground, GetForegroundWindow());
+            return true;
+        }));
+        EXPECT_TRUE(PollUntil(10000, [&] {
+            PumpMessages();
+            return FindWindowW(OverlayFrame::kWindowClass, nullptr) == nullptr && Capture(rect) == before;
+        })) << "the frame is gone and the screen as it was";
+        EXPECT_EQ(order, zOrder());
+        EXPECT_EQ(focus, GetFocus());
+        EXPECT_EQ(active, GetActiveWindow());
+        EXPECT_EQ(foreground, GetForegroundWindow());
+    }
 
     ShowWindow(m_child.get(), SW_MINIMIZE);
     const std::wstring gone = FormatHandleHex(HandleValue(m_gone.get()));
