@@ -16,11 +16,11 @@ public:
 
     // Empty when the frame starts flashing (ending a flashing still under way); otherwise why
     // nothing is drawn: the window is gone, hidden, minimized, cloaked or off the screen.
-    std::wstring Start(HWND window);
+    [[nodiscard]] std::wstring Start(HWND window);
     bool Active() const noexcept { return m_frame.hWnd() != nullptr; }
 
     // Why the window's frame cannot be seen now, or empty with its frame clipped to the screen.
-    static std::wstring WhyUnseen(HWND window, RECT& frame);
+    [[nodiscard]] static std::wstring WhyUnseen(HWND window, RECT& frame);
 
 private:
     static void CALLBACK OnTimer(HWND window, UINT message, UINT_PTR id, DWORD time) noexcept;

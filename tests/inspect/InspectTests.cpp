@@ -221,6 +221,59 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
     EXPECT_EQ(text, shown);
 }
 
+TEST_F(InspectTest, CopyAndTheContextMenuPutNodeTextsOnTheClipboard)
+{
+    Scan();
+    const std::wstring top = Tree().Text(Node(m_top.get()));
+    const std::wstring child = Tree().Text(Node(m_child.get()));
+    const std::wstring grand = Tree().Text(Node(m_grand.get()));
+    Tree().Select(Node(m_top.get()));
+    Press('C', FCONTROL);
+    EXPECT_EQ(top, Clipboard());
+    EXPECT_EQ(L"Copied 1 line", Panel1());
+    Press('C', FCONTROL | FSHIFT);
+    EXPECT_EQ(top + L"\r\n  " + child + L"\r\n    " + grand, Clipboard());
+
+    // The menu's third item is Copy: right-click selects the node under the mouse, the keys
+    // open it for the selection.
+    for (const WORD key : {WORD(0), WORD(VK_F10), WORD(VK_APPS)}) {
+        Tree().Select(Node(m_child.get())); // shown, for the mouse
+        Tree().Select(Node(m_top.get()));
+        for (int i = 0; i < 3; ++i) PostMessageW(m_form->hWnd(), WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(m_form->hWnd(), WM_CHAR, L'\r', 0);
+        if (key == 0) {
+            const RECT label = Tree().LabelScreenRect(Node(m_child.get()));
+            SendMessageW(m_form->hWnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Tree().hWnd()),
+                         MAKELPARAM(label.left + 5, (label.top + label.bottom) / 2));
+        } else {
+            Press(key, key == VK_F10 ? FSHIFT : 0);
+        }
+        EXPECT_EQ(key == 0 ? child : top, Clipboard()) << key;
+    }
+}
+
+TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
+{
+    MessageBoxCloser closer(kApplicationTitle);
+    // Explorer's taskbar follows the windows of the cases before for a while after they are gone:
+    // the pair is taken again until the desktop held still between its two scans.
+    std::wstring byMenu, byKey;
+    EXPECT_TRUE(PollUntil(20000, [&] {
+        SendMessageW(m_form->hWnd(), WM_COMMAND, Form1::kMeuFileId, 0);
+        byMenu = Outline(Tree().ReadNodes());
+        Tree().Select(OwnProcessNode());
+        Press(VK_F5);
+        byKey = Outline(Tree().ReadNodes());
+        return byMenu == byKey;
+    })) << byMenu << L"\nby F5:\n" << byKey;
+    EXPECT_NE(std::wstring::npos, Panel1().find(L" gone since the previous scan"))
+        << "the rescan's summary, not the facts of a selection the new tree no longer has";
+    const std::vector<std::wstring> boxes = closer.Texts();
+    ASSERT_EQ(0u, boxes.size() % 2);
+    EXPECT_EQ(boxes[boxes.size() - 2], boxes.back());
+    EXPECT_GT(std::count(byKey.begin(), byKey.end(), L'\n'), 5);
+}
+
 // The screen's pixels over `rect`, as a capture sees them.
 std::vector<DWORD> Capture(const RECT& rect)
 {
@@ -303,52 +356,5 @@ TEST_F(InspectTest, HighlightFlashesAFrameACaptureSeesAndLeavesScreenOrderAndFoc
         Press('H', FCONTROL);
         EXPECT_EQ(why, Panel1());
     }
-}
-
-TEST_F(InspectTest, CopyAndTheContextMenuPutNodeTextsOnTheClipboard)
-{
-    Scan();
-    const std::wstring top = Tree().Text(Node(m_top.get()));
-    const std::wstring child = Tree().Text(Node(m_child.get()));
-    const std::wstring grand = Tree().Text(Node(m_grand.get()));
-    Tree().Select(Node(m_top.get()));
-    Press('C', FCONTROL);
-    EXPECT_EQ(top, Clipboard());
-    EXPECT_EQ(L"Copied 1 line", Panel1());
-    Press('C', FCONTROL | FSHIFT);
-    EXPECT_EQ(top + L"\r\n  " + child + L"\r\n    " + grand, Clipboard());
-
-    // The menu's third item is Copy: right-click selects the node under the mouse, the keys
-    // open it for the selection.
-    for (const WORD key : {WORD(0), WORD(VK_F10), WORD(VK_APPS)}) {
-        Tree().Select(Node(m_child.get())); // shown, for the mouse
-        Tree().Select(Node(m_top.get()));
-        for (int i = 0; i < 3; ++i) PostMessageW(m_form->hWnd(), WM_KEYDOWN, VK_DOWN, 0);
-        PostMessageW(m_form->hWnd(), WM_CHAR, L'\r', 0);
-        if (key == 0) {
-            const RECT label = Tree().LabelScreenRect(Node(m_child.get()));
-            SendMessageW(m_form->hWnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Tree().hWnd()),
-                         MAKELPARAM(label.left + 5, (label.top + label.bottom) / 2));
-        } else {
-            Press(key, key == VK_F10 ? FSHIFT : 0);
-        }
-        EXPECT_EQ(key == 0 ? child : top, Clipboard()) << key;
-    }
-}
-
-TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
-{
-    MessageBoxCloser closer(kApplicationTitle);
-    SendMessageW(m_form->hWnd(), WM_COMMAND, Form1::kMeuFileId, 0);
-    const std::wstring byMenu = Outline(Tree().ReadNodes());
-    Tree().Select(OwnProcessNode());
-    Press(VK_F5);
-    EXPECT_NE(std::wstring::npos, Panel1().find(L" gone since the previous scan"))
-        << "the rescan's summary, not the facts of a selection the new tree no longer has";
-    EXPECT_EQ(2u, closer.Texts().size());
-    EXPECT_EQ(closer.Texts()[0], closer.Texts()[1]);
-    const std::wstring byKey = Outline(Tree().ReadNodes());
-    EXPECT_GT(std::count(byKey.begin(), byKey.end(), L'\n'), 5);
-    EXPECT_EQ(byMenu, byKey);
 }
 } // namespace
