@@ -13,8 +13,11 @@
 //   target      one visible top-level window "target" at (760, 100), 400 x 300, for pointing and
 //               watching: children "left" (10, 10, 180 x 200) holding "left inner" (20, 20,
 //               100 x 80), and "right" (200, 10, 180 x 200) holding the hidden "right hidden";
-//               the top-level window answers WM_APP + 1 with wParam + lParam, and sends itself
-//               N of those on WM_APP + 5 with N
+//               beside them "glass" (300, 150, 60 x 40, transparent) over "right", a group box
+//               "group" (200, 212, 180 x 50) and within it, below it in z-order, the push button
+//               "press" (280, 228, 80 x 26). The top-level window answers WM_APP + 1 with
+//               wParam + lParam, sends itself N of those on WM_APP + 5 with N, and takes the
+//               caption "target clicked" once "press" is clicked
 //
 // Once the windows exist, and before "churn" changes any, one line goes to standard output: the
 // handles of the top-level windows in hexadecimal, in the order made. The process ends when the
@@ -170,6 +173,7 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         }
         return static_cast<LRESULT>(wParam);
     }
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) SetWindowTextW(window, L"target clicked");
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -184,14 +188,21 @@ std::vector<HWND> BuildTarget()
     const HWND top = CreateWindowExW(0, windowClass.lpszClassName, L"target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 760, 100,
                                      400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (top == nullptr) Fail("cannot create the target window");
-    const auto place = [](HWND parent, const wchar_t* caption, int x, int y, int width, int height, bool visible) {
-        const HWND child = CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, caption, WS_CHILD | (visible ? WS_VISIBLE : 0), x,
-                                           y, width, height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const auto make = [](HWND parent, const wchar_t* className, DWORD exStyle, DWORD style, const wchar_t* caption,
+                         RECT at) {
+        const HWND child = CreateWindowExW(exStyle, className, caption, WS_CHILD | style, at.left, at.top, at.right,
+                                           at.bottom, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
         if (child == nullptr) Fail("cannot create a target child");
         return child;
     };
+    const auto place = [&](HWND parent, const wchar_t* caption, int x, int y, int width, int height, bool visible) {
+        return make(parent, kClassName, WS_EX_CLIENTEDGE, visible ? WS_VISIBLE : 0, caption, {x, y, width, height});
+    };
     place(place(top, L"left", 10, 10, 180, 200, true), L"left inner", 20, 20, 100, 80, true);
     place(place(top, L"right", 200, 10, 180, 200, true), L"right hidden", 10, 10, 100, 100, false);
+    make(top, kClassName, WS_EX_TRANSPARENT, WS_VISIBLE, L"glass", {300, 150, 60, 40});
+    make(top, L"Button", 0, WS_VISIBLE | BS_GROUPBOX, L"group", {200, 212, 180, 50});
+    make(top, L"Button", 0, WS_VISIBLE | BS_PUSHBUTTON, L"press", {280, 228, 80, 26});
     UpdateWindow(top);
     return {top};
 }

@@ -309,7 +309,6 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (m_pointer && m_pointer->OnMessage(message, wParam, lParam)) return 0;
     if (LRESULT answer = 0; OnInspectionMessage(message, wParam, lParam, answer)) return answer;
     switch (message) {
     case WM_SIZE:

@@ -147,7 +147,7 @@ void TreeInspector::ShowProperties()
     ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text, change);
 }
 
-void TreeInspector::Highlight(const HighlightPause& pause)
+void TreeInspector::Highlight()
 {
     const HTREEITEM item = SelectedNode();
     if (item == nullptr) return;
@@ -156,7 +156,7 @@ void TreeInspector::Highlight(const HighlightPause& pause)
         Say(L"A process has no rectangle: select one of its windows to highlight");
         return;
     }
-    const std::wstring why = HighlightWindow(WindowOf(subject), pause);
+    const std::wstring why = m_highlight.Start(WindowOf(subject));
     Say(why.empty() ? SummaryFacts(subject) : why);
 }
 

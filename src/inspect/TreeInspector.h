@@ -29,7 +29,7 @@ public:
     // Repeats the last search downwards or upwards; opens the dialog when there was none.
     void FindAgain(bool down);
     void ShowProperties();
-    void Highlight(const HighlightPause& pause = WaitForTheEye);
+    void Highlight();
     void Copy();
     void CopyWithChildren();
     // Where a WM_CONTEXTMENU's menu goes: over the node under the mouse, which it selects, or
@@ -58,6 +58,7 @@ private:
     TreeViewControl& m_tree;
     StatusBarControl& m_status;
     FindDialog m_find;
+    WindowHighlight m_highlight;
     // The selection as the tree last announced it. A clear announces every node it deletes,
     // and asking the tree for its selection at each costs more than deleting the node: on a
     // tree of 20,000 nodes the question alone made clearing it four times slower.

@@ -73,6 +73,7 @@ struct FreeBstr {
 using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
 using UniqueWindow = UniqueAny<HWND, DestroyWindowHandle>;
 using UniqueFont = UniqueAny<HFONT, DeleteGdiObject>;
+using UniqueRegion = UniqueAny<HRGN, DeleteGdiObject>;
 using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
 using UniqueAccelerators = UniqueAny<HACCEL, DestroyAcceleratorsHandle>;
 // The whole screen's device context, GetDC(nullptr) (WIL's unique_hdc_window without a window).

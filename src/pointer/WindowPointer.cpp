@@ -1,94 +1,191 @@
-// The frame is drawn on the screen's device context, not in any window, and inverted back with
-// exactly the rectangle it was drawn with, so that it leaves no marks.
+// The capture starts with the press on the finder's icon (or with Ctrl+P, when no button is down
+// and only the keyboard points): a capture taken while a button is already down in our own
+// window lasts until its release, wherever the pointer goes, so the target never sees a click.
 #include "pointer/WindowPointer.h"
 
 #include "inspect/WindowHighlight.h"
 #include "inventory/APi.h"
-#include "platform/UniqueHandles.h"
 
-#include <windowsx.h>
+#include <algorithm>
+
+namespace {
+constexpr int kArrowStep = 10; // pixels; with Shift, one
+
+// Windows that pointing looks through: not shown, transparent to the mouse, or a group box,
+// whose frame lies around the controls the user means.
+bool LookedThrough(HWND window)
+{
+    if (!IsWindowVisible(window) || (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TRANSPARENT) != 0) return true;
+    wchar_t className[8] = {};
+    GetClassNameW(window, className, 8);
+    return lstrcmpiW(className, L"Button") == 0 && (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+bool Contains(HWND window, POINT screen)
+{
+    RECT rect = {};
+    return GetWindowRect(window, &rect) && PtInRect(&rect, screen);
+}
+
+void ShowCrosshair()
+{
+    SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+}
+} // namespace
 
 WindowPointer::WindowPointer(HWND owner, Say say, Pick pick) noexcept
-    : m_owner(owner), m_say(std::move(say)), m_pick(std::move(pick))
+    : m_say(std::move(say)), m_pick(std::move(pick)),
+      m_finder(owner, [this](UINT message, POINT screen) { OnFinderMouse(message, screen); })
 {
 }
 
 WindowPointer::~WindowPointer()
 {
-    Unframe();
+    End();
 }
 
 void WindowPointer::Start()
 {
-    m_active = true;
-    SetCapture(m_owner);
-    SetCursor(LoadCursorW(nullptr, IDC_CROSS));
-    m_say(L"Point to find: hold the left button down over a window and release it there (Esc cancels)");
-    POINT at = {};
-    GetCursorPos(&at);
-    Track(at);
+    m_finder.Show();
+    if (Active()) return;
+    Begin(Mode::Keyboard);
+    m_say(L"Point to find: the arrow keys move the pointer (Shift: one pixel), Enter picks, Esc cancels; "
+          L"or drag the finder");
 }
 
 void WindowPointer::Cancel()
 {
-    if (!m_active) return;
+    if (!Active()) return;
     End();
     m_say(L"Point to find cancelled");
 }
 
-void WindowPointer::End()
+void WindowPointer::Begin(Mode mode)
 {
-    m_active = false;
-    Unframe();
-    if (GetCapture() == m_owner) ReleaseCapture();
+    m_mode = mode;
+    SetCapture(m_finder.hWnd());
+    ShowCrosshair();
+    GetCursorPos(&m_at);
+    Track(m_at);
 }
 
-bool WindowPointer::OnMessage(UINT message, WPARAM, LPARAM lParam)
+void WindowPointer::End()
 {
-    if (!m_active) return false;
-    switch (message) {
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP: {
-        POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ClientToScreen(m_owner, &at);
-        if (message != WM_LBUTTONUP) {
-            SetCursor(LoadCursorW(nullptr, IDC_CROSS));
-            Track(at);
-            return true;
-        }
-        End();
-        if (const HWND picked = WindowAt(at)) m_pick(picked);
-        return true;
+    m_mode = Mode::Off; // first: releasing the capture below reports WM_CAPTURECHANGED
+    m_overlay.Close();
+    m_framed = nullptr;
+    m_finder.ShowIcon(true);
+    if (m_finder.hWnd() != nullptr && GetCapture() == m_finder.hWnd()) ReleaseCapture();
+}
+
+void WindowPointer::Finish(POINT screen)
+{
+    End();
+    if (const HWND picked = WindowAt(screen)) {
+        m_pick(picked);
+    } else {
+        m_say(L"Point to find: no window there");
     }
+}
+
+void WindowPointer::OnFinderMouse(UINT message, POINT screen)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN: {
+        const RECT icon = m_finder.IconScreenRect();
+        if (m_mode == Mode::Off && !PtInRect(&icon, screen)) return;
+        m_finder.ShowIcon(false);
+        if (m_mode == Mode::Off) {
+            Begin(Mode::Drag);
+            m_say(L"Point to find: release the button over the window to pick, Esc cancels");
+        }
+        m_mode = Mode::Drag;
+        return;
+    }
+    case WM_MOUSEMOVE:
+        if (!Active()) return;
+        ShowCrosshair();
+        m_at = screen;
+        Track(screen);
+        return;
+    case WM_LBUTTONUP:
+        if (Dragging()) Finish(screen);
+        return;
     case WM_CAPTURECHANGED:
-        // Taken by someone else (or released by End, when this is already over).
-        Cancel();
-        return true;
+        Cancel(); // taken by someone else; after End this is over already
+        return;
     default:
-        return false;
+        return;
     }
 }
 
 bool WindowPointer::OnKey(const MSG& message)
 {
-    if (!m_active || (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN)) return false;
-    if (message.wParam == VK_ESCAPE) Cancel();
+    if (!Active() || (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN)) return false;
+    const int step = GetKeyState(VK_SHIFT) < 0 ? 1 : kArrowStep;
+    switch (message.wParam) {
+    case VK_ESCAPE:
+        Cancel();
+        break;
+    case VK_LEFT:
+        MoveBy(-step, 0);
+        break;
+    case VK_RIGHT:
+        MoveBy(step, 0);
+        break;
+    case VK_UP:
+        MoveBy(0, -step);
+        break;
+    case VK_DOWN:
+        MoveBy(0, step);
+        break;
+    case VK_RETURN:
+        if (m_mode == Mode::Keyboard) Finish(m_at);
+        break;
+    default:
+        break;
+    }
     return true; // no other key acts while pointing
+}
+
+void WindowPointer::MoveBy(int dx, int dy)
+{
+    if (m_mode != Mode::Keyboard) return;
+    // From where pointing is, not from GetCursorPos: the system may not have moved the pointer
+    // to where the last key sent it yet.
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    m_at.x = std::clamp<LONG>(m_at.x + dx, left, left + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1);
+    m_at.y = std::clamp<LONG>(m_at.y + dy, top, top + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1);
+    SetCursorPos(m_at.x, m_at.y);
+    ShowCrosshair();
+    Track(m_at);
 }
 
 HWND WindowPointer::WindowAt(POINT screen)
 {
-    const HWND under = WindowFromPoint(screen);
-    if (under == nullptr) return nullptr;
-    HWND window = GetAncestor(under, GA_ROOT);
-    for (;;) {
-        POINT client = screen;
-        ScreenToClient(window, &client);
-        const HWND child = ChildWindowFromPointEx(window, client, CWP_SKIPINVISIBLE);
-        if (child == nullptr || child == window) return window;
-        window = child;
+    HWND found = nullptr;
+    for (HWND top = GetTopWindow(nullptr); top != nullptr && found == nullptr; top = GetWindow(top, GW_HWNDNEXT)) {
+        if (!LookedThrough(top) && !IsIconic(top) && Contains(top, screen) && !OverlayFrame::IsCloaked(top)) found = top;
     }
+    // Children show only inside their parent's client area; among siblings the smallest wins,
+    // which finds a control that a larger sibling lies over.
+    for (HWND parent = found; parent != nullptr; parent = found == parent ? nullptr : found) {
+        RECT client = {};
+        GetClientRect(parent, &client);
+        MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        if (!PtInRect(&client, screen)) break;
+        LONGLONG smallest = 0;
+        for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT rect = {};
+            if (LookedThrough(child) || !GetWindowRect(child, &rect) || !PtInRect(&rect, screen)) continue;
+            const LONGLONG area = LONGLONG{rect.right - rect.left} * (rect.bottom - rect.top);
+            if (found == parent || area < smallest) {
+                found = child;
+                smallest = area;
+            }
+        }
+    }
+    return found;
 }
 
 std::wstring WindowPointer::Describe(HWND window)
@@ -104,20 +201,12 @@ void WindowPointer::Track(POINT screen)
 {
     const HWND window = WindowAt(screen);
     if (window == m_framed) return;
-    Unframe();
     m_framed = window;
-    if (window == nullptr) {
-        m_say(L"Point to find: no window here");
-        return;
+    RECT frame = {};
+    if (window == nullptr || !WindowHighlight::WhyUnseen(window, frame).empty()) {
+        m_overlay.Hide();
+    } else {
+        m_overlay.Show(frame);
     }
-    GetWindowRect(window, &m_frame);
-    if (UniqueScreenDC screenDc(GetDC(nullptr)); screenDc) InvertFrame(screenDc.get(), m_frame);
-    m_say(L"Pointing at " + Describe(window));
-}
-
-void WindowPointer::Unframe()
-{
-    if (m_framed == nullptr) return;
-    if (UniqueScreenDC screenDc(GetDC(nullptr)); screenDc) InvertFrame(screenDc.get(), m_frame);
-    m_framed = nullptr;
+    m_say(window == nullptr ? L"Point to find: no window here" : L"Pointing at " + Describe(window));
 }

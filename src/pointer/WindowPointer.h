@@ -1,7 +1,11 @@
-// Point to find: while it runs, the form's window holds the mouse capture and a crosshair; the
-// window under the pointer is framed on the screen (inverted, as Highlight does) and named in
-// panel 1, and releasing the left button picks it. Escape or losing the capture cancels.
+// Point to find: the finder tool window, and pointing by dragging its icon or by the keyboard.
+// While pointing, the finder holds the mouse capture and a crosshair; the window under the
+// pointer is framed by an overlay and named in panel 1, and releasing the button (or Enter)
+// picks it. Escape or losing the capture cancels.
 #pragma once
+#include "inspect/OverlayFrame.h"
+#include "pointer/FinderWindow.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -16,29 +20,41 @@ public:
     WindowPointer(const WindowPointer&) = delete;
     WindowPointer& operator=(const WindowPointer&) = delete;
 
+    // Opens the finder tool and points by keyboard from where the mouse pointer is: the arrow
+    // keys move it (Shift: one pixel at a time), Enter picks. Dragging the icon still works.
     void Start();
     void Cancel();
-    bool Active() const noexcept { return m_active; }
+    bool Active() const noexcept { return m_mode != Mode::Off; }
+    bool Dragging() const noexcept { return m_mode == Mode::Drag; }
+    // The window framed now, or nullptr.
+    HWND Framed() const noexcept { return m_framed; }
+    const FinderWindow& Finder() const noexcept { return m_finder; }
 
-    // The owner's mouse and capture messages, and a key the message loop sees; true when taken.
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // A key the message loop sees; true when taken (every key is, while pointing).
     bool OnKey(const MSG& message);
 
-    // The deepest visible window at a point of the screen (ChildWindowFromPointEx downwards
-    // from the top-level window there), or nullptr.
+    // The window point to find picks at a point of the screen: the top-level window there, then
+    // at each level down the smallest visible child containing the point, looking through group
+    // boxes and transparent windows (and cloaked top-level ones and the overlay frames). Nullptr
+    // over no window.
     static HWND WindowAt(POINT screen);
     // hWnd: 000A0B2Ch  "caption"  [Class:Button], read without sending the window a message.
     static std::wstring Describe(HWND window);
 
 private:
+    enum class Mode { Off, Keyboard, Drag };
+    void OnFinderMouse(UINT message, POINT screen);
+    void Begin(Mode mode);
     void Track(POINT screen);
-    void Unframe();
+    void MoveBy(int dx, int dy);
+    void Finish(POINT screen);
     void End();
 
-    HWND m_owner;
     Say m_say;
     Pick m_pick;
-    bool m_active = false;
+    FinderWindow m_finder;
+    OverlayFrame m_overlay;
+    Mode m_mode = Mode::Off;
     HWND m_framed = nullptr;
-    RECT m_frame = {};
+    POINT m_at = {}; // where the pointer is, as the last mouse message or key put it
 };

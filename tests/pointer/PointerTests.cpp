@@ -1,57 +1,65 @@
-// Point to find driven by real mouse input over a helper process's windows and the form's own:
-// releasing the button selects exactly the deepest visible window under the pointer.
+// Point to find driven by real mouse input from the finder tool, and by its keys, over the
+// windows of a 32-bit and a 64-bit helper process and over the form's own.
 #include "support/Form1Fixture.h"
+#include "inspect/OverlayFrame.h"
 #include "platform/MessageBox.h"
 #include "support/FormDriver.h"
 #include "support/MessageBoxCloser.h"
 #include "support/SyntheticDesktopProcess.h"
 
 namespace {
-HWND ChildNamed(HWND parent, const wchar_t* caption)
+using Bits = SyntheticDesktopProcess::Bits;
+
+RECT RectOf(HWND window)
 {
-    return FindWindowExW(parent, nullptr, SyntheticDesktopProcess::kWindowClass, caption);
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
 }
 
 POINT CenterOf(HWND window)
 {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
+    const RECT rect = RectOf(window);
     return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
-// The pointer goes there first, and the button events carry the point too: Wine may still take
-// a click at a position that an earlier move left behind.
-void MoveAndClick(POINT at)
+// The pointer goes there first, and the event carries the point too: Wine may still take a
+// button at a position that an earlier move left behind.
+bool PointerReaches(POINT at)
 {
-    SetCursorPos(at.x, at.y);
-    ASSERT_TRUE(PollUntil(10000, [&] {
+    return PollUntil(10000, [&] {
         PumpMessages();
         POINT now = {};
         return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
-    })) << "the pointer did not get there";
-    INPUT input[2] = {};
-    for (INPUT& event : input) {
-        event.type = INPUT_MOUSE;
-        event.mi.dx = MulDiv(at.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-        event.mi.dy = MulDiv(at.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-        event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    }
-    input[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(2u, SendInput(2, input, sizeof(INPUT)));
+    });
+}
+
+void MouseAt(POINT at, DWORD buttons)
+{
+    SetCursorPos(at.x, at.y);
+    ASSERT_TRUE(PointerReaches(at)) << "the pointer did not get there";
+    INPUT event = {};
+    event.type = INPUT_MOUSE;
+    event.mi.dx = MulDiv(at.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
+    event.mi.dy = MulDiv(at.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
+    event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    ASSERT_EQ(1u, SendInput(1, &event, sizeof event));
 }
 
 class PointerTest : public Form1Fixture {
 protected:
-    bool Translate(WORD key, bool control)
+    bool Press(WORD key, BYTE modifiers = 0)
     {
         BYTE state[256] = {};
         GetKeyboardState(state);
-        state[VK_CONTROL] = control ? 0x80 : 0;
+        state[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
+        state[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
         SetKeyboardState(state);
-        MSG message = {m_form->TreeView1().hWnd(), WM_KEYDOWN, key, 0, 0, {}};
+        // Typed into the finder once it is open: its keys are the form's.
+        const HWND finder = m_form->Pointer().Finder().hWnd();
+        MSG message = {finder ? finder : m_form->TreeView1().hWnd(), WM_KEYDOWN, key, 0, 0, {}};
         const bool taken = m_form->TranslateFormMessage(message);
-        state[VK_CONTROL] = 0;
+        state[VK_CONTROL] = state[VK_SHIFT] = 0;
         SetKeyboardState(state);
         return taken;
     }
@@ -60,67 +68,118 @@ protected:
         const HTREEITEM item = m_form->TreeView1().Selection();
         return item ? m_form->TreeView1().Key(item) : L"";
     }
-};
-
-TEST_F(PointerTest, ReleasingTheButtonSelectsTheDeepestVisibleWindowUnderIt)
-{
-    SyntheticDesktopProcess helper(L"target");
-    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
-    SetWindowPos(m_form->hWnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    const HWND top = FindWindowW(L"SyntheticDesktopTarget", L"target");
-    ASSERT_NE(nullptr, top);
-    const HWND left = ChildNamed(top, L"left"), right = ChildNamed(top, L"right");
-    const HWND inner = ChildNamed(left, L"left inner");
-    ASSERT_TRUE(left && right && inner && ChildNamed(right, L"right hidden"));
-    RECT leftRect = {};
-    GetWindowRect(left, &leftRect);
-    RECT client = {};
-    GetClientRect(top, &client);
-    POINT belowChildren = {client.right / 2, client.bottom - 20};
-    ClientToScreen(top, &belowChildren);
-
-    const struct {
-        POINT at;
-        HWND expected;
-    } cases[] = {
-        {CenterOf(inner), inner},
-        {POINT{leftRect.left + 10, leftRect.bottom - 10}, left},
-        {CenterOf(right), right}, // over its hidden child
-        {belowChildren, top},
-        {CenterOf(m_form->TreeView1().hWnd()), m_form->TreeView1().hWnd()},
-    };
-    MessageBoxCloser closer(kApplicationTitle);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(WindowNodeKey(HandleValue(c.expected)));
-        if (c.expected == inner) {
-            // The tree is empty: the menu of its empty space starts it, and the pick scans first.
-            PostMessageW(m_form->hWnd(), WM_CHAR, L'o', 0);
-            const HWND tree = m_form->TreeView1().hWnd();
-            SendMessageW(m_form->hWnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), MAKELPARAM(CenterOf(tree).x, CenterOf(tree).y));
-        } else {
-            ASSERT_TRUE(Translate('P', true));
-        }
-        ASSERT_TRUE(m_form->Pointer().Active());
-        MoveAndClick(c.at);
-        const std::wstring expected = WindowNodeKey(HandleValue(c.expected));
+    // Presses the finder's icon, and moves to `to` once the drag holds the capture, until the
+    // window there is framed.
+    void DragTo(POINT to, HWND framed)
+    {
+        const RECT icon = m_form->Pointer().Finder().IconScreenRect();
+        MouseAt(POINT{(icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2}, MOUSEEVENTF_LEFTDOWN);
+        ASSERT_TRUE(PollUntil(10000, [&] {
+            PumpMessages();
+            return m_form->Pointer().Dragging();
+        }));
+        EXPECT_EQ(m_form->Pointer().Finder().hWnd(), GetCapture());
+        MouseAt(to, 0);
         EXPECT_TRUE(PollUntil(10000, [&] {
             PumpMessages();
-            return SelectedKey() == expected;
+            return m_form->Pointer().Framed() == framed;
         }));
-        EXPECT_FALSE(m_form->Pointer().Active());
-        EXPECT_EQ(GetCapture(), nullptr);
     }
-    EXPECT_EQ(1u, closer.Texts().size()) << "one scan, for the first window";
+};
 
-    // Escape cancels and keeps the selection; Ctrl+M opens the log of the selected window.
-    m_form->Inspector().SelectWindow(inner);
-    ASSERT_TRUE(Translate('P', true));
-    EXPECT_TRUE(Translate(VK_ESCAPE, false));
-    EXPECT_FALSE(m_form->Pointer().Active());
-    EXPECT_EQ(WindowNodeKey(HandleValue(inner)), SelectedKey());
-    ASSERT_TRUE(Translate('M', true));
-    ASSERT_EQ(1u, m_form->OpenLogs().size());
-    EXPECT_EQ(inner, m_form->OpenLogs()[0]->Watched());
-    EXPECT_TRUE(m_form->OpenLogs()[0]->Watching()) << m_form->OpenLogs()[0]->StatusText();
+TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickReachesIt)
+{
+    SetWindowPos(m_form->hWnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    MessageBoxCloser closer(kApplicationTitle);
+    const HWND tree = m_form->TreeView1().hWnd();
+    for (const Bits bits : {Bits::ThirtyTwo, Bits::SixtyFour}) {
+        SCOPED_TRACE(SyntheticDesktopProcess::ExeName(bits));
+        SyntheticDesktopProcess helper(L"target", bits);
+        ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+        const HWND top = helper.TopWindows().at(0);
+        const auto child = [](HWND parent, const wchar_t* className, const wchar_t* caption) {
+            return FindWindowExW(parent, nullptr, className, caption);
+        };
+        const wchar_t* const plain = SyntheticDesktopProcess::kWindowClass;
+        const HWND left = child(top, plain, L"left"), right = child(top, plain, L"right");
+        const HWND inner = child(left, plain, L"left inner"), glass = child(top, plain, L"glass");
+        const HWND group = child(top, L"Button", L"group"), press = child(top, L"Button", L"press");
+        ASSERT_TRUE(left && right && inner && glass && group && press);
+        const RECT leftRect = RectOf(left), pressRect = RectOf(press);
+
+        enum How { Drag, Keys, DragThenEscape };
+        const struct {
+            How how;
+            POINT at;
+            HWND expected; // picked, or (Escape) framed only
+        } cases[] = {
+            {Drag, CenterOf(inner), inner},                                 // in a window in a window
+            {Drag, POINT{leftRect.left + 2, leftRect.bottom - 2}, left},    // under its own frame
+            {Drag, CenterOf(right), right},                                 // over a hidden child
+            {Drag, CenterOf(glass), right},                                 // through a transparent one
+            {Drag, POINT{pressRect.left - 30, CenterOf(press).y}, top},     // through a group box
+            {Drag, CenterOf(press), press},                                 // below the group box
+            {Drag, CenterOf(tree), tree},                                   // our own windows too
+            {Keys, CenterOf(inner), inner},
+            {DragThenEscape, CenterOf(right), right},                       // the selection stays
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(WindowPointer::Describe(c.expected));
+            if (m_form->Pointer().Finder().hWnd() == nullptr) {
+                // The menu of the empty tree's space opens the finder; the first pick scans.
+                PostMessageW(m_form->hWnd(), WM_CHAR, L'o', 0);
+                SendMessageW(m_form->hWnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree),
+                             MAKELPARAM(CenterOf(tree).x, CenterOf(tree).y));
+                ASSERT_TRUE(IsWindowVisible(m_form->Pointer().Finder().hWnd()));
+            }
+            const std::wstring before = SelectedKey();
+            if (c.how == Keys) {
+                ASSERT_TRUE(Press('P', FCONTROL));
+                // The mouse may move too while the keys point: it says where they start.
+                MouseAt(POINT{c.at.x - 10, c.at.y - 1}, 0);
+                ASSERT_TRUE(PollUntil(10000, [&] {
+                    PumpMessages();
+                    return m_form->Pointer().Framed() == c.expected;
+                }));
+                ASSERT_TRUE(Press(VK_RIGHT) && Press(VK_DOWN, FSHIFT));
+                EXPECT_TRUE(PointerReaches(c.at));
+                EXPECT_EQ(c.expected, m_form->Pointer().Framed());
+            } else {
+                DragTo(c.at, c.expected);
+            }
+            const HWND overlay = FindWindowW(OverlayFrame::kWindowClass, nullptr);
+            ASSERT_NE(nullptr, overlay);
+            const RECT expectedFrame = RectOf(c.expected), frame = RectOf(overlay);
+            EXPECT_TRUE(c.expected == top || EqualRect(&expectedFrame, &frame));
+            if (c.how == Keys) {
+                ASSERT_TRUE(Press(VK_RETURN));
+            } else if (c.how == Drag) {
+                MouseAt(c.at, MOUSEEVENTF_LEFTUP);
+            } else {
+                ASSERT_TRUE(Press(VK_ESCAPE));
+                MouseAt(c.at, MOUSEEVENTF_LEFTUP);
+            }
+            const std::wstring expected = c.how == DragThenEscape ? before : WindowNodeKey(HandleValue(c.expected));
+            EXPECT_TRUE(PollUntil(10000, [&] {
+                PumpMessages();
+                return !m_form->Pointer().Active() && SelectedKey() == expected;
+            })) << SelectedKey();
+            EXPECT_EQ(nullptr, GetCapture());
+            EXPECT_EQ(nullptr, FindWindowW(OverlayFrame::kWindowClass, nullptr));
+        }
+        wchar_t caption[32] = {};
+        InternalGetWindowText(top, caption, 32);
+        EXPECT_STREQ(L"target", caption) << "the button under the finder was clicked";
+        EXPECT_NE(top, GetForegroundWindow());
+        if (bits == Bits::ThirtyTwo) {
+            // Ctrl+M opens the log of the window picked last.
+            ASSERT_TRUE(Press('M', FCONTROL));
+            ASSERT_EQ(1u, m_form->OpenLogs().size());
+            EXPECT_EQ(inner, m_form->OpenLogs()[0]->Watched());
+            EXPECT_TRUE(m_form->OpenLogs()[0]->Watching()) << m_form->OpenLogs()[0]->StatusText();
+            SendMessageW(m_form->OpenLogs()[0]->hWnd(), WM_CLOSE, 0, 0); // off the next helper's windows
+        }
+    }
+    EXPECT_EQ(2u, closer.Texts().size()) << "one scan for each helper, at its first pick";
 }
 } // namespace
