@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 
 double NowMs()
@@ -25,6 +26,14 @@ double NowMs()
     return static_cast<double>(now.QuadPart) * unit;
 }
 
+double Median(std::vector<double> values)
+{
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
 double Timing::Best() const
 {
     return samples.empty() ? 0 : *std::min_element(samples.begin(), samples.end());
@@ -36,10 +45,7 @@ double StageResult::Ratio() const
     for (size_t i = 0; i < product.samples.size() && i < floor.samples.size(); ++i) {
         if (floor.samples[i] > 0) ratios.push_back(product.samples[i] / floor.samples[i]);
     }
-    if (ratios.empty()) return 0;
-    std::sort(ratios.begin(), ratios.end());
-    const size_t middle = ratios.size() / 2;
-    return ratios.size() % 2 != 0 ? ratios[middle] : (ratios[middle - 1] + ratios[middle]) / 2;
+    return Median(std::move(ratios));
 }
 
 namespace {

@@ -8,6 +8,8 @@ class BenchHost;
 
 // Milliseconds from the performance counter.
 double NowMs();
+// The middle sample (the mean of the two middle ones for an even count); 0 for none.
+double Median(std::vector<double> values);
 
 struct Timing {
     std::vector<double> samples;
