@@ -64,6 +64,9 @@ private:
     void SubClass_GetWindowMessage(LONG& Result, LONG cHwnd, LONG Message, LONG wParam, LONG lParam);
     void PlaceProgressBar();
     void SaveTree();
+    // Gives the keyboard back to the child that had it when the form was left, else the tree.
+    void RestoreFocus() noexcept;
+    void ShowChanges();
 
     // Runs one event handler; an error that reaches it ends the handler and is reported.
     template <class Handler>
@@ -102,6 +105,7 @@ private:
     std::unique_ptr<ProgressBarControl> m_pBar1;
     ScanStamp m_lastScan;
     ScanChanges m_scanChanges;
+    HWND m_focusedChild = nullptr;
     std::unique_ptr<TreeInspector> m_inspector;
     std::unique_ptr<WindowPointer> m_pointer;
     std::vector<std::unique_ptr<MessageLogWindow>> m_logs;

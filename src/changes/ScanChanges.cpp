@@ -32,26 +32,50 @@ bool KeyNumber(std::wstring_view key, std::wstring_view prefix, LONG& number)
 
 void ScanChanges::Mark(TreeViewControl& tree, StatusBarControl& statusBar)
 {
-    std::set<WindowIdentity> current;
+    std::map<std::wstring_view, std::wstring_view> processTexts;
+    std::vector<std::tuple<WindowIdentity, std::wstring_view, std::wstring_view>> windows; // text, root key
     tree.ForEachNode([&](std::wstring_view key, std::wstring_view text, std::wstring_view rootKey) {
+        if (key == rootKey) processTexts.emplace(key, text);
         LONG handle = 0;
         LONG processId = 0;
         if (!KeyNumber(key, L"HWND", handle) || !KeyNumber(rootKey, L"PID", processId)) return;
         const size_t classStart = text.rfind(kClassStart);
         if (classStart == std::wstring_view::npos || text.empty() || text.back() != L']') return;
         const size_t nameStart = classStart + kClassStart.size();
-        current.emplace(handle, processId, std::wstring(text.substr(nameStart, text.size() - 1 - nameStart)));
+        windows.emplace_back(WindowIdentity{handle, processId, std::wstring(text.substr(nameStart, text.size() - 1 - nameStart))},
+                             text, rootKey);
     });
+    Scan current;
+    for (const auto& [identity, text, rootKey] : windows) {
+        current.emplace(identity, std::wstring(text) + L"  " + std::wstring(processTexts[rootKey]));
+    }
     if (m_previous) {
-        size_t added = 0;
-        for (const WindowIdentity& window : current) {
-            if (m_previous->count(window) != 0) continue;
-            ++added;
-            tree.SetBold(WindowNodeKey(std::get<0>(window)));
+        m_rescanned = true;
+        m_added.clear();
+        m_gone.clear();
+        for (const auto& [identity, line] : current) {
+            if (m_previous->count(identity) != 0) continue;
+            m_added.push_back(line);
+            tree.SetBold(WindowNodeKey(std::get<0>(identity)));
         }
-        const size_t gone = m_previous->size() - (current.size() - added);
-        statusBar.SetPanelText(1, std::to_wstring(added) + L" new, " + std::to_wstring(gone) +
+        for (const auto& [identity, line] : *m_previous) {
+            if (current.count(identity) == 0) m_gone.push_back(line);
+        }
+        statusBar.SetPanelText(1, std::to_wstring(m_added.size()) + L" new, " + std::to_wstring(m_gone.size()) +
                                       L" gone since the previous scan");
     }
     m_previous = std::move(current);
+}
+
+std::optional<std::wstring> ScanChanges::Listing() const
+{
+    if (!m_rescanned) return std::nullopt;
+    std::wstring text;
+    const auto section = [&](const wchar_t* title, const std::vector<std::wstring>& lines) {
+        text += title + std::to_wstring(lines.size()) + L"\r\n";
+        for (const std::wstring& line : lines) text += L"  " + line + L"\r\n";
+    };
+    section(L"New: ", m_added);
+    section(L"Gone: ", m_gone);
+    return text;
 }

@@ -322,15 +322,123 @@ TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
 {
     MessageBoxCloser closer(kApplicationTitle);
     SendMessageW(m_form->hWnd(), WM_COMMAND, Form1::kMeuFileId, 0);
-    const std::wstring byMenu = Outline(Tree().ReadNodes());
+    // The processes: windows come and go meanwhile (the box's taskbar button, the status bar's text).
+    const auto roots = [&] {
+        std::vector<TreeViewControl::NodeContent> nodes = Tree().ReadNodes();
+        for (TreeViewControl::NodeContent& node : nodes) node.children.clear();
+        return Outline(nodes);
+    };
+    const std::wstring byMenu = roots();
     Tree().Select(OwnProcessNode());
     Press(VK_F5);
     EXPECT_NE(std::wstring::npos, Panel1().find(L" gone since the previous scan"))
         << "the rescan's summary, not the facts of a selection the new tree no longer has";
     EXPECT_EQ(2u, closer.Texts().size());
     EXPECT_EQ(closer.Texts()[0], closer.Texts()[1]);
-    const std::wstring byKey = Outline(Tree().ReadNodes());
-    EXPECT_GT(std::count(byKey.begin(), byKey.end(), L'\n'), 5);
+    const std::wstring byKey = roots();
+    EXPECT_GT(std::count(byKey.begin(), byKey.end(), L'\n'), 3);
     EXPECT_EQ(byMenu, byKey);
+}
+
+// What the count box sees of the form while it is up: the scan is on, and says so.
+std::wstring g_panelDuringScan;
+HCURSOR g_cursorDuringScan = nullptr;
+HWND g_statusBar = nullptr;
+int WINAPI BoxThatLooksAtTheForm(HWND, LPCWSTR, LPCWSTR, UINT)
+{
+    wchar_t text[64] = {};
+    SendMessageW(g_statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    g_panelDuringScan = text;
+    g_cursorDuringScan = GetCursor();
+    return IDOK;
+}
+
+// Escape as a person presses it in the dialog, through the form's message loop.
+void PressEscapeIn(Form1& form, HWND control)
+{
+    PostMessageW(control, WM_KEYDOWN, VK_ESCAPE, 0);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (form.TranslateFormMessage(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+LRESULT CALLBACK EscapeOnceShown(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_INITDIALOG) PostMessageW(GetDlgItem(call->hwnd, 0xFFFF), WM_KEYDOWN, VK_ESCAPE, 0);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(InspectTest, TheKeyboardIsTheTreesAfterStartScansAndDialogs)
+{
+    const HWND tree = Tree().hWnd();
+    SetActiveWindow(m_form->hWnd()); // from the test's own windows, shown after the form
+    EXPECT_EQ(tree, GetFocus()) << "on activation";
+    g_statusBar = m_form->sBar1().hWnd();
+    const MessageBoxFunction previous = ReplaceMessageBoxFunction(BoxThatLooksAtTheForm);
+    m_form->meu_File_Click();
+    ReplaceMessageBoxFunction(previous);
+    EXPECT_EQ(L"Scanning\x2026", g_panelDuringScan);
+    EXPECT_EQ(LoadCursorW(nullptr, IDC_WAIT), g_cursorDuringScan);
+    EXPECT_NE(LoadCursorW(nullptr, IDC_WAIT), GetCursor());
+    EXPECT_EQ(L"", Panel1()) << "the first scan's panel as before it";
+    Scan();
+    PumpMessages();
+    EXPECT_EQ(tree, GetFocus()) << "after the count box";
+
+    Press('F', FCONTROL);
+    const HWND find = m_form->Inspector().Find().hWnd();
+    ASSERT_TRUE(IsWindowVisible(find));
+    SetFocus(GetDlgItem(find, edt1));
+    PressEscapeIn(*m_form, GetDlgItem(find, edt1));
+    EXPECT_FALSE(IsWindow(find));
+    EXPECT_EQ(tree, GetFocus()) << "after Esc on Find";
+
+    Tree().Select(Node(m_top.get()));
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, EscapeOnceShown, nullptr, GetCurrentThreadId());
+    Press(VK_RETURN);
+    UnhookWindowsHookEx(hook);
+    PumpMessages();
+    EXPECT_EQ(tree, GetFocus()) << "after Esc on Properties";
+}
+
+TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
+{
+    Scan();
+    const std::wstring own = L"inspect_tests.exe [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]";
+    const std::wstring tail = L"\x3011  [Class:WindowInventoryTestWindow]  " + own + L"\r\n";
+    const std::wstring goneLine = L"  hWnd: " + FormatHandleHex(HandleValue(m_gone.get())) + L"  \x3010Qx7 gone" + tail;
+    Tree().Expand(OwnProcessNode());
+    Tree().Expand(Node(m_top.get()));
+    Tree().Select(Node(m_child.get()));
+    m_gone.reset();
+    UniqueWindow newcomer = CreateTopWindow(L"Qx7 newcomer");
+    {
+        MessageBoxCloser closer(kApplicationTitle);
+        Press(VK_F5);
+    }
+    const HTREEITEM selected = Tree().Selection();
+    EXPECT_EQ(WindowNodeKey(HandleValue(m_child.get())), Tree().Key(selected));
+    EXPECT_TRUE(Shown(Tree().hWnd(), selected));
+    const auto expanded = [&](HTREEITEM item) {
+        return (SendMessageW(Tree().hWnd(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    };
+    EXPECT_TRUE(expanded(OwnProcessNode()));
+    EXPECT_TRUE(expanded(Node(m_top.get())));
+    EXPECT_FALSE(expanded(Node(m_child.get()))) << "opened by nobody";
+
+    MessageBoxCloser closer(L"Changes since the previous scan");
+    Press('D', FCONTROL);
+    ASSERT_EQ(1u, closer.Texts().size());
+    const std::wstring listing = closer.Texts()[0];
+    const std::wstring newLine = L"  hWnd: " + FormatHandleHex(HandleValue(newcomer.get())) + L"  \x3010Qx7 newcomer" + tail;
+    const size_t gone = listing.find(L"Gone: ");
+    EXPECT_EQ(0u, listing.find(L"New: ")) << ::testing::PrintToString(listing);
+    EXPECT_LT(listing.find(newLine), gone) << ::testing::PrintToString(listing);
+    const size_t goneAt = listing.find(goneLine);
+    EXPECT_TRUE(goneAt != std::wstring::npos && goneAt > gone) << ::testing::PrintToString(listing);
 }
 } // namespace
