@@ -75,7 +75,7 @@ std::optional<std::wstring> ScanChanges::Listing() const
         text += title + std::to_wstring(lines.size()) + L"\r\n";
         for (const std::wstring& line : lines) text += L"  " + line + L"\r\n";
     };
-    section(L"New: ", m_added);
-    section(L"Gone: ", m_gone);
+    section(L"New windows: ", m_added);
+    section(L"Gone windows: ", m_gone);
     return text;
 }
