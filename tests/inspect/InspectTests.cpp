@@ -1,85 +1,16 @@
 // The inspection commands on a scanned desktop that holds windows of this test: find, the facts
 // in panel 1, properties, highlight, copy, the context menu and F5.
-#include "support/Form1Fixture.h"
+#include "InspectFixture.h"
 #include "inspect/NodeFacts.h"
-#include "platform/MessageBox.h"
-#include "support/MessageBoxCloser.h"
 #include "support/TreeReader.h"
 
-#include <commctrl.h>
 #include <dlgs.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace {
-constexpr DWORD kTopStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | 0x5;
-
-class InspectTest : public Form1Fixture {
-protected:
-    void SetUp() override
-    {
-        Form1Fixture::SetUp();
-        m_top.reset(CreateWindowExW(WS_EX_TOOLWINDOW, TestWindowClass(), L"Qx7 Needle top \x263A", kTopStyle, 40, 50,
-                                    320, 200, nullptr, nullptr, nullptr, nullptr));
-        m_child = CreateChildWindow(m_top.get(), L"qx7 needle child");
-        m_grand = CreateChildWindow(m_child.get(), L"Qx7 grand");
-        m_hidden = CreateTopWindow(L"Qx7 hidden");
-        m_gone = CreateTopWindow(L"Qx7 gone");
-        UpdateWindow(m_top.get());
-    }
-    void Scan()
-    {
-        MessageBoxCloser closer(kApplicationTitle);
-        m_form->meu_File_Click();
-    }
-    TreeViewControl& Tree() { return m_form->TreeView1(); }
-    HTREEITEM Node(const std::wstring& key)
-    {
-        for (HTREEITEM item = Tree().FirstInOrder(); item != nullptr; item = Tree().NextInOrder(item)) {
-            if (Tree().Key(item) == key) return item;
-        }
-        return nullptr;
-    }
-    HTREEITEM Node(HWND window) { return Node(WindowNodeKey(HandleValue(window))); }
-    HTREEITEM OwnProcessNode() { return Node(ProcessNodeKey(static_cast<LONG>(GetCurrentProcessId()))); }
-    std::wstring Panel1()
-    {
-        wchar_t text[512] = {};
-        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    // A key as the message loop sees it, with the modifiers down in this thread's key state.
-    void Press(WORD key, BYTE modifiers = 0)
-    {
-        BYTE state[256] = {};
-        GetKeyboardState(state);
-        state[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
-        state[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
-        SetKeyboardState(state);
-        MSG message = {};
-        message.hwnd = Tree().hWnd();
-        message.message = key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN; // F10 is a system key
-        message.wParam = key;
-        EXPECT_TRUE(m_form->TranslateFormMessage(message)) << key;
-        state[VK_CONTROL] = state[VK_SHIFT] = 0;
-        SetKeyboardState(state);
-    }
-    std::wstring Clipboard()
-    {
-        std::wstring text;
-        if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            text = static_cast<const wchar_t*>(GlobalLock(data));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-        return text;
-    }
-
-    UniqueWindow m_top, m_child, m_grand, m_hidden, m_gone;
-};
+using namespace inspect_tests;
 
 // The tree as text with siblings sorted: a scan lists windows in z-order, which activation changes.
 std::wstring Outline(const std::vector<TreeViewControl::NodeContent>& nodes, size_t depth = 0)
@@ -90,17 +21,6 @@ std::wstring Outline(const std::vector<TreeViewControl::NodeContent>& nodes, siz
     std::wstring text;
     for (const std::wstring& part : parts) text += part;
     return text;
-}
-
-// Whether the node is on a row the tree shows now: parents expanded, scrolled into view.
-bool Shown(HWND tree, HTREEITEM item)
-{
-    RECT rect = {};
-    std::memcpy(&rect, &item, sizeof item);
-    RECT client = {};
-    GetClientRect(tree, &client);
-    return SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)) && rect.top >= 0 &&
-           rect.bottom <= client.bottom;
 }
 
 TEST_F(InspectTest, FindWalksTheWholeTreeBothWaysWrapsAndTellsWhatItMissed)
@@ -338,107 +258,5 @@ TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
     const std::wstring byKey = roots();
     EXPECT_GT(std::count(byKey.begin(), byKey.end(), L'\n'), 3);
     EXPECT_EQ(byMenu, byKey);
-}
-
-// What the count box sees of the form while it is up: the scan is on, and says so.
-std::wstring g_panelDuringScan;
-HCURSOR g_cursorDuringScan = nullptr;
-HWND g_statusBar = nullptr;
-int WINAPI BoxThatLooksAtTheForm(HWND, LPCWSTR, LPCWSTR, UINT)
-{
-    wchar_t text[64] = {};
-    SendMessageW(g_statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-    g_panelDuringScan = text;
-    g_cursorDuringScan = GetCursor();
-    return IDOK;
-}
-
-// Escape as a person presses it in the dialog, through the form's message loop.
-void PressEscapeIn(Form1& form, HWND control)
-{
-    PostMessageW(control, WM_KEYDOWN, VK_ESCAPE, 0);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (form.TranslateFormMessage(message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-LRESULT CALLBACK EscapeOnceShown(int code, WPARAM wParam, LPARAM lParam)
-{
-    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->message == WM_INITDIALOG) PostMessageW(GetDlgItem(call->hwnd, 0xFFFF), WM_KEYDOWN, VK_ESCAPE, 0);
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-TEST_F(InspectTest, TheKeyboardIsTheTreesAfterStartScansAndDialogs)
-{
-    const HWND tree = Tree().hWnd();
-    SetActiveWindow(m_form->hWnd()); // from the test's own windows, shown after the form
-    EXPECT_EQ(tree, GetFocus()) << "on activation";
-    g_statusBar = m_form->sBar1().hWnd();
-    const MessageBoxFunction previous = ReplaceMessageBoxFunction(BoxThatLooksAtTheForm);
-    m_form->meu_File_Click();
-    ReplaceMessageBoxFunction(previous);
-    EXPECT_EQ(L"Scanning\x2026", g_panelDuringScan);
-    EXPECT_EQ(LoadCursorW(nullptr, IDC_WAIT), g_cursorDuringScan);
-    EXPECT_NE(LoadCursorW(nullptr, IDC_WAIT), GetCursor());
-    EXPECT_EQ(L"", Panel1()) << "the first scan's panel as before it";
-    Scan();
-    PumpMessages();
-    EXPECT_EQ(tree, GetFocus()) << "after the count box";
-
-    Press('F', FCONTROL);
-    const HWND find = m_form->Inspector().Find().hWnd();
-    ASSERT_TRUE(IsWindowVisible(find));
-    SetFocus(GetDlgItem(find, edt1));
-    PressEscapeIn(*m_form, GetDlgItem(find, edt1));
-    EXPECT_FALSE(IsWindow(find));
-    EXPECT_EQ(tree, GetFocus()) << "after Esc on Find";
-
-    Tree().Select(Node(m_top.get()));
-    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, EscapeOnceShown, nullptr, GetCurrentThreadId());
-    Press(VK_RETURN);
-    UnhookWindowsHookEx(hook);
-    PumpMessages();
-    EXPECT_EQ(tree, GetFocus()) << "after Esc on Properties";
-}
-
-TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
-{
-    Scan();
-    const std::wstring own = L"inspect_tests.exe [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]";
-    const std::wstring tail = L"\x3011  [Class:WindowInventoryTestWindow]  " + own + L"\r\n";
-    const std::wstring goneLine = L"  hWnd: " + FormatHandleHex(HandleValue(m_gone.get())) + L"  \x3010Qx7 gone" + tail;
-    Tree().Expand(OwnProcessNode());
-    Tree().Expand(Node(m_top.get()));
-    Tree().Select(Node(m_child.get()));
-    m_gone.reset();
-    UniqueWindow newcomer = CreateTopWindow(L"Qx7 newcomer");
-    {
-        MessageBoxCloser closer(kApplicationTitle);
-        Press(VK_F5);
-    }
-    const HTREEITEM selected = Tree().Selection();
-    EXPECT_EQ(WindowNodeKey(HandleValue(m_child.get())), Tree().Key(selected));
-    EXPECT_TRUE(Shown(Tree().hWnd(), selected));
-    const auto expanded = [&](HTREEITEM item) {
-        return (SendMessageW(Tree().hWnd(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
-    };
-    EXPECT_TRUE(expanded(OwnProcessNode()));
-    EXPECT_TRUE(expanded(Node(m_top.get())));
-    EXPECT_FALSE(expanded(Node(m_child.get()))) << "opened by nobody";
-
-    MessageBoxCloser closer(L"Changes since the previous scan");
-    Press('D', FCONTROL);
-    ASSERT_EQ(1u, closer.Texts().size());
-    const std::wstring listing = closer.Texts()[0];
-    const std::wstring newLine = L"  hWnd: " + FormatHandleHex(HandleValue(newcomer.get())) + L"  \x3010Qx7 newcomer" + tail;
-    const size_t gone = listing.find(L"Gone windows: ");
-    EXPECT_EQ(0u, listing.find(L"New windows: ")) << ::testing::PrintToString(listing);
-    EXPECT_LT(listing.find(newLine), gone) << ::testing::PrintToString(listing);
-    const size_t goneAt = listing.find(goneLine);
-    EXPECT_TRUE(goneAt != std::wstring::npos && goneAt > gone) << ::testing::PrintToString(listing);
 }
 } // namespace
