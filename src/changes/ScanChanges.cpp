@@ -32,39 +32,44 @@ bool KeyNumber(std::wstring_view key, std::wstring_view prefix, LONG& number)
 
 void ScanChanges::Mark(TreeViewControl& tree, StatusBarControl& statusBar)
 {
-    std::map<std::wstring_view, std::wstring_view> processTexts;
-    std::vector<std::tuple<WindowIdentity, std::wstring_view, std::wstring_view>> windows; // text, root key
+    Scan current;
     tree.ForEachNode([&](std::wstring_view key, std::wstring_view text, std::wstring_view rootKey) {
-        if (key == rootKey) processTexts.emplace(key, text);
-        LONG handle = 0;
         LONG processId = 0;
-        if (!KeyNumber(key, L"HWND", handle) || !KeyNumber(rootKey, L"PID", processId)) return;
+        if (!KeyNumber(rootKey, L"PID", processId)) return;
+        if (key == rootKey) {
+            current.processes.emplace(processId, text);
+            return;
+        }
+        LONG handle = 0;
+        if (!KeyNumber(key, L"HWND", handle)) return;
         const size_t classStart = text.rfind(kClassStart);
         if (classStart == std::wstring_view::npos || text.empty() || text.back() != L']') return;
         const size_t nameStart = classStart + kClassStart.size();
-        windows.emplace_back(WindowIdentity{handle, processId, std::wstring(text.substr(nameStart, text.size() - 1 - nameStart))},
-                             text, rootKey);
+        current.windows.emplace(WindowIdentity{handle, processId, std::wstring(text.substr(nameStart, text.size() - 1 - nameStart))},
+                                std::wstring(text));
     });
-    Scan current;
-    for (const auto& [identity, text, rootKey] : windows) {
-        current.emplace(identity, std::wstring(text) + L"  " + std::wstring(processTexts[rootKey]));
-    }
     if (m_previous) {
         m_rescanned = true;
         m_added.clear();
         m_gone.clear();
-        for (const auto& [identity, line] : current) {
-            if (m_previous->count(identity) != 0) continue;
-            m_added.push_back(line);
+        for (const auto& [identity, text] : current.windows) {
+            if (m_previous->windows.count(identity) != 0) continue;
+            m_added.push_back(Line(current, identity, text));
             tree.SetBold(WindowNodeKey(std::get<0>(identity)));
         }
-        for (const auto& [identity, line] : *m_previous) {
-            if (current.count(identity) == 0) m_gone.push_back(line);
+        for (const auto& [identity, text] : m_previous->windows) {
+            if (current.windows.count(identity) == 0) m_gone.push_back(Line(*m_previous, identity, text));
         }
         statusBar.SetPanelText(1, std::to_wstring(m_added.size()) + L" new, " + std::to_wstring(m_gone.size()) +
                                       L" gone since the previous scan");
     }
     m_previous = std::move(current);
+}
+
+std::wstring ScanChanges::Line(const Scan& scan, const WindowIdentity& window, const std::wstring& text)
+{
+    const auto process = scan.processes.find(std::get<1>(window));
+    return process != scan.processes.end() ? text + L"  " + process->second : text;
 }
 
 std::optional<std::wstring> ScanChanges::Listing() const

@@ -26,8 +26,12 @@ public:
 
 private:
     using WindowIdentity = std::tuple<LONG, LONG, std::wstring>; // handle, process, class
-    // Each window's line in the listing.
-    using Scan = std::map<WindowIdentity, std::wstring>;
+    // A scan's windows with their node texts, and its processes' node texts.
+    struct Scan {
+        std::map<WindowIdentity, std::wstring> windows;
+        std::map<LONG, std::wstring> processes;
+    };
+    static std::wstring Line(const Scan& scan, const WindowIdentity& window, const std::wstring& text);
     std::optional<Scan> m_previous;
     std::vector<std::wstring> m_added;
     std::vector<std::wstring> m_gone;
