@@ -5,6 +5,8 @@
 #include "app/AboutBox.h"
 #include "export/InventoryExport.h"
 #include "export/SaveDialog.h"
+#include "inspect/PropertiesDialog.h"
+#include "inspect/TreePlace.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramIcon.h"
@@ -20,6 +22,7 @@
 
 namespace {
 const wchar_t kWindowClass[] = L"WindowInventoryForm1";
+const wchar_t kScanning[] = L"Scanning\x2026";
 
 // Design of the window and its controls, in twips.
 constexpr double kClientWidth = 10365;
@@ -248,8 +251,20 @@ void Form1::OnDpiChanged(int dpi, const RECT& suggested)
 void Form1::meu_File_Click()
 {
     RunHandler([&] {
-        Scan();
-        m_scanChanges.Mark(Required(m_treeView1), Required(m_sBar1));
+        TreeViewControl& tree = Required(m_treeView1);
+        StatusBarControl& status = Required(m_sBar1);
+        const TreePlace place(tree);
+        // The scan holds the thread: what it shows must be on the screen before it starts.
+        const std::wstring before = status.PanelText(1);
+        status.SetPanelText(1, kScanning);
+        UpdateWindow(status.hWnd());
+        const HCURSOR cursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        const HRESULT scanned = ExceptionBarrier([&] { Scan(); });
+        SetCursor(cursor);
+        if (status.PanelText(1) == kScanning) status.SetPanelText(1, before);
+        RaiseIfFailed(scanned);
+        place.Restore(tree);
+        m_scanChanges.Mark(tree, status);
     });
 }
 
@@ -273,6 +288,26 @@ void Form1::SaveTree()
     if (FAILED(saved)) {
         ShowMessageBox(hWnd(), DescribeExportFailure(saved, *path), kApplicationTitle, MB_OK | MB_ICONERROR);
     }
+}
+
+void Form1::RestoreFocus() noexcept
+{
+    const bool remembered = m_focusedChild != nullptr && IsWindow(m_focusedChild) && IsChild(hWnd(), m_focusedChild);
+    if (remembered) {
+        SetFocus(m_focusedChild);
+    } else if (m_treeView1) {
+        SetFocus(m_treeView1->hWnd());
+    }
+}
+
+void Form1::ShowChanges()
+{
+    const std::optional<std::wstring> listing = m_scanChanges.Listing();
+    if (!listing) {
+        m_inspector->Say(L"Nothing to compare yet: the changes are listed from the second scan on");
+        return;
+    }
+    ShowPropertiesDialog(hWnd(), L"Changes since the previous scan", *listing);
 }
 
 void Form1::ReportError(HRESULT error) noexcept
@@ -334,6 +369,20 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         }
         break;
+    case WM_ACTIVATE:
+        // As a dialog does: the child with the keyboard is remembered on leaving and gets it
+        // back on return (a box, a dialog, another program in between).
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(window, focus)) m_focusedChild = focus;
+            return 0;
+        }
+        if (HIWORD(wParam) != 0) break; // minimized: no focus to give
+        RestoreFocus();
+        return 0;
+    case WM_SETFOCUS:
+        RestoreFocus();
+        return 0;
     case WM_DESTROY:
         if (m_endsProgram) PostQuitMessage(0);
         break;

@@ -70,6 +70,9 @@ private:
     // the old monitor's (Wine always gives the display's).
     void OnDpiChanged(int dpi, const RECT& suggested);
     void SaveTree();
+    // Gives the keyboard back to the child that had it when the form was left, else the tree.
+    void RestoreFocus() noexcept;
+    void ShowChanges();
 
     // Runs one event handler; an error that reaches it ends the handler and is reported.
     template <class Handler>
@@ -111,6 +114,7 @@ private:
     std::unique_ptr<ProgressBarControl> m_pBar1;
     ScanStamp m_lastScan;
     ScanChanges m_scanChanges;
+    HWND m_focusedChild = nullptr;
     std::unique_ptr<TreeInspector> m_inspector;
     std::unique_ptr<WindowPointer> m_pointer;
     std::unique_ptr<EditCommands> m_edit;

@@ -25,6 +25,7 @@ const Form1::Command Form1::kCommands[] = {
      L"Shift+F3\tFind previous"},
     {L"&Rescan\tF5", 0, VK_F5, [](Form1& form) { form.meu_File_Click(); }, true},
     {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }, true},
+    {L"Chan&ges since the previous scan...\tCtrl+D", FCONTROL, 'D', [](Form1& form) { form.ShowChanges(); }, true},
     {L"-", 0, 0, nullptr, true},
     {L"P&oint to find\tCtrl+P", FCONTROL, 'P', [](Form1& form) { form.m_pointer->Start(); }, true},
     {L"&Messages...\tCtrl+M", FCONTROL, 'M', [](Form1& form) { form.OpenMessageLog(); }},

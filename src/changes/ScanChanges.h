@@ -7,10 +7,11 @@
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
 class ScanChanges {
 public:
@@ -18,7 +19,21 @@ public:
     // and reports the counts; the first scan only remembers its windows.
     void Mark(TreeViewControl& tree, StatusBarControl& statusBar);
 
+    // The windows of the last rescan that came and that went, one line each: the node text
+    // (handle, caption, class) and its process node's text, the gone ones as the previous scan
+    // showed them. Nothing before the second scan.
+    std::optional<std::wstring> Listing() const;
+
 private:
     using WindowIdentity = std::tuple<LONG, LONG, std::wstring>; // handle, process, class
-    std::optional<std::set<WindowIdentity>> m_previous;
+    // A scan's windows with their node texts, and its processes' node texts.
+    struct Scan {
+        std::map<WindowIdentity, std::wstring> windows;
+        std::map<LONG, std::wstring> processes;
+    };
+    static std::wstring Line(const Scan& scan, const WindowIdentity& window, const std::wstring& text);
+    std::optional<Scan> m_previous;
+    std::vector<std::wstring> m_added;
+    std::vector<std::wstring> m_gone;
+    bool m_rescanned = false;
 };

@@ -123,6 +123,12 @@ void StatusBarControl::SetPanelText(short index, const std::wstring& text)
     SendMessageW(hWnd(), SB_SETTEXTW, static_cast<WPARAM>(index - 1), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+const std::wstring& StatusBarControl::PanelText(short index) const
+{
+    PanelRect(index); // raises for a panel that does not exist
+    return m_texts[static_cast<size_t>(index - 1)];
+}
+
 float StatusBarControl::Height() const
 {
     RECT rect;

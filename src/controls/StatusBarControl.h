@@ -41,6 +41,7 @@ public:
 
     // A text panel's text, kept across re-layouts. Panels are numbered from 1.
     void SetPanelText(short index, const std::wstring& text);
+    const std::wstring& PanelText(short index) const;
 
     // The parent forwards WM_DRAWITEM here; true when the item was one of this bar's panels.
     bool DrawItem(const DRAWITEMSTRUCT& item) const;

@@ -231,6 +231,27 @@ void TreeViewControl::Select(HTREEITEM item) noexcept
     SendMessageW(hWnd(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
 }
 
+std::vector<std::wstring> TreeViewControl::ExpandedKeys() const
+{
+    std::vector<std::wstring> keys;
+    std::vector<HTREEITEM> pending;
+    for (HTREEITEM item = FirstInOrder(); item != nullptr; item = NextSibling(item)) pending.push_back(item);
+    while (!pending.empty()) {
+        const HTREEITEM item = pending.back();
+        pending.pop_back();
+        const auto state = SendMessageW(hWnd(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED);
+        if ((state & TVIS_EXPANDED) == 0) continue;
+        keys.push_back(Key(item));
+        for (HTREEITEM child = FirstChild(item); child != nullptr; child = NextSibling(child)) pending.push_back(child);
+    }
+    return keys;
+}
+
+void TreeViewControl::Expand(HTREEITEM item) noexcept
+{
+    SendMessageW(hWnd(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+}
+
 HTREEITEM TreeViewControl::HitTest(POINT screen) const noexcept
 {
     TVHITTESTINFO hit = {};

@@ -87,6 +87,9 @@ public:
     HTREEITEM ItemOfKey(std::wstring_view key) const noexcept;
     // Selects the node, expanding its parents and scrolling it into view.
     void Select(HTREEITEM item) noexcept;
+    // The keys of the expanded nodes, found by walking only into expanded nodes.
+    std::vector<std::wstring> ExpandedKeys() const;
+    void Expand(HTREEITEM item) noexcept;
     // The node under a point on the screen, or nullptr.
     HTREEITEM HitTest(POINT screen) const noexcept;
     // The node's label in screen coordinates.

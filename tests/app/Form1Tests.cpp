@@ -135,6 +135,7 @@ TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
     wchar_t text[32] = {};
     GetWindowTextW(m_form->hWnd(), text, 32);
     EXPECT_STREQ(L"Form1", text);
+    EXPECT_EQ(Tree(), GetFocus()) << "the keyboard is the tree's from the start";
     const HMENU menu = GetMenu(m_form->hWnd());
     ASSERT_EQ(1, GetMenuItemCount(menu));
     GetMenuStringW(menu, 0, text, 32, MF_BYPOSITION);

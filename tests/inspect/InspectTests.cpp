@@ -1,91 +1,22 @@
 // The inspection commands on a scanned desktop that holds windows of this test: find, the facts
 // in panel 1, properties, highlight (on a 32-bit and a 64-bit helper's window too), copy, the
 // context menu and F5; the form's About and keys.
-#include "support/Form1Fixture.h"
+#include "InspectFixture.h"
 #include "app/AboutBox.h"
 #include "inspect/NodeFacts.h"
 #include "inspect/OverlayFrame.h"
-#include "platform/MessageBox.h"
 #include "support/FormDriver.h"
-#include "support/MessageBoxCloser.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TreeReader.h"
 
-#include <commctrl.h>
 #include <dlgs.h>
 
 #include <algorithm>
-#include <cstring>
 #include <regex>
 #include <vector>
 
 namespace {
-constexpr DWORD kTopStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | 0x5;
-
-class InspectTest : public Form1Fixture {
-protected:
-    void SetUp() override
-    {
-        Form1Fixture::SetUp();
-        m_top.reset(CreateWindowExW(WS_EX_TOOLWINDOW, TestWindowClass(), L"Qx7 Needle top \x263A", kTopStyle, 40, 50,
-                                    320, 200, nullptr, nullptr, nullptr, nullptr));
-        m_child = CreateChildWindow(m_top.get(), L"qx7 needle child");
-        m_grand = CreateChildWindow(m_child.get(), L"Qx7 grand");
-        m_hidden = CreateTopWindow(L"Qx7 hidden");
-        m_gone = CreateTopWindow(L"Qx7 gone");
-        UpdateWindow(m_top.get());
-    }
-    void Scan()
-    {
-        MessageBoxCloser closer(kApplicationTitle);
-        m_form->meu_File_Click();
-    }
-    TreeViewControl& Tree() { return m_form->TreeView1(); }
-    HTREEITEM Node(const std::wstring& key)
-    {
-        for (HTREEITEM item = Tree().FirstInOrder(); item != nullptr; item = Tree().NextInOrder(item)) {
-            if (Tree().Key(item) == key) return item;
-        }
-        return nullptr;
-    }
-    HTREEITEM Node(HWND window) { return Node(WindowNodeKey(HandleValue(window))); }
-    HTREEITEM OwnProcessNode() { return Node(ProcessNodeKey(static_cast<LONG>(GetCurrentProcessId()))); }
-    std::wstring Panel1()
-    {
-        wchar_t text[512] = {};
-        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    // A key as the message loop sees it, with the modifiers down in this thread's key state.
-    void Press(WORD key, BYTE modifiers = 0)
-    {
-        BYTE state[256] = {};
-        GetKeyboardState(state);
-        state[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
-        state[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
-        SetKeyboardState(state);
-        MSG message = {};
-        message.hwnd = Tree().hWnd();
-        message.message = key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN; // F10 is a system key
-        message.wParam = key;
-        EXPECT_TRUE(m_form->TranslateFormMessage(message)) << key;
-        state[VK_CONTROL] = state[VK_SHIFT] = 0;
-        SetKeyboardState(state);
-    }
-    std::wstring Clipboard()
-    {
-        std::wstring text;
-        if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            text = static_cast<const wchar_t*>(GlobalLock(data));
-            GlobalUnlock(data);
-        }
-        CloseClipboard();
-        return text;
-    }
-
-    UniqueWindow m_top, m_child, m_grand, m_hidden, m_gone;
-};
+using namespace inspect_tests;
 
 // The tree as text with siblings sorted: a scan lists windows in z-order, which activation changes.
 std::wstring Outline(const std::vector<TreeViewControl::NodeContent>& nodes, size_t depth = 0)
@@ -96,17 +27,6 @@ std::wstring Outline(const std::vector<TreeViewControl::NodeContent>& nodes, siz
     std::wstring text;
     for (const std::wstring& part : parts) text += part;
     return text;
-}
-
-// Whether the node is on a row the tree shows now: parents expanded, scrolled into view.
-bool Shown(HWND tree, HTREEITEM item)
-{
-    RECT rect = {};
-    std::memcpy(&rect, &item, sizeof item);
-    RECT client = {};
-    GetClientRect(tree, &client);
-    return SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)) && rect.top >= 0 &&
-           rect.bottom <= client.bottom;
 }
 
 TEST_F(InspectTest, FindWalksTheWholeTreeBothWaysWrapsAndTellsWhatItMissed)
@@ -369,7 +289,7 @@ TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
         return byMenu == byKey;
     })) << byMenu << L"\nby F5:\n" << byKey;
     EXPECT_NE(std::wstring::npos, Panel1().find(L" gone since the previous scan"))
-        << "the rescan's summary, not the facts of a selection the new tree no longer has";
+        << "the rescan's summary, over the facts of the selection it restored";
     const std::vector<std::wstring> boxes = closer.Texts();
     ASSERT_EQ(0u, boxes.size() % 2);
     EXPECT_EQ(boxes[boxes.size() - 2], boxes.back());

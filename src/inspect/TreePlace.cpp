@@ -1,0 +1,17 @@
+// Painting stays off while the nodes open, so the tree repaints once with its place restored.
+#include "inspect/TreePlace.h"
+
+TreePlace::TreePlace(const TreeViewControl& tree) : m_expanded(tree.ExpandedKeys())
+{
+    if (const HTREEITEM selected = tree.Selection()) m_selected = tree.Key(selected);
+}
+
+void TreePlace::Restore(TreeViewControl& tree) const
+{
+    const TreeViewControl::RedrawSuspension quiet = tree.SuspendRedraw();
+    for (const std::wstring& key : m_expanded) {
+        if (const HTREEITEM item = tree.ItemOfKey(key)) tree.Expand(item);
+    }
+    if (m_selected.empty()) return;
+    if (const HTREEITEM item = tree.ItemOfKey(m_selected)) tree.Select(item);
+}

@@ -1,0 +1,161 @@
+// What a new user meets around a scan: the boxes and Find on the screen, the keyboard with the tree,
+// the open and selected nodes kept across a rescan, and the list of what came and went.
+#include "InspectFixture.h"
+#include "support/FormDriver.h"
+#include "support/MessageBoxCloser.h"
+
+#include <commctrl.h>
+#include <dlgs.h>
+
+namespace {
+using namespace inspect_tests;
+
+// The dialog as the screen shows it (read from the screen, not asked to print itself): mostly the
+// dialog face, with dark text on it.
+bool LooksPainted(HWND dialog)
+{
+    RECT rect = {};
+    GetClientRect(dialog, &rect);
+    MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    long face = 0, dark = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF pixel = GetPixel(memory, x, y);
+            face += pixel == GetSysColor(COLOR_BTNFACE);
+            dark += GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 200;
+        }
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return 2 * face > static_cast<long>(width) * height && dark > 0;
+}
+
+// What the count box sees of the form while it is up (the scan is on, and says so), and whether
+// the box itself shows, looked at from a timer of its modal loop until it does (10 s at most).
+std::wstring g_panelDuringScan;
+HCURSOR g_cursorDuringScan = nullptr;
+HWND g_statusBar = nullptr;
+bool g_boxPainted = false;
+DWORD g_boxShownAt = 0;
+void CALLBACK LookAtTheBox(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    const HWND box = FindWindowW(L"#32770", kApplicationTitle);
+    if (box == nullptr || !IsWindowVisible(box)) return;
+    g_boxPainted = LooksPainted(box);
+    if (!g_boxPainted && GetTickCount() - g_boxShownAt < 10000) return;
+    KillTimer(nullptr, timer);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+int WINAPI BoxThatLooksAtTheForm(HWND owner, LPCWSTR text, LPCWSTR title, UINT type)
+{
+    wchar_t panel[64] = {};
+    SendMessageW(g_statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(panel));
+    g_panelDuringScan = panel;
+    g_cursorDuringScan = GetCursor();
+    g_boxShownAt = GetTickCount();
+    SetTimer(nullptr, 0, 50, LookAtTheBox);
+    return MessageBoxW(owner, text, title, type);
+}
+
+// Escape as a person presses it in the dialog, through the form's message loop.
+void PressEscapeIn(Form1& form, HWND control)
+{
+    PostMessageW(control, WM_KEYDOWN, VK_ESCAPE, 0);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (form.TranslateFormMessage(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+LRESULT CALLBACK EscapeOnceShown(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_INITDIALOG) PostMessageW(GetDlgItem(call->hwnd, 0xFFFF), WM_KEYDOWN, VK_ESCAPE, 0);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(InspectTest, TheBoxAndFindShowAndTheKeyboardIsTheTreesAfterStartScansAndDialogs)
+{
+    const HWND tree = Tree().hWnd();
+    SetActiveWindow(m_form->hWnd()); // from the test's own windows, shown after the form
+    EXPECT_EQ(tree, GetFocus()) << "on activation";
+    g_statusBar = m_form->sBar1().hWnd();
+    const MessageBoxFunction previous = ReplaceMessageBoxFunction(BoxThatLooksAtTheForm);
+    m_form->meu_File_Click();
+    ReplaceMessageBoxFunction(previous);
+    EXPECT_TRUE(g_boxPainted) << "the count box on the screen";
+    EXPECT_EQ(L"Scanning\x2026", g_panelDuringScan);
+    EXPECT_EQ(LoadCursorW(nullptr, IDC_WAIT), g_cursorDuringScan);
+    EXPECT_NE(LoadCursorW(nullptr, IDC_WAIT), GetCursor());
+    EXPECT_EQ(L"", Panel1()) << "the first scan's panel as before it";
+    Scan();
+    PumpMessages();
+    EXPECT_EQ(tree, GetFocus()) << "after the count box";
+
+    Press('F', FCONTROL);
+    const HWND find = m_form->Inspector().Find().hWnd();
+    ASSERT_TRUE(IsWindowVisible(find));
+    EXPECT_TRUE(PollUntil(10000, [&] {
+        PumpMessages();
+        return LooksPainted(find);
+    })) << "the Find dialog on the screen";
+    SetFocus(GetDlgItem(find, edt1));
+    PressEscapeIn(*m_form, GetDlgItem(find, edt1));
+    EXPECT_FALSE(IsWindow(find));
+    EXPECT_EQ(tree, GetFocus()) << "after Esc on Find";
+
+    Tree().Select(Node(m_top.get()));
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, EscapeOnceShown, nullptr, GetCurrentThreadId());
+    Press(VK_RETURN);
+    UnhookWindowsHookEx(hook);
+    PumpMessages();
+    EXPECT_EQ(tree, GetFocus()) << "after Esc on Properties";
+}
+
+TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
+{
+    Scan();
+    const std::wstring own = L"inspect_tests.exe [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]";
+    const std::wstring tail = L"\x3011  [Class:WindowInventoryTestWindow]  " + own + L"\r\n";
+    const std::wstring goneLine = L"  hWnd: " + FormatHandleHex(HandleValue(m_gone.get())) + L"  \x3010Qx7 gone" + tail;
+    Tree().Expand(OwnProcessNode());
+    Tree().Expand(Node(m_top.get()));
+    Tree().Select(Node(m_child.get()));
+    m_gone.reset();
+    UniqueWindow newcomer = CreateTopWindow(L"Qx7 newcomer");
+    {
+        MessageBoxCloser closer(kApplicationTitle);
+        Press(VK_F5);
+    }
+    const HTREEITEM selected = Tree().Selection();
+    EXPECT_EQ(WindowNodeKey(HandleValue(m_child.get())), Tree().Key(selected));
+    EXPECT_TRUE(Shown(Tree().hWnd(), selected));
+    const auto expanded = [&](HTREEITEM item) {
+        return (SendMessageW(Tree().hWnd(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    };
+    EXPECT_TRUE(expanded(OwnProcessNode()));
+    EXPECT_TRUE(expanded(Node(m_top.get())));
+    EXPECT_FALSE(expanded(Node(m_child.get()))) << "opened by nobody";
+
+    MessageBoxCloser closer(L"Changes since the previous scan");
+    Press('D', FCONTROL);
+    ASSERT_EQ(1u, closer.Texts().size());
+    const std::wstring listing = closer.Texts()[0];
+    const std::wstring newLine = L"  hWnd: " + FormatHandleHex(HandleValue(newcomer.get())) + L"  \x3010Qx7 newcomer" + tail;
+    const size_t gone = listing.find(L"Gone windows: ");
+    EXPECT_EQ(0u, listing.find(L"New windows: ")) << ::testing::PrintToString(listing);
+    EXPECT_LT(listing.find(newLine), gone) << ::testing::PrintToString(listing);
+    const size_t goneAt = listing.find(goneLine);
+    EXPECT_TRUE(goneAt != std::wstring::npos && goneAt > gone) << ::testing::PrintToString(listing);
+}
+} // namespace
