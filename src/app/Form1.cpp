@@ -8,8 +8,8 @@
 #include "inspect/PropertiesDialog.h"
 #include "inspect/TreePlace.h"
 #include "inventory/APi.h"
+#include "platform/WindowClass.h"
 #include "platform/MessageBox.h"
-#include "platform/ProgramIcon.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowObject.h"
 #include "controls/Twips.h"
@@ -71,21 +71,6 @@ float CheckedSingleSub(float a, float b)
     if (!std::isfinite(result)) RaiseError(kErrorOverflow);
     return result;
 }
-
-void RegisterFormClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    if (GetClassInfoExW(instance, kWindowClass, &windowClass)) return;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    SetProgramIcons(windowClass);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    if (!RegisterClassExW(&windowClass)) RaiseLastError();
-}
 } // namespace
 
 int Form1::Run(HINSTANCE, int showCommand)
@@ -141,7 +126,8 @@ void Form1::Show(int showCommand)
 void Form1::CreateWindowAndControls()
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterFormClass(instance, &WindowProc);
+    RegisterWindowClassOnce(kWindowClass, &WindowProc, CS_HREDRAW | CS_VREDRAW,
+                            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
     UniqueMenu menuBar(CreateMenu());
     if (!menuBar || !AppendMenuW(menuBar.get(), MF_STRING, kMeuFileId, L"ClickHere(&C)")) RaiseLastError();

@@ -3,30 +3,17 @@
 // and transparent together make it click-through for every thread, not just its own.
 #include "inspect/OverlayFrame.h"
 
+#include "platform/WindowClass.h"
 #include "platform/RuntimeError.h"
 
 #include <dwmapi.h>
-
-namespace {
-void RegisterOverlayClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    if (GetClassInfoExW(instance, OverlayFrame::kWindowClass, &windowClass)) return;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = OverlayFrame::kWindowClass;
-    if (!RegisterClassExW(&windowClass)) RaiseLastError();
-}
-} // namespace
 
 void OverlayFrame::Show(const RECT& rect)
 {
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (!m_window) {
         const HINSTANCE instance = GetModuleHandleW(nullptr);
-        RegisterOverlayClass(instance, &WindowProc);
+        RegisterWindowClassOnce(kWindowClass, &WindowProc, 0, nullptr);
         constexpr DWORD exStyle = WS_EX_TOPMOST | WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
         m_window.reset(CreateWindowExW(exStyle, kWindowClass, L"", WS_POPUP, rect.left, rect.top, width, height, nullptr,
                                        nullptr, instance, nullptr));

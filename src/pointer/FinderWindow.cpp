@@ -2,6 +2,7 @@
 // take the press that starts a drag.
 #include "pointer/FinderWindow.h"
 
+#include "platform/WindowClass.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowObject.h"
 
@@ -20,19 +21,6 @@ int IconSize()
     return GetSystemMetrics(SM_CXICON);
 }
 
-void RegisterFinderClass(HINSTANCE instance, WNDPROC procedure)
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    if (GetClassInfoExW(instance, kWindowClass, &windowClass)) return;
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    if (!RegisterClassExW(&windowClass)) RaiseLastError();
-}
 } // namespace
 
 FinderWindow::FinderWindow(HWND owner, MouseHandler mouse) noexcept : m_owner(owner), m_mouse(std::move(mouse))
@@ -43,7 +31,8 @@ void FinderWindow::Show()
 {
     if (!m_window) {
         const HINSTANCE instance = GetModuleHandleW(nullptr);
-        RegisterFinderClass(instance, &WindowProc);
+        RegisterWindowClassOnce(kWindowClass, &WindowProc, CS_HREDRAW | CS_VREDRAW,
+                                reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
         // WM_NCCREATE stores the window in m_window.
         if (!CreateWindowExW(kExStyle, kWindowClass, L"Point to find", kStyle, 0, 0, 0, 0, m_owner, nullptr, instance,
                              this)) {

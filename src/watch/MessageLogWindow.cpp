@@ -4,7 +4,7 @@
 
 #include "controls/Twips.h"
 #include "inventory/APi.h"
-#include "platform/ProgramIcon.h"
+#include "platform/WindowClass.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowObject.h"
 
@@ -57,17 +57,7 @@ std::wstring ClassOf(HWND window)
 MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watched(watched), m_log(ClassOf(watched))
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    if (!GetClassInfoExW(instance, kWindowClass, &windowClass)) {
-        windowClass.lpfnWndProc = &WindowProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        SetProgramIcons(windowClass);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = kWindowClass;
-        if (!RegisterClassExW(&windowClass)) RaiseLastError();
-    }
+    RegisterWindowClassOnce(kWindowClass, &WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     // Read without sending the watched window a message: it may be hung.
     wchar_t caption[256] = {};
     InternalGetWindowText(watched, caption, 256);
