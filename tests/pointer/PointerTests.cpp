@@ -79,11 +79,13 @@ protected:
             return m_form->Pointer().Dragging();
         }));
         EXPECT_EQ(m_form->Pointer().Finder().hWnd(), GetCapture());
-        MouseAt(to, 0);
+        // A hand that drags keeps moving: the move is given again until the window there is
+        // framed, so that a move the platform merged with the press cannot stall the case.
         EXPECT_TRUE(PollUntil(10000, [&] {
+            MouseAt(to, 0);
             PumpMessages();
             return m_form->Pointer().Framed() == framed;
-        }));
+        })) << "framed instead: " << ::testing::PrintToString(WindowPointer::Describe(m_form->Pointer().Framed()));
     }
 };
 
