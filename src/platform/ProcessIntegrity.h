@@ -2,8 +2,12 @@
 #pragma once
 #include <windows.h>
 
-// The process's mandatory integrity level (a SECURITY_MANDATORY_*_RID); MAXDWORD when its
-// token cannot be opened, 0 when it carries no label.
+#include <vector>
+
+// The integrity level in the process's token (a SECURITY_MANDATORY_*_RID), and its user's SID
+// when asked: false when the token cannot be read.
+[[nodiscard]] bool ReadToken(HANDLE process, DWORD& level, std::vector<BYTE>* user);
+// The process's integrity level; MAXDWORD when its token cannot be read.
 DWORD IntegrityLevel(HANDLE process);
 // Whether the process runs above this one, or is protected so that it cannot even be queried.
 bool RunsAboveThisProcess(DWORD processId);

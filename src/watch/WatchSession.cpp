@@ -2,6 +2,8 @@
 // window that cannot be watched says why instead of showing an empty log.
 #include "watch/WatchSession.h"
 
+#include "platform/ProcessIntegrity.h"
+
 #include <ntsecapi.h>
 
 namespace {
@@ -13,23 +15,6 @@ UINT_PTR HandleValue(HWND window)
     return reinterpret_cast<UINT_PTR>(window);
 }
 
-// The integrity level in a token, and its user: false when the token cannot be read.
-bool ReadToken(HANDLE process, DWORD& level, std::vector<BYTE>* user)
-{
-    HANDLE opened = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &opened)) return false;
-    UniqueHandle token(opened);
-    alignas(TOKEN_MANDATORY_LABEL) BYTE buffer[128] = {};
-    DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenIntegrityLevel, buffer, sizeof buffer, &size)) return false;
-    const PSID label = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(buffer)->Label.Sid;
-    level = *GetSidSubAuthority(label, *GetSidSubAuthorityCount(label) - 1);
-    if (user == nullptr) return true;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return false;
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-    user->assign(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
-    return true;
-}
 } // namespace
 
 WatchSession::WatchSession(HWND window, uint32_t capacity) : m_window(window)
