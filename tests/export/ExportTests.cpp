@@ -165,7 +165,7 @@ TEST(ScanChanges, TextExportIsTheTreeAndTheSecondScanMarksWhatCameAndCountsWhatW
     };
     UniqueWindow going = CreateTopWindow(L"going \x00E9");
     const auto [first, firstPanel] = scan();
-    ExportTree(form.TreeView1(), form.LastScan(), L"inventory.txt");
+    ExportRecord(form.LastRecord().get(), L"inventory.txt");
     EXPECT_EQ(Utf8(first.text), ReadFile(L"inventory.txt"));
     EXPECT_EQ(L"", firstPanel) << "the first scan marks nothing";
     for (const auto& window : first.windows) EXPECT_FALSE(window.second);
