@@ -3,6 +3,7 @@
 // stays free of the form and the form can use the export area's writers for Ctrl+S.
 #include "app/ExportCommand.h"
 
+#include "app/ConsoleOutput.h"
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
 #include "platform/MessageBox.h"
@@ -26,31 +27,6 @@ std::vector<std::wstring> Arguments()
     for (int i = 1; arguments != nullptr && i < count; ++i) result.emplace_back(arguments[i]);
     LocalFree(arguments);
     return result;
-}
-
-// Standard error when the parent handed one over (a redirection, or Wine's own); otherwise the
-// console of the shell that started this GUI program, if there is one.
-void TellConsole(const std::wstring& message)
-{
-    const std::wstring line = L"WindowInventory: " + message + L"\r\n";
-    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    if (error == nullptr || error == INVALID_HANDLE_VALUE || GetFileType(error) == FILE_TYPE_UNKNOWN) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-        error = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-        if (error == INVALID_HANDLE_VALUE) return;
-    }
-    DWORD written = 0;
-    if (GetConsoleMode(error, &mode)) {
-        WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        return;
-    }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &bytes[0], length, nullptr, nullptr);
-    WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 // The count box and any error box of the form are answered without being shown.
@@ -91,7 +67,7 @@ int RunExportCommand()
         TellConsole(L"the scan failed: " + DescribeError(scanned));
         return kExitFailure;
     }
-    const HRESULT written = ExceptionBarrier([&] { ExportTree(form.TreeView1(), form.LastScan(), path); });
+    const HRESULT written = ExceptionBarrier([&] { ExportRecord(form.LastRecord().get(), path); });
     if (FAILED(written)) {
         TellConsole(DescribeExportFailure(written, path));
         return kExitFailure;

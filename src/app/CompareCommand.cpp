@@ -1,0 +1,79 @@
+// Both files are read whole and checked before anything is compared, so that a bad second
+// file is not reported after a first report was already written.
+#include "app/CompareCommand.h"
+
+#include "app/ConsoleOutput.h"
+#include "export/FileReplacement.h"
+#include "export/InventoryComparison.h"
+#include "platform/RuntimeError.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+constexpr int kExitEqual = 0;
+constexpr int kExitDifferent = 1;
+constexpr int kExitBadInput = 2;
+const wchar_t kUsage[] = L"usage: WindowInventory.exe /compare OLD.json NEW.json [OUT.txt|OUT.json]";
+
+std::vector<std::wstring> Arguments()
+{
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> result;
+    for (int i = 1; arguments != nullptr && i < count; ++i) result.emplace_back(arguments[i]);
+    LocalFree(arguments);
+    return result;
+}
+int RunCompare(const std::vector<std::wstring>& arguments)
+{
+    if (arguments.size() < 2 || arguments.size() > 3) {
+        TellConsole(kUsage);
+        return kExitBadInput;
+    }
+    std::optional<ExportFormat> format = ExportFormat::Text;
+    if (arguments.size() == 3 && !(format = ExportFormatOf(arguments[2]))) {
+        TellConsole(L"cannot write the report to " + arguments[2] + L": " + kUsage);
+        return kExitBadInput;
+    }
+    ComparedInventory inventories[2];
+    for (int i = 0; i < 2; ++i) {
+        std::wstring problem;
+        std::optional<ComparedInventory> inventory = ReadInventoryFile(arguments[i], problem);
+        if (!inventory) {
+            TellConsole(arguments[i] + L": " + problem);
+            return kExitBadInput;
+        }
+        inventories[i] = std::move(*inventory);
+    }
+    const InventoryDifferences differences = CompareInventories(inventories[0], inventories[1]);
+    const std::string report = FormatDifferences(differences, *format);
+    if (arguments.size() == 3) {
+        const HRESULT written = ExceptionBarrier([&] { WriteFileReplacing(arguments[2], report); });
+        if (FAILED(written)) {
+            TellConsole(L"cannot write the report to " + arguments[2] + L": " + DescribeError(written));
+            return kExitBadInput;
+        }
+    } else {
+        WriteStandardOutput(report);
+    }
+    return differences.Empty() ? kExitEqual : kExitDifferent;
+}
+} // namespace
+
+bool IsCompareCommandLine()
+{
+    const std::vector<std::wstring> arguments = Arguments();
+    return !arguments.empty() && CompareStringOrdinal(arguments[0].c_str(), -1, L"/compare", -1, TRUE) == CSTR_EQUAL;
+}
+
+int RunCompareCommand()
+{
+    std::vector<std::wstring> arguments = Arguments();
+    arguments.erase(arguments.begin());
+    return RunCompare(arguments);
+}
+
