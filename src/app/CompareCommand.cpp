@@ -54,7 +54,7 @@ int RunCompare(const std::vector<std::wstring>& arguments)
     if (arguments.size() == 3) {
         const HRESULT written = ExceptionBarrier([&] { WriteFileReplacing(arguments[2], report); });
         if (FAILED(written)) {
-            TellConsole(L"cannot write the report to " + arguments[2] + L": " + DescribeError(written));
+            TellConsole(DescribeExportFailure(written, arguments[2]));
             return kExitBadInput;
         }
     } else {

@@ -126,6 +126,12 @@ std::wstring DescribeExportFailure(HRESULT failure, const std::wstring& path)
 {
     if (failure == E_INVALIDARG) return L"Cannot write " + path + L": the name must end in .json or .txt";
     if (failure == E_PENDING) return L"Cannot write " + path + L": there is no scan yet";
+    if (failure == kErrorTargetIsFolder) return L"Cannot write " + path + L": it is a folder, not a file";
+    return L"Cannot write " + path + L": " + DescribeSystemError(failure);
+}
+
+std::wstring DescribeSystemError(HRESULT failure)
+{
     std::wstring reason;
     if (HRESULT_FACILITY(failure) == FACILITY_WIN32) {
         wchar_t* text = nullptr;
@@ -140,5 +146,5 @@ std::wstring DescribeExportFailure(HRESULT failure, const std::wstring& path)
         }
     }
     if (reason.empty()) reason = DescribeError(failure);
-    return L"Cannot write " + path + L": " + reason;
+    return reason;
 }

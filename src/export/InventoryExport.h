@@ -25,3 +25,5 @@ std::string HandleHex(LONG handle);
 
 // "Cannot write PATH: <the system's words for the failure>", for the user.
 std::wstring DescribeExportFailure(HRESULT failure, const std::wstring& path);
+// The system's words for a Win32 failure, or the run-time error's.
+std::wstring DescribeSystemError(HRESULT failure);

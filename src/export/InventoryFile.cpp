@@ -2,6 +2,7 @@
 // recursion: the nesting is checked while parsing, before anything is built that deep.
 #include "export/InventoryFile.h"
 
+#include "export/InventoryExport.h"
 #include "platform/LineText.h"
 #include "platform/UniqueHandles.h"
 
@@ -167,7 +168,7 @@ std::optional<ComparedInventory> ReadInventoryFile(const std::wstring& path, std
     const UniqueAny<HANDLE, CloseKernelHandle, -1> file(CreateFileW(
         path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        problem = L"cannot be opened (error " + std::to_wstring(GetLastError()) + L")";
+        problem = L"cannot be opened: " + DescribeSystemError(HRESULT_FROM_WIN32(GetLastError()));
         return std::nullopt;
     }
     LARGE_INTEGER size = {};
@@ -184,7 +185,7 @@ std::optional<ComparedInventory> ReadInventoryFile(const std::wstring& path, std
     DWORD read = 0;
     if (!bytes.empty() && (!ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) ||
                            read != bytes.size())) {
-        problem = L"cannot be read (error " + std::to_wstring(GetLastError()) + L")";
+        problem = L"cannot be read: " + DescribeSystemError(HRESULT_FROM_WIN32(GetLastError()));
         return std::nullopt;
     }
     return ParseInventory(bytes, problem);
