@@ -60,16 +60,27 @@ int wmain()
         startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     }
+    // A command ends with this process (Ctrl+C, a closed console): the job takes the program
+    // with it rather than leave a scan writing a file nobody waits for.
+    const UniqueHandle job(window ? nullptr : CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    const bool jobbed = job && SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                                       sizeof limits);
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, !window, 0, nullptr, nullptr, &startup,
-                        &started)) {
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, !window, jobbed ? CREATE_SUSPENDED : 0,
+                        nullptr, nullptr, &startup, &started)) {
         Complain(L"cannot start " + program + L" (error " + std::to_wstring(GetLastError()) + L")");
         return 2;
     }
     const UniqueHandle process(started.hProcess);
     const UniqueHandle thread(started.hThread);
     if (window) return 0;
-    // Ctrl+C ends the command, not this wait alone: the program is left to finish or be closed.
+    if (jobbed) {
+        // Where jobs cannot nest (before Windows 8, inside another job) it runs outside one.
+        AssignProcessToJobObject(job.get(), process.get());
+        ResumeThread(thread.get());
+    }
     WaitForSingleObject(process.get(), INFINITE);
     DWORD exitCode = 2;
     GetExitCodeProcess(process.get(), &exitCode);
