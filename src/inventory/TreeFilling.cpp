@@ -111,12 +111,7 @@ std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, Progress
     g_fillFailure = S_OK;
     FILETIME takenAt = {};
     GetSystemTimeAsFileTime(&takenAt);
-    ScanRecordBuilder recording;
     const LONG liveObjectCount = WindowObjectCount;
-    g_record = &recording;
-    struct EndRecording {
-        ~EndRecording() { g_record = nullptr; }
-    } endRecording;
     tree.Clear();
     ShowMessageBox(GetAncestor(tree.hWnd(), GA_ROOT), std::to_wstring(WindowObjectCount), kApplicationTitle,
                    MB_OK | MB_APPLMODAL);
@@ -127,6 +122,12 @@ std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, Progress
     progress.put_Value(0);
 
     const TreeViewControl::RedrawSuspension quiet = tree.SuspendRedraw();
+    // After the box: the clear and the box are what a user waits for before anything shows.
+    ScanRecordBuilder recording;
+    g_record = &recording;
+    struct EndRecording {
+        ~EndRecording() { g_record = nullptr; }
+    } endRecording;
     for (LONG i = 0; i <= upper; ++i) {
         ProcessRecord& record = ProcessList[static_cast<size_t>(i)];
         progress.put_Value(static_cast<float>(i));
