@@ -125,7 +125,7 @@ size_t FloorScan::Fill(HWND tree, HWND progress)
             RecordedWindow facts;
             facts.handle = static_cast<LONG>(reinterpret_cast<INT_PTR>(window.window));
             facts.text = std::move(nodeText);
-            ReadWindowFacts(window.window, facts);
+            ReadWindowFacts(window.window, true, facts);
             recorded.push_back(std::move(facts));
             parent->lastChild = item;
             nodes.emplace(window.window, Node{item, nullptr});

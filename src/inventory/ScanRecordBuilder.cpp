@@ -26,19 +26,23 @@ void AppendSubtree(std::vector<RecordedWindow>& pending, const std::vector<std::
 }
 } // namespace
 
-void ReadWindowFacts(HWND window, RecordedWindow& facts)
+void ReadWindowFacts(HWND window, bool parentVisible, RecordedWindow& facts)
 {
+    // Each read of another process's window is a trip to the window server under Wine, so the
+    // style answers what it can: a child window has no owner, and a window is visible when its
+    // own style says so and its parent is (IsWindowVisible walks every ancestor again).
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
     wchar_t text[1024];
     const int classLength = GetClassNameW(window, text, static_cast<int>(std::size(text)));
     facts.className.assign(text, classLength > 0 ? static_cast<size_t>(classLength) : 0);
     const InternalGetWindowTextFunction reader = CaptionReader();
     const int captionLength = reader != nullptr ? reader(window, text, static_cast<int>(std::size(text))) : 0;
     facts.caption.assign(text, captionLength > 0 ? static_cast<size_t>(captionLength) : 0);
-    facts.owner = static_cast<LONG>(reinterpret_cast<INT_PTR>(GetWindow(window, GW_OWNER)));
+    facts.owner = (style & WS_CHILD) ? 0 : static_cast<LONG>(reinterpret_cast<INT_PTR>(GetWindow(window, GW_OWNER)));
     DWORD processId = 0;
     facts.threadId = GetWindowThreadProcessId(window, &processId);
     facts.processId = static_cast<LONG>(processId);
-    facts.visible = IsWindowVisible(window) != FALSE;
+    facts.visible = parentVisible && (style & WS_VISIBLE) != 0;
     if (!GetWindowRect(window, &facts.rect)) facts.rect = RECT{};
 }
 
@@ -59,14 +63,18 @@ void ScanRecordBuilder::AddProcess(LONG processId, const std::wstring& exeName, 
 void ScanRecordBuilder::AddWindow(LONG handle, LONG parent, const std::wstring& text)
 {
     if (m_pending.empty()) return;
+    Pending& pending = m_pending.back();
     RecordedWindow window;
     window.handle = handle;
     window.parent = parent;
     window.text = text;
-    ReadWindowFacts(reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)), window);
+    const auto parentIndex = pending.indexOf.find(parent);
+    const bool parentVisible = parentIndex == pending.indexOf.end() || pending.windows[parentIndex->second].visible;
+    ReadWindowFacts(reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)), parentVisible, window);
     // The tree put it under this process whatever the platform says now.
     window.processId = m_processes.back().processId;
-    m_pending.back().windows.push_back(std::move(window));
+    pending.indexOf.emplace(handle, pending.windows.size());
+    pending.windows.push_back(std::move(window));
 }
 
 std::shared_ptr<const ScanRecord> ScanRecordBuilder::Finish(FILETIME takenAt, LONG liveObjectCount)
@@ -74,8 +82,7 @@ std::shared_ptr<const ScanRecord> ScanRecordBuilder::Finish(FILETIME takenAt, LO
     std::vector<RecordedWindow> windows;
     for (size_t p = 0; p < m_processes.size(); ++p) {
         std::vector<RecordedWindow>& pending = m_pending[p].windows;
-        std::unordered_map<LONG, size_t> indexOf;
-        for (size_t i = 0; i < pending.size(); ++i) indexOf.emplace(pending[i].handle, i);
+        const std::unordered_map<LONG, size_t>& indexOf = m_pending[p].indexOf;
         std::vector<std::vector<size_t>> children(pending.size());
         std::vector<size_t> tops;
         for (size_t i = 0; i < pending.size(); ++i) {

@@ -8,8 +8,9 @@
 #include <vector>
 
 // The facts of a window that the record keeps beyond its place in the tree, read without
-// sending it a message: class, caption, owner, thread and process, visibility, rectangle.
-void ReadWindowFacts(HWND window, RecordedWindow& facts);
+// sending it a message: class, caption, owner, thread and process, visibility (as
+// IsWindowVisible has it, given whether its parent is visible), rectangle.
+void ReadWindowFacts(HWND window, bool parentVisible, RecordedWindow& facts);
 
 class ScanRecordBuilder {
 public:
@@ -26,6 +27,7 @@ public:
 private:
     struct Pending {
         std::vector<RecordedWindow> windows; // in insertion order
+        std::unordered_map<LONG, size_t> indexOf; // by handle
     };
     std::unordered_map<DWORD, std::wstring> m_unicodeNames;
     std::vector<RecordedProcess> m_processes;
