@@ -3,6 +3,7 @@
 
 #include "BenchHost.h"
 #include "MemoryWatch.h"
+#include "RecordBench.h"
 #include "Report.h"
 #include "RepeatScan.h"
 #include "Timing.h"
@@ -100,6 +101,7 @@ int RunFlatLike(const char* name, const std::wstring& shape, int processes, int 
                     name, result.nodes, result.fill.product.Best(),
                     1000 * result.fill.product.Best() / std::max<size_t>(1, result.nodes),
                     memory.watch.paintsDuringFill, met ? "met" : "NOT MET");
+        MeasureRecordWork(host, rounds, report);
     }
     std::fflush(stdout);
     return 0;

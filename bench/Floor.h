@@ -3,7 +3,9 @@
 // EnumChildWindows calls, nested in the same way (a window k levels deep is enumerated 2^(k-1)
 // times); one GetWindowTextA per object and the same insertions into the same real tree view
 // with redraw off, a repeated copy of a window looked up and skipped as the keyed insertion
-// refuses it.
+// refuses it. The fill's floor also makes the scan record's reads (the wide snapshot, each
+// process's path, each window's Unicode class and caption, owner, thread, visibility and
+// rectangle) and keeps them beside the tree, as the product's record does.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>

@@ -4,8 +4,11 @@
 // use the export area's writers for Ctrl+S.
 #include "app/ExportCommand.h"
 
+#include "app/CompareCommand.h"
+#include "app/ConsoleOutput.h"
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
+#include "platform/LineText.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 
@@ -20,17 +23,19 @@ constexpr int kExitUsage = 2;
 const wchar_t kUsage[] = L"usage: WindowInventory.exe /export PATH, where PATH ends in .json or .txt";
 // What /? shows: every switch, what it writes, and the exit codes a script can test.
 const wchar_t kHelp[] =
-    L"usage: WindowInventory.exe [/export PATH | /? | /help]\r\n"
+    L"usage: WindowInventory.exe [/export PATH | /compare OLD.json NEW.json [OUT] | /? | /help]\r\n"
     L"\r\n"
     L"  (no arguments)  opens the window\r\n"
     L"  /export PATH    scans once without showing a window and writes the inventory to PATH:\r\n"
     L"                  JSON (UTF-8) when PATH ends in .json, the tree's lines (UTF-8) when it\r\n"
     L"                  ends in .txt; the old file stays untouched when the write fails\r\n"
+    L"  /compare OLD.json NEW.json [OUT]\r\n"
+    L"                  what came, went and changed between two exported inventories, on\r\n"
+    L"                  standard output or into OUT (.txt or .json)\r\n"
     L"  /?, /help       shows this text\r\n"
     L"\r\n"
-    L"exit codes: 0 done, 1 the scan or the write failed, 2 a wrong command line\r\n";
-
-enum class Stream { Output, Error };
+    L"exit codes: /export: 0 done, 1 the scan or the write failed; /compare: 0 equal,\r\n"
+    L"1 different; 2 a wrong command line or a bad file\r\n";
 
 std::vector<std::wstring> Arguments()
 {
@@ -40,35 +45,6 @@ std::vector<std::wstring> Arguments()
     for (int i = 1; arguments != nullptr && i < count; ++i) result.emplace_back(arguments[i]);
     LocalFree(arguments);
     return result;
-}
-
-// The standard handle when the parent handed one over (a redirection, or Wine's own); otherwise
-// the console of the shell that started this GUI program, if there is one.
-void Write(Stream stream, const std::wstring& line)
-{
-    HANDLE target = GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    if (target == nullptr || target == INVALID_HANDLE_VALUE || GetFileType(target) == FILE_TYPE_UNKNOWN) {
-        if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED) return; // denied: attached
-        target = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-        if (target == INVALID_HANDLE_VALUE) return;
-    }
-    DWORD written = 0;
-    if (GetConsoleMode(target, &mode)) {
-        WriteConsoleW(target, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        return;
-    }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), &bytes[0], length, nullptr, nullptr);
-    WriteFile(target, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
-void TellConsole(const std::wstring& message)
-{
-    Write(Stream::Error, L"WindowInventory: " + message + L"\r\n");
 }
 
 bool IsSwitch(const std::wstring& argument, const wchar_t* name)
@@ -106,7 +82,7 @@ int RunExportCommand(const std::vector<std::wstring>& arguments)
         TellConsole(L"the scan failed: " + DescribeError(scanned));
         return kExitFailure;
     }
-    const HRESULT written = ExceptionBarrier([&] { ExportTree(form.TreeView1(), form.LastScan(), path); });
+    const HRESULT written = ExceptionBarrier([&] { ExportRecord(form.LastRecord().get(), path); });
     if (FAILED(written)) {
         TellConsole(DescribeExportFailure(written, path));
         return kExitFailure;
@@ -127,8 +103,9 @@ std::optional<int> RunCommandLine()
     if (arguments.empty()) return std::nullopt;
     const std::wstring& first = arguments[0];
     if (IsSwitch(first, L"/export")) return RunExportCommand(arguments);
+    if (IsSwitch(first, L"/compare")) return RunCompareCommand({arguments.begin() + 1, arguments.end()});
     if (IsHelpSwitch(first) && arguments.size() == 1) {
-        Write(Stream::Output, kHelp);
+        WriteStandardOutput(Utf8(kHelp));
         return 0;
     }
     // Not a second window the user never asked for: say what was not understood, and how it goes.
@@ -139,6 +116,6 @@ std::optional<int> RunCommandLine()
     } else {
         TellConsole(L"unexpected argument " + first);
     }
-    Write(Stream::Error, kHelp);
+    WriteStandardError(Utf8(kHelp));
     return kExitUsage;
 }

@@ -256,21 +256,21 @@ void Form1::meu_File_Click()
 
 void Form1::Scan()
 {
-    ScanStamp stamp;
-    GetSystemTimeAsFileTime(&stamp.takenAt);
+    // The tree is about to change: the old record no longer describes it.
+    m_record.reset();
+    if (m_inspector) m_inspector->SetRecord(nullptr);
     BuildProcessList();
     EnumWindows(EnumTopWindowProc, 0);
     RaiseIfFailed(TakeTopWindowFailure());
-    stamp.liveObjectCount = WindowObjectCount; // what the fill's message box reports
-    m_lastScan = stamp;
-    FillWindowTree(Required(m_treeView1), Required(m_pBar1));
+    m_record = FillWindowTree(Required(m_treeView1), Required(m_pBar1));
+    if (m_inspector) m_inspector->SetRecord(m_record);
 }
 
 void Form1::SaveTree()
 {
     const std::optional<std::wstring> path = AskExportPath(hWnd());
     if (!path) return;
-    const HRESULT saved = ExceptionBarrier([&] { ExportTree(Required(m_treeView1), m_lastScan, *path); });
+    const HRESULT saved = ExceptionBarrier([&] { ExportRecord(m_record.get(), *path); });
     if (FAILED(saved)) {
         ShowMessageBox(hWnd(), DescribeExportFailure(saved, *path), kApplicationTitle, MB_OK | MB_ICONERROR);
     }

@@ -8,7 +8,7 @@
 #include "controls/StatusBarControl.h"
 #include "controls/TreeViewControl.h"
 #include "edit/EditCommands.h"
-#include "export/TreeInventory.h"
+#include "inventory/ScanRecord.h"
 #include "inspect/TreeInspector.h"
 #include "platform/UniqueHandles.h"
 #include "pointer/WindowPointer.h"
@@ -45,8 +45,8 @@ public:
     void meu_File_Click();
     // The scan itself, raising what fails: the command's body, and all that /export runs.
     void Scan();
-    // When the scan that the tree shows was taken, and the object count it reported.
-    const ScanStamp& LastScan() const noexcept { return m_lastScan; }
+    // The scan that the tree shows, as data; none before the first scan.
+    const std::shared_ptr<const ScanRecord>& LastRecord() const noexcept { return m_record; }
 
     static constexpr UINT kMeuFileId = 1001;
 
@@ -112,7 +112,7 @@ private:
     std::unique_ptr<TreeViewControl> m_treeView1;
     std::unique_ptr<StatusBarControl> m_sBar1;
     std::unique_ptr<ProgressBarControl> m_pBar1;
-    ScanStamp m_lastScan;
+    std::shared_ptr<const ScanRecord> m_record;
     ScanChanges m_scanChanges;
     HWND m_focusedChild = nullptr;
     std::unique_ptr<TreeInspector> m_inspector;

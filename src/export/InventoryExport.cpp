@@ -1,25 +1,17 @@
 // JSON through nlohmann-json, which escapes quotes, backslashes and control characters; the
-// text format is the node texts, two spaces of indent per level, one node per line.
+// text format is the node texts, two spaces of indent per level, control characters spelled
+// out so that one line is one node.
 #include "export/InventoryExport.h"
 
 #include "export/FileReplacement.h"
+#include "inventory/APi.h"
+#include "platform/LineText.h"
 #include "platform/RuntimeError.h"
 
 #include <nlohmann/json.hpp>
 
 namespace {
 using Json = nlohmann::ordered_json;
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (length <= 0) RaiseLastError();
-    std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length, nullptr, nullptr);
-    return bytes;
-}
 
 std::string IsoTime(const FILETIME& time)
 {
@@ -31,48 +23,65 @@ std::string IsoTime(const FILETIME& time)
     return text;
 }
 
-Json WindowJson(const InventoryWindow& window)
+// The window at `index` with the run of deeper windows after it, its descendants; `index` ends
+// on the first window after them.
+Json WindowJson(const std::vector<RecordedWindow>& windows, size_t& index, size_t end)
 {
-    char hex[16];
-    wsprintfA(hex, "%08X", static_cast<unsigned>(window.handle));
+    const RecordedWindow& window = windows[index++];
     Json children = Json::array();
-    for (const InventoryWindow& child : window.children) children.push_back(WindowJson(child));
-    return Json{{"hwnd", hex},
-                {"caption", Utf8(window.caption)},
-                {"class", Utf8(window.className)},
-                {"children", std::move(children)}};
+    while (index < end && windows[index].depth > window.depth) children.push_back(WindowJson(windows, index, end));
+    // An older reader finds hwnd, caption (INVALID when there is none, as the tree shows it),
+    // class and children where it always did.
+    const std::wstring caption = window.caption.empty() ? L"INVALID" : window.caption;
+    Json json{{"hwnd", HandleHex(window.handle)}, {"caption", Utf8(caption)}, {"class", Utf8(window.className)}};
+    // The tree renders names through the ANSI code page; its text is kept where that lost something.
+    const std::wstring shown = L"hWnd: " + FormatHandleHex(window.handle) + L"  \x3010" + caption +
+                               L"\x3011  [Class:" + window.className + L"]";
+    if (window.text != shown) json["text"] = Utf8(window.text);
+    if (window.owner != 0) json["owner"] = HandleHex(window.owner);
+    json["thread"] = window.threadId;
+    json["visible"] = window.visible;
+    json["rect"] = {window.rect.left, window.rect.top, window.rect.right, window.rect.bottom};
+    json["children"] = std::move(children);
+    return json;
 }
 
-std::string JsonDocument(const TreeInventory& inventory)
+std::string JsonDocument(const ScanRecord& record)
 {
     Json processes = Json::array();
-    for (const InventoryProcess& process : inventory.processes) {
+    for (const RecordedProcess& process : record.Processes()) {
         Json windows = Json::array();
-        for (const InventoryWindow& window : process.windows) windows.push_back(WindowJson(window));
-        processes.push_back(
-            Json{{"pid", process.processId}, {"exe", Utf8(process.exeName)}, {"windows", std::move(windows)}});
+        for (size_t index = process.firstWindow; index < process.endWindow;) {
+            windows.push_back(WindowJson(record.Windows(), index, process.endWindow));
+        }
+        Json json{{"pid", process.processId}, {"exe", Utf8(process.exeName)}};
+        if (!process.path.empty()) json["path"] = Utf8(process.path);
+        if (process.text != process.exeName + L" [PID:" + std::to_wstring(process.processId) + L"]") {
+            json["text"] = Utf8(process.text);
+        }
+        json["windows"] = std::move(windows);
+        processes.push_back(std::move(json));
     }
-    const Json document{{"takenAt", IsoTime(inventory.stamp.takenAt)},
-                        {"liveObjectCount", inventory.stamp.liveObjectCount},
+    const Json document{{"format", 2},
+                        {"takenAt", IsoTime(record.TakenAt())},
+                        {"liveObjectCount", record.LiveObjectCount()},
                         {"processes", std::move(processes)}};
-    // A lone surrogate in a caption becomes U+FFFD on the way to UTF-8, never an exception.
+    // Every string is already strict UTF-8; replace is the last guard, never an exception.
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-void AppendLines(std::string& out, const std::vector<InventoryWindow>& windows, size_t depth)
-{
-    for (const InventoryWindow& window : windows) {
-        out.append(2 * depth, ' ').append(Utf8(window.text)).append("\r\n");
-        AppendLines(out, window.children, depth + 1);
-    }
-}
-
-std::string TextDocument(const TreeInventory& inventory)
+std::string TextDocument(const ScanRecord& record)
 {
     std::string out;
-    for (const InventoryProcess& process : inventory.processes) {
-        out.append(Utf8(process.text)).append("\r\n");
-        AppendLines(out, process.windows, 1);
+    for (const RecordedProcess& process : record.Processes()) {
+        AppendUtf8(out, OneLine(process.text));
+        out += "\r\n";
+        for (size_t i = process.firstWindow; i < process.endWindow; ++i) {
+            const RecordedWindow& window = record.Windows()[i];
+            out.append(2 * (window.depth + 1), ' ');
+            AppendUtf8(out, OneLine(window.text));
+            out += "\r\n";
+        }
     }
     return out;
 }
@@ -93,21 +102,36 @@ std::optional<ExportFormat> ExportFormatOf(const std::wstring& path)
     return std::nullopt;
 }
 
-std::string FormatInventory(const TreeInventory& inventory, ExportFormat format)
+std::string FormatInventory(const ScanRecord& record, ExportFormat format)
 {
-    return format == ExportFormat::Json ? JsonDocument(inventory) : TextDocument(inventory);
+    return format == ExportFormat::Json ? JsonDocument(record) : TextDocument(record);
 }
 
-void ExportTree(const TreeViewControl& tree, const ScanStamp& stamp, const std::wstring& path)
+void ExportRecord(const ScanRecord* record, const std::wstring& path)
 {
     const std::optional<ExportFormat> format = ExportFormatOf(path);
     if (!format) RaiseError(E_INVALIDARG);
-    WriteFileReplacing(path, FormatInventory(ReadTreeInventory(tree, stamp), *format));
+    if (record == nullptr) RaiseError(E_PENDING);
+    WriteFileReplacing(path, FormatInventory(*record, *format));
+}
+
+std::string HandleHex(LONG handle)
+{
+    char hex[16];
+    wsprintfA(hex, "%08X", static_cast<unsigned>(handle));
+    return hex;
 }
 
 std::wstring DescribeExportFailure(HRESULT failure, const std::wstring& path)
 {
     if (failure == E_INVALIDARG) return L"Cannot write " + path + L": the name must end in .json or .txt";
+    if (failure == E_PENDING) return L"Cannot write " + path + L": there is no scan yet";
+    if (failure == kErrorTargetIsFolder) return L"Cannot write " + path + L": it is a folder, not a file";
+    return L"Cannot write " + path + L": " + DescribeSystemError(failure);
+}
+
+std::wstring DescribeSystemError(HRESULT failure)
+{
     std::wstring reason;
     if (HRESULT_FACILITY(failure) == FACILITY_WIN32) {
         wchar_t* text = nullptr;
@@ -122,5 +146,5 @@ std::wstring DescribeExportFailure(HRESULT failure, const std::wstring& path)
         }
     }
     if (reason.empty()) reason = DescribeError(failure);
-    return L"Cannot write " + path + L": " + reason;
+    return reason;
 }

@@ -1,8 +1,8 @@
-// The two file formats of an inventory, and saving what a tree shows in the one its path asks
-// for: JSON (one object per process, windows nested under their parents) or the node texts.
+// The two file formats of an inventory, written from a scan's record: JSON (one object per
+// process, windows nested under their parents, every name in Unicode) or the node texts, one
+// line per node.
 #pragma once
-#include "controls/TreeViewControl.h"
-#include "export/TreeInventory.h"
+#include "inventory/ScanRecord.h"
 
 #include <optional>
 #include <string>
@@ -12,12 +12,18 @@ enum class ExportFormat { Json, Text };
 // ".json" or ".txt", in any case; nothing for any other path.
 std::optional<ExportFormat> ExportFormatOf(const std::wstring& path);
 
-// The file's bytes, UTF-8.
-std::string FormatInventory(const TreeInventory& inventory, ExportFormat format);
+// The file's bytes, strict UTF-8.
+std::string FormatInventory(const ScanRecord& record, ExportFormat format);
 
-// Reads the tree and writes it to `path` in the format of its extension, replacing any old
-// file only once the new one is whole. Raises on failure (E_INVALIDARG for another extension).
-void ExportTree(const TreeViewControl& tree, const ScanStamp& stamp, const std::wstring& path);
+// Writes the record to `path` in the format of its extension, replacing any old file only once
+// the new one is whole. Raises on failure (E_INVALIDARG for another extension, E_PENDING when
+// there is no scan to write).
+void ExportRecord(const ScanRecord* record, const std::wstring& path);
+
+// The handle as the JSON and the tree spell it: eight uppercase hexadecimal digits.
+std::string HandleHex(LONG handle);
 
 // "Cannot write PATH: <the system's words for the failure>", for the user.
 std::wstring DescribeExportFailure(HRESULT failure, const std::wstring& path);
+// The system's words for a Win32 failure, or the run-time error's.
+std::wstring DescribeSystemError(HRESULT failure);

@@ -1,6 +1,7 @@
 // Clipboard text is CF_UNICODETEXT in movable global memory, which the clipboard then owns.
 #include "inspect/TreeCopy.h"
 
+#include "platform/LineText.h"
 #include "platform/RuntimeError.h"
 
 #include <cstring>
@@ -43,6 +44,34 @@ std::wstring SubtreeText(const TreeViewControl& tree, HTREEITEM item)
 {
     std::wstring text;
     AppendSubtree(tree, item, 0, text);
+    return text;
+}
+
+std::wstring SubtreeText(const ScanRecord& record, const NodeSubject& subject)
+{
+    const std::vector<RecordedWindow>& windows = record.Windows();
+    // The node's own line, then the run of windows beneath it, indented from `base` on.
+    std::wstring text;
+    size_t next = 0, end = 0;
+    unsigned base = 0;
+    if (subject.kind == NodeSubject::Kind::Process) {
+        const ptrdiff_t index = record.ProcessIndexOf(subject.id);
+        if (index < 0) return {};
+        const RecordedProcess& process = record.Processes()[static_cast<size_t>(index)];
+        text = OneLine(process.text);
+        next = process.firstWindow;
+        end = process.endWindow;
+    } else {
+        const RecordedWindow* window = subject.kind == NodeSubject::Kind::Window ? record.WindowOfHandle(subject.id) : nullptr;
+        if (window == nullptr) return {};
+        text = OneLine(window->text);
+        base = window->depth + 1;
+        next = static_cast<size_t>(window - windows.data()) + 1;
+        end = windows.size();
+    }
+    for (; next < end && windows[next].depth + 1 > base; ++next) {
+        text.append(L"\r\n").append(2 * (windows[next].depth + 1 - base), L' ').append(OneLine(windows[next].text));
+    }
     return text;
 }
 

@@ -1,6 +1,8 @@
 // Node texts onto the clipboard: one node, or a node with everything beneath it.
 #pragma once
 #include "controls/TreeViewControl.h"
+#include "inspect/NodeFacts.h"
+#include "inventory/ScanRecord.h"
 
 #include <windows.h>
 
@@ -9,6 +11,9 @@
 // The node's text, then every node beneath it, two more spaces of indent per level, one per
 // line (CR LF between lines).
 std::wstring SubtreeText(const TreeViewControl& tree, HTREEITEM item);
+// The same from the scan's record, every line's control characters spelled out (OneLine), so
+// that one line is one node; empty when the record has no such node.
+std::wstring SubtreeText(const ScanRecord& record, const NodeSubject& subject);
 
 // Puts `text` on the clipboard as Unicode text; false when another program holds it.
 [[nodiscard]] bool CopyTextToClipboard(HWND owner, const std::wstring& text);

@@ -115,7 +115,11 @@ void TreeInspector::RunFind(const FindQuery& query)
         Say(L"The tree is empty: scan first");
         return;
     }
-    const HTREEITEM found = FindNode(m_tree, query);
+    const HTREEITEM selected = m_tree.Selection();
+    const HTREEITEM found =
+        m_record ? m_tree.ItemOfKey(FindNodeKey(*m_record, query,
+                                                selected != nullptr ? SubjectOf(m_tree, selected) : NodeSubject{}))
+                 : FindNode(m_tree, query);
     if (found == nullptr) {
         Say(L"Not found: \"" + query.text + L"\"");
         return;
@@ -169,7 +173,8 @@ void TreeInspector::CopyWithChildren()
 {
     const HTREEITEM item = SelectedNode();
     if (item == nullptr) return;
-    const std::wstring text = SubtreeText(m_tree, item);
+    std::wstring text = m_record ? SubtreeText(*m_record, SubjectOf(m_tree, item)) : std::wstring();
+    if (text.empty()) text = SubtreeText(m_tree, item);
     CopyText(text, 1 + static_cast<size_t>(std::count(text.begin(), text.end(), L'\n')));
 }
 

@@ -6,11 +6,13 @@
 #include "controls/TreeViewControl.h"
 #include "inspect/FindDialog.h"
 #include "inspect/WindowHighlight.h"
+#include "inventory/ScanRecord.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <functional>
+#include <memory>
 
 class TreeInspector {
 public:
@@ -38,6 +40,9 @@ public:
     bool PrepareContextMenu(LPARAM position, POINT& at);
 
     FindDialog& Find() noexcept { return m_find; }
+    // The record of the scan the tree shows; find and copy with children read it. Without one
+    // (a tree filled by other means) they read the tree.
+    void SetRecord(std::shared_ptr<const ScanRecord> record) noexcept { m_record = std::move(record); }
 
     // Selects the window's node, expanding its parents and scrolling it into view, and tells
     // its facts; false, saying nothing, when the tree has no node for it.
@@ -64,4 +69,5 @@ private:
     // tree of 20,000 nodes the question alone made clearing it four times slower.
     HTREEITEM m_selected = nullptr;
     std::function<void(HWND dialog, HWND window)> m_change;
+    std::shared_ptr<const ScanRecord> m_record;
 };

@@ -4,10 +4,12 @@
 #include "platform/ComPtr.h"
 #include "controls/ProgressBarControl.h"
 #include "controls/TreeViewControl.h"
+#include "inventory/ScanRecord.h"
 #include "window_model/IScreenWindowInfo.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,8 +37,9 @@ BOOL CALLBACK EnumTopWindowProc(HWND hwnd, LPARAM lParam) noexcept;
 
 // Clears the tree, reports the live object count, fills one root per process and its windows
 // beneath it, releasing each top-level window's objects once its nodes are in. Running out of
-// memory on the way is raised once the fill is through.
-void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress);
+// memory on the way is raised once the fill is through. Returns the scan's record: what the
+// tree now shows, as data.
+std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress);
 // Inserts one window's node under `parentKey` and walks its children; no failure leaves it
 // (a repeated copy of a window fails on its key and is skipped).
 void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept;

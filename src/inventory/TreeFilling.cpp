@@ -1,6 +1,7 @@
 // FillWindowTree and AddWindowNode: process and window nodes, their keys and texts.
 #include "inventory/APi.h"
 
+#include "inventory/ScanRecordBuilder.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 #include "platform/UniqueHandles.h"
@@ -12,6 +13,8 @@ namespace {
 // Running out of memory is no step to skip: a node would go missing without a word. The fill
 // finishes what it can, releases every object, and then raises it.
 HRESULT g_fillFailure = S_OK;
+// The record of the fill under way; none while AddWindowNode is called on its own.
+ScanRecordBuilder* g_record = nullptr;
 
 // One step of AddWindowNode: a failure skips the step, and the walk goes on with the next one.
 // True when the step went through.
@@ -64,13 +67,18 @@ std::wstring ProcessNodeKey(LONG processId)
     return L"PID" + std::to_wstring(processId);
 }
 
-void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept
+namespace {
+void AddRecordedWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey,
+                           LONG parentHandle) noexcept
 {
     // The insertion fails for every repeated copy of a window, whose first copy is already in
     // place under its own parent.
+    LONG handle = 0;
     RunStep([&] {
-        const LONG handle = ReadHandle(window);
-        tree.AddChild(parentKey, WindowNodeKey(handle), WindowNodeText(window, handle));
+        handle = ReadHandle(window);
+        const std::wstring text = WindowNodeText(window, handle);
+        tree.AddChild(parentKey, WindowNodeKey(handle), text);
+        if (g_record != nullptr) g_record->AddWindow(handle, parentHandle, text);
     });
 
     VARIANT_BOOL hasChildren = VARIANT_FALSE;
@@ -87,14 +95,23 @@ void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::
         RunStep([&] {
             ComPtr<IScreenWindowInfo> child;
             RaiseIfFailed(window->get_GetChildObject(k, child.put()));
-            AddWindowNode(tree, child.get(), childKey);
+            AddRecordedWindowNode(tree, child.get(), childKey, handle);
         });
     }
 }
+} // namespace
 
-void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
+void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept
+{
+    AddRecordedWindowNode(tree, window, parentKey, 0);
+}
+
+std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
 {
     g_fillFailure = S_OK;
+    FILETIME takenAt = {};
+    GetSystemTimeAsFileTime(&takenAt);
+    const LONG liveObjectCount = WindowObjectCount;
     tree.Clear();
     ShowMessageBox(GetAncestor(tree.hWnd(), GA_ROOT), std::to_wstring(WindowObjectCount), kApplicationTitle,
                    MB_OK | MB_APPLMODAL);
@@ -105,19 +122,28 @@ void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
     progress.put_Value(0);
 
     const TreeViewControl::RedrawSuspension quiet = tree.SuspendRedraw();
+    // After the box: the clear and the box are what a user waits for before anything shows.
+    ScanRecordBuilder recording;
+    g_record = &recording;
+    struct EndRecording {
+        ~EndRecording() { g_record = nullptr; }
+    } endRecording;
     for (LONG i = 0; i <= upper; ++i) {
         ProcessRecord& record = ProcessList[static_cast<size_t>(i)];
         progress.put_Value(static_cast<float>(i));
         const std::wstring processKey = ProcessNodeKey(record.ProcessId);
-        tree.AddRoot(processKey, record.ExeName + L" [PID:" + std::to_wstring(record.ProcessId) + L"]");
+        const std::wstring processText = record.ExeName + L" [PID:" + std::to_wstring(record.ProcessId) + L"]";
+        tree.AddRoot(processKey, processText);
+        g_record->AddProcess(record.ProcessId, record.ExeName, processText);
         if (!record.Windows) continue;
         std::vector<ComPtr<IScreenWindowInfo>>& windows = *record.Windows;
         for (ComPtr<IScreenWindowInfo>& window : windows) {
-            AddWindowNode(tree, window.get(), processKey);
+            AddRecordedWindowNode(tree, window.get(), processKey, 0);
             // One top-level window at a time is turned into nodes and then released.
             if (window) RaiseIfFailed(window->FreeMe());
             window.reset();
         }
     }
     RaiseIfFailed(std::exchange(g_fillFailure, S_OK));
+    return recording.Finish(takenAt, liveObjectCount);
 }

@@ -34,25 +34,29 @@ std::string Utf8(const std::wstring& text)
     return std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>>().to_bytes(text);
 }
 
-// Runs the built program, its standard output and error to a file, answering our windows meanwhile.
-std::pair<DWORD, std::string> RunProgram(const std::wstring& arguments)
+// Runs `commandLine`, its standard output and error to one file, answering our windows meanwhile.
+std::pair<DWORD, std::string> RunCommand(std::wstring commandLine)
 {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    const std::wstring errorPath = L"export-stderr.txt";
-    UniqueHandle error(CreateFileW(errorPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring outputPath = L"command-output.txt";
+    UniqueHandle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = error.get();
-    std::wstring commandLine = L"\"" + PathBesideThisProgram(L"WindowInventory.exe") + L"\" " + arguments;
+    startup.hStdOutput = startup.hStdError = output.get();
     PROCESS_INFORMATION run = {};
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &run)) return {~0u, ""};
     const UniqueHandle process(run.hProcess), thread(run.hThread);
     for (int i = 0; i < 3000 && MsgWaitForMultipleObjects(1, &run.hProcess, FALSE, 100, QS_ALLINPUT); ++i) PumpMessages();
     DWORD exitCode = STILL_ACTIVE;
     GetExitCodeProcess(run.hProcess, &exitCode);
-    error.reset();
-    return {exitCode, ReadFile(errorPath)};
+    output.reset();
+    return {exitCode, ReadFile(outputPath)};
+}
+
+std::pair<DWORD, std::string> RunProgram(const std::wstring& arguments)
+{
+    return RunCommand(L"\"" + PathBesideThisProgram(L"WindowInventory.exe") + L"\" " + arguments);
 }
 
 // Every window of the document by its handle text; a window listed twice is there twice.
@@ -71,43 +75,86 @@ std::string HexOf(HWND window)
     return hex;
 }
 
-TEST(ExportCommand, WritesEveryWindowOnceNestedAndEscaped)
+LRESULT CALLBACK PlainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const std::wstring caption = L"say \"hi\" C:\\dir\\ tab\t line\nbell\x07 \x00E9 \x65E5\x672C";
-    UniqueWindow top = CreateTopWindow(caption);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(ExportCommand, UnicodeNamesAndHostileClassesRoundTripThroughExportAndCompare)
+{
+    const std::wstring caption = L"emoji \xD83D\xDE00 cjk \x6F22\x5B57 line\r\nnext\ttab \"q\" C:\\dir\\ bell\x07";
+    const std::wstring className = L"Hostile\x3011  [Class:Evil";
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = PlainProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className.c_str();
+    ASSERT_NE(0, RegisterClassW(&windowClass));
+    UniqueWindow top(CreateWindowExW(0, className.c_str(), caption.c_str(), WS_OVERLAPPEDWINDOW, 10, 20, 300, 200,
+                                     nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
     UniqueWindow child = CreateChildWindow(top.get(), L"child");
     UniqueWindow grandchild = CreateChildWindow(child.get());
-    const std::wstring path = L"inventory.json";
-    const auto [exitCode, errorText] = RunProgram(L"/export \"" + path + L"\"");
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    const auto [exitCode, errorText] = RunProgram(L"/export \"\\\\?\\" + std::wstring(folder) + L"\\before.json\"");
     ASSERT_EQ(0u, exitCode) << errorText;
+    ASSERT_EQ(0u, RunProgram(L"/export before.txt").first);
 
-    const json document = json::parse(ReadFile(path));
-    EXPECT_EQ(20u, document["takenAt"].get<std::string>().size());
+    const json document = json::parse(ReadFile(L"before.json"));
     std::multimap<std::string, const json*> windows;
-    size_t topsOfOurs = 0;
     for (const json& process : document["processes"]) {
         IndexWindows(process["windows"], windows);
         if (process["pid"] != GetCurrentProcessId()) continue;
         EXPECT_EQ("export_tests.exe", process["exe"]);
-        for (const json& window : process["windows"]) topsOfOurs += window["hwnd"] == HexOf(top.get());
+        const std::string path = process["path"];
+        EXPECT_EQ("\\export_tests.exe", path.substr(path.size() - 17)) << path;
     }
-    EXPECT_EQ(1u, topsOfOurs) << "our top-level window under our process";
     for (const auto& window : windows) EXPECT_EQ(1u, windows.count(window.first)) << "each window once";
-    EXPECT_GE(document["liveObjectCount"].get<size_t>(), windows.size());
-
     ASSERT_EQ(1u, windows.count(HexOf(top.get())));
     const json& topWindow = *windows.find(HexOf(top.get()))->second;
-    char ansi[256] = {}; // captions are read through the ANSI code page
-    WideCharToMultiByte(CP_ACP, 0, caption.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
-    wchar_t read[256] = {};
-    MultiByteToWideChar(CP_ACP, 0, ansi, -1, read, 256);
-    EXPECT_EQ(Utf8(read), topWindow["caption"]);
-    EXPECT_EQ(Utf8(TestWindowClass()), topWindow["class"]);
+    EXPECT_EQ(Utf8(caption), topWindow["caption"]);
+    EXPECT_EQ(Utf8(className), topWindow["class"]);
+    EXPECT_TRUE(topWindow.contains("text")) << "the tree's ANSI text lost the emoji";
+    EXPECT_EQ(false, topWindow["visible"]);
+    RECT rect = {};
+    GetWindowRect(top.get(), &rect);
+    EXPECT_EQ(json::array({rect.left, rect.top, rect.right, rect.bottom}), topWindow["rect"]);
     ASSERT_EQ(1u, topWindow["children"].size());
     EXPECT_EQ(HexOf(child.get()), topWindow["children"][0]["hwnd"]);
-    ASSERT_EQ(1u, topWindow["children"][0]["children"].size());
     EXPECT_EQ(HexOf(grandchild.get()), topWindow["children"][0]["children"][0]["hwnd"]);
     EXPECT_EQ("INVALID", topWindow["children"][0]["children"][0]["caption"]);
+
+    // One line per node as the tree shows it (names through the ANSI code page), the caption's
+    // control characters spelled out.
+    const std::string text = ReadFile(L"before.txt");
+    const size_t line = text.find("  hWnd: " + HexOf(top.get()) + "h");
+    ASSERT_NE(std::string::npos, line);
+    const size_t end = text.find("\r\n", line);
+    const std::string tail = "line\\r\\nnext\\ttab \"q\" C:\\dir\\ bell\\x07\xE3\x80\x91  [Class:Hostile?  [Class:Evil]";
+    ASSERT_GE(end - line, tail.size());
+    EXPECT_EQ(tail, text.substr(end - tail.size(), tail.size()));
+    EXPECT_EQ("    hWnd: " + HexOf(child.get()), text.substr(end + 2, 18));
+
+    EXPECT_EQ(std::make_pair(0ul, std::string("The inventories are equal.\r\n")),
+              RunProgram(L"/compare before.json before.json"));
+    const std::wstring renamed = L"after \xD83D\xDE01 \x4E2D";
+    SetWindowTextW(top.get(), renamed.c_str());
+    ShowWindow(top.get(), SW_SHOWNA);
+    std::ofstream(L"after.json") << "an older file, replaced whole";
+    ASSERT_EQ(0u, RunProgram(L"/export after.json").first);
+    ASSERT_EQ(1u, RunProgram(L"/compare before.json after.json report.json").first);
+    const json report = json::parse(ReadFile(L"report.json"));
+    size_t ours = 0;
+    for (const json& change : report["windowsChanged"]) {
+        if (change["hwnd"] != HexOf(top.get())) continue;
+        ++ours;
+        EXPECT_EQ(Utf8(className), change["class"]);
+        EXPECT_EQ(json({{"caption", {{"before", Utf8(caption)}, {"after", Utf8(renamed)}}},
+                        {"visible", {{"before", "hidden"}, {"after", "visible"}}}}),
+                  change["changes"]);
+    }
+    EXPECT_EQ(1u, ours);
+    top.reset();
+    UnregisterClassW(className.c_str(), GetModuleHandleW(nullptr));
 }
 
 TEST(ExportCommand, FailsWithAMessageLeavingNoFileAndTheOldOneUntouched)
@@ -115,23 +162,98 @@ TEST(ExportCommand, FailsWithAMessageLeavingNoFileAndTheOldOneUntouched)
     const std::wstring kept = L"kept.json";
     std::ofstream(kept.c_str()) << "old";
     SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryW(L"folder.json", nullptr);
     const std::wstring xml = L"inventory.xml", missing = L"C:\\no\\such\\folder\\inventory.json";
-    for (const std::wstring& path : {std::wstring(), xml, missing, kept}) {
+    for (const std::wstring& path : {std::wstring(), xml, missing, kept, std::wstring(L"folder.json")}) {
         const auto [exitCode, errorText] = RunProgram(L"/export" + (path.empty() ? L"" : L" \"" + path + L"\""));
         EXPECT_NE(0u, exitCode) << Utf8(path);
         EXPECT_EQ(0u, errorText.find("WindowInventory: ")) << errorText;
-        EXPECT_TRUE(path == kept || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) << Utf8(path);
+        if (path == L"folder.json") EXPECT_NE(std::string::npos, errorText.find("it is a folder, not a file")) << errorText;
+        else EXPECT_TRUE(path == kept || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) << Utf8(path);
     }
     EXPECT_EQ("old", ReadFile(kept));
     WIN32_FIND_DATAW found;
-    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(L"*.partial", &found)) << "nothing left beside";
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(L"wi*.tmp", &found)) << "nothing left beside";
     SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(kept.c_str());
+    RemoveDirectoryW(L"folder.json");
+}
+
+// An export in the older format, as the README shows it.
+const char kOlderExport[] = R"({"takenAt": "2026-12-07T01:00:04Z", "liveObjectCount": 27, "processes": [
+  { "pid": 64, "exe": "explorer.exe", "windows": [
+    { "hwnd": "00020034", "caption": "INVALID", "class": "Shell_TrayWnd", "children": [
+      { "hwnd": "00010040", "caption": "INVALID", "class": "Button", "children": [] } ] } ] },
+  { "pid": 76, "exe": "winedevice.exe", "windows": [] } ] })";
+
+TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
+{
+    std::ofstream(L"older.json") << kOlderExport;
+    const std::string later = R"({"format": 9, "future": {"a": [1, {"b": null}]}, "processes": [
+      { "pid": 64, "exe": "explorer.exe", "x": 1, "windows": [
+        { "hwnd": "00020034", "caption": "INVALID", "class": "Shell_TrayWnd", "visible": true, "rect": [0, 0, 9, 9],
+          "children": [ { "hwnd": "00010040", "caption": "INVALID", "class": "Button", "children": [], "y": [] } ] } ] },
+      { "pid": 76, "exe": "winedevice.exe", "windows": [] } ] })";
+    const std::string twice = R"({"processes": [{"pid": 1, "exe": "a.exe", "windows": [
+      {"hwnd": "0000ABCD", "caption": "a", "class": "c", "children": []},
+      {"hwnd": "0000abcd", "caption": "b", "class": "c", "children": []}]}]})";
+    const struct {
+        const char* content;
+        DWORD exitCode;
+        const char* says;
+    } cases[] = {
+        {"hello", 2, "compare.json: not JSON ("},
+        {"", 2, "compare.json: the JSON ends too soon: the file is truncated or empty"},
+        {"[1, 2]", 2, "compare.json: not an inventory: the top level is not an object"},
+        {R"({"processes": 5})", 2, "not an inventory: the top level: \"processes\" is missing or not an array"},
+        {R"({"processes": [{"pid": 1, "exe": "a", "windows": [{"hwnd": "12", "caption": "", "class": ""}]}]})", 2,
+         "processes[0].windows[0]: \"hwnd\" is not eight hexadecimal digits"},
+        {twice.c_str(), 2, "processes[0].windows[1]: window 0000ABCD is listed twice"},
+        {later.c_str(), 0, ""},
+        {kOlderExport, 0, "The inventories are equal."},
+    };
+    for (const auto& row : cases) {
+        std::ofstream(L"compare.json", std::ios::binary) << row.content;
+        const auto [exitCode, output] = RunProgram(L"/compare older.json compare.json");
+        EXPECT_EQ(row.exitCode, exitCode) << row.content;
+        EXPECT_NE(std::string::npos, output.find(row.says)) << output;
+    }
+    // Cut short, nested deeper than any inventory, and as large as no inventory is.
+    std::ofstream(L"compare.json", std::ios::binary) << std::string(kOlderExport, sizeof kOlderExport / 2);
+    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: the JSON ends too soon: the file is truncated or empty\r\n")),
+              RunProgram(L"/compare older.json compare.json"));
+    std::ofstream(L"compare.json", std::ios::binary) << "{\"future\": " << std::string(200000, '[') << std::string(200000, ']') << "}";
+    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: arrays or objects are nested more than 512 deep: no inventory is\r\n")),
+              RunProgram(L"/compare older.json compare.json"));
+    {
+        UniqueHandle huge(CreateFileW(L"compare.json", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        LARGE_INTEGER size;
+        size.QuadPart = 1ll << 30;
+        ASSERT_TRUE(SetFilePointerEx(huge.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(huge.get()));
+    }
+    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: is 1024 MB, larger than any inventory (at most 64 MB)\r\n")),
+              RunProgram(L"/compare older.json compare.json"));
+    DeleteFileW(L"compare.json");
+}
+
+// From cmd, the bare name runs WindowInventory.com, which waits and hands the answer on.
+TEST(ConsoleFrontEnd, CmdGetsTheOutputAndExitCodeOfTheCommandLineModes)
+{
+    std::ofstream(L"older.json") << kOlderExport;
+    std::wstring program = PathBesideThisProgram(L"WindowInventory.exe");
+    program.resize(program.size() - 4); // the bare name
+    EXPECT_EQ(std::make_pair(0ul, std::string("The inventories are equal.\r\n")),
+              RunCommand(L"cmd /c \"\"" + program + L"\" /compare older.json older.json\""));
+    const auto [exitCode, said] = RunCommand(L"cmd /c \"\"" + program + L"\" /compare older.json missing.json\"");
+    EXPECT_EQ(2u, exitCode);
+    EXPECT_EQ(0u, said.find("WindowInventory: missing.json: cannot be opened: ")) << said;
+    EXPECT_EQ(0u, RunCommand(L"cmd /c \"\"" + program + L"\" /export cmd.txt\"").first);
+    EXPECT_NE(std::string::npos, ReadFile(L"cmd.txt").find("export_tests.exe [PID:" + std::to_string(GetCurrentProcessId()) + "]\r\n"));
 }
 
 TEST(CommandLine, TellsTheUsageWhenAskedAndForAnythingItDoesNotKnowInsteadOfOpeningAWindow)
 {
-    const std::string usage = "usage: WindowInventory.exe [/export PATH | /? | /help]\r\n";
+    const std::string usage = "usage: WindowInventory.exe [/export PATH | /compare OLD.json NEW.json [OUT] | /? | /help]\r\n";
     const struct {
         const wchar_t* arguments;
         DWORD exitCode;
@@ -149,8 +271,9 @@ TEST(CommandLine, TellsTheUsageWhenAskedAndForAnythingItDoesNotKnowInsteadOfOpen
         EXPECT_EQ(c.exitCode, exitCode) << Utf8(c.arguments);
         EXPECT_EQ(0u, output.find(c.first)) << output;
         EXPECT_NE(std::string::npos, output.find("  /export PATH    scans once")) << output;
-        EXPECT_NE(std::string::npos,
-                  output.find("exit codes: 0 done, 1 the scan or the write failed, 2 a wrong command line\r\n"));
+        EXPECT_NE(std::string::npos, output.find("  /compare OLD.json NEW.json [OUT]\r\n")) << output;
+        EXPECT_NE(std::string::npos, output.find("exit codes: /export: 0 done, 1 the scan or the write failed; /compare: 0 "
+                                                 "equal,\r\n1 different; 2 a wrong command line or a bad file\r\n"));
     }
 }
 
@@ -190,7 +313,7 @@ TEST(ScanChanges, TextExportIsTheTreeAndTheSecondScanMarksWhatCameAndCountsWhatW
     };
     UniqueWindow going = CreateTopWindow(L"going \x00E9");
     const auto [first, firstPanel] = scan();
-    ExportTree(form.TreeView1(), form.LastScan(), L"inventory.txt");
+    ExportRecord(form.LastRecord().get(), L"inventory.txt");
     EXPECT_EQ(Utf8(first.text), ReadFile(L"inventory.txt"));
     EXPECT_EQ(L"", firstPanel) << "the first scan marks nothing";
     for (const auto& window : first.windows) EXPECT_FALSE(window.second);

@@ -63,6 +63,7 @@ TEST_F(InspectTest, FindWalksTheWholeTreeBothWaysWrapsAndTellsWhatItMissed)
         {VK_F3, FSHIFT, Top, L"", false, false, m_child.get()},
         {0, 0, Top, FormatHandleHex(HandleValue(m_grand.get())), false, true, m_grand.get()},
         {0, 0, Top, L"qx7 nowhere", false, true, nullptr},
+        {0, 0, Process, L"top \x263A", true, true, m_top.get()}, // the caption in Unicode, not as shown
     };
     const HTREEITEM from[] = {OwnProcessNode(), Node(m_top.get()), Node(m_child.get())};
     for (const Case& c : cases) {
@@ -245,6 +246,7 @@ TEST_F(InspectTest, SystemMenuTellsTheVersionF1TheKeysAndLogsCascadeFromTheForm)
 
 TEST_F(InspectTest, CopyAndTheContextMenuPutNodeTextsOnTheClipboard)
 {
+    SetWindowTextW(m_grand.get(), L"two\r\nlines\t\x01");
     Scan();
     const std::wstring top = Tree().Text(Node(m_top.get()));
     const std::wstring child = Tree().Text(Node(m_child.get()));
@@ -254,7 +256,9 @@ TEST_F(InspectTest, CopyAndTheContextMenuPutNodeTextsOnTheClipboard)
     EXPECT_EQ(top, Clipboard());
     EXPECT_EQ(L"Copied 1 line", Panel1());
     Press('C', FCONTROL | FSHIFT);
-    EXPECT_EQ(top + L"\r\n  " + child + L"\r\n    " + grand, Clipboard());
+    EXPECT_EQ(top + L"\r\n  " + child + L"\r\n    hWnd: " + FormatHandleHex(HandleValue(m_grand.get())) +
+                  L"  \x3010two\\r\\nlines\\t\\x01\x3011  [Class:" + TestWindowClass() + L"]",
+              Clipboard());
 
     // The menu's third item is Copy: right-click selects the node under the mouse, the keys
     // open it for the selection.

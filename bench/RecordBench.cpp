@@ -1,0 +1,100 @@
+// The floor serializes the same record's fields into an nlohmann document and dumps it, and
+// parses the two exported files into nlohmann documents: the least any export and comparison
+// of that record could do.
+#include "RecordBench.h"
+
+#include "BenchHost.h"
+#include "Report.h"
+#include "Timing.h"
+#include "export/InventoryComparison.h"
+#include "export/InventoryExport.h"
+#include "inspect/TreeSearch.h"
+#include "inventory/APi.h"
+#include "platform/LineText.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+
+namespace {
+using Json = nlohmann::ordered_json;
+
+std::string FloorExport(const ScanRecord& record)
+{
+    Json processes = Json::array();
+    for (const RecordedProcess& process : record.Processes()) {
+        // Flat, each window naming its parent: no nesting work at all.
+        Json windows = Json::array();
+        for (size_t i = process.firstWindow; i < process.endWindow; ++i) {
+            const RecordedWindow& window = record.Windows()[i];
+            windows.push_back(Json{{"hwnd", window.handle}, {"parent", window.parent}, {"caption", Utf8(window.caption)},
+                                   {"class", Utf8(window.className)}, {"owner", window.owner},
+                                   {"thread", window.threadId}, {"visible", window.visible},
+                                   {"rect", {window.rect.left, window.rect.top, window.rect.right, window.rect.bottom}}});
+        }
+        processes.push_back(Json{{"pid", process.processId}, {"exe", Utf8(process.exeName)},
+                                 {"path", Utf8(process.path)}, {"windows", std::move(windows)}});
+    }
+    return Json{{"processes", std::move(processes)}}.dump(2) + "\n";
+}
+
+void Print(const char* stage, const StageResult& result, const char* unit)
+{
+    std::printf("bulk   %-13s %10.1f %10.1f %8.2f %8.2f  <=1.25   %s\n", stage, result.product.Best(), result.floor.Best(),
+                result.Ratio(), result.BestRatio(), unit);
+}
+} // namespace
+
+void MeasureRecordWork(BenchHost& host, int rounds, Report& report)
+{
+    BuildProcessList();
+    EnumWindows(EnumTopWindowProc, 0);
+    (void)TakeTopWindowFailure();
+    const std::shared_ptr<const ScanRecord> record = FillWindowTree(host.Tree(), host.Progress());
+    const size_t windows = record->Windows().size();
+
+    StageResult exportTime, compareTime;
+    std::string productBytes, floorBytes;
+    for (int round = 0; round <= rounds; ++round) {
+        double start = NowMs();
+        productBytes = FormatInventory(*record, ExportFormat::Json);
+        double product = NowMs() - start;
+        start = NowMs();
+        floorBytes = FloorExport(*record);
+        double floor = NowMs() - start;
+        if (round > 0) exportTime.product.Add(product), exportTime.floor.Add(floor);
+
+        start = NowMs();
+        std::wstring problem;
+        const std::optional<ComparedInventory> before = ParseInventory(productBytes, problem);
+        const std::optional<ComparedInventory> after = ParseInventory(productBytes, problem);
+        const std::string answer =
+            before && after ? FormatDifferences(CompareInventories(*before, *after), ExportFormat::Text) : "";
+        product = NowMs() - start;
+        start = NowMs();
+        const Json parsedBefore = Json::parse(productBytes);
+        const Json parsedAfter = Json::parse(productBytes);
+        floor = NowMs() - start;
+        if (answer.empty() || parsedBefore.size() != parsedAfter.size()) std::printf("  !! the comparison failed\n");
+        if (round > 0) compareTime.product.Add(product), compareTime.floor.Add(floor);
+    }
+    Print("export json", exportTime, (std::to_string(windows) + " windows, " + std::to_string(productBytes.size() >> 10) +
+                                          " KB (floor " + std::to_string(floorBytes.size() >> 10) + " KB)").c_str());
+    Print("compare", compareTime, "two exports of it, read, matched and reported");
+    report.Judge(exportTime.Ratio() <= 1.25 && compareTime.Ratio() <= 1.25);
+
+    // A search that matches nothing wraps round every node back to the selection.
+    FindQuery query;
+    query.text = L"no node holds this text";
+    Timing find;
+    for (int round = 0; round <= rounds; ++round) {
+        const double start = NowMs();
+        const std::wstring key = FindNodeKey(*record, query, NodeSubject{});
+        if (round > 0) find.Add(NowMs() - start);
+        if (!key.empty()) std::printf("  !! the search found %ls\n", key.c_str());
+    }
+    const bool met = find.Best() <= 50;
+    report.Judge(met);
+    std::printf("bulk   find (wraps)  %10.1f ms over %zu nodes (target <= 50 ms natively): %s\n", find.Best(),
+                windows + record->Processes().size(), met ? "met" : "NOT MET");
+}

@@ -1,0 +1,62 @@
+// One scan kept as data: every process and window the tree shows, read in Unicode, with the
+// tree's own text beside it. Saving, copying, finding and comparing read this record, never the
+// node texts taken apart again. It never changes once built; the form holds it until the next
+// scan.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct RecordedWindow {
+    LONG handle = 0;
+    LONG parent = 0; // the window it is shown under; 0 for a top-level window
+    LONG owner = 0;
+    DWORD threadId = 0;
+    LONG processId = 0;
+    std::wstring className;
+    std::wstring caption; // read without a message; empty when it has none
+    std::wstring text;    // the node's text as the tree shows it
+    bool visible = false;
+    RECT rect = {};
+    unsigned depth = 0; // 0 for a top-level window
+};
+
+struct RecordedProcess {
+    LONG processId = 0;
+    std::wstring exeName; // Unicode where the snapshot's wide walk had it
+    std::wstring path;    // empty where it could not be read
+    std::wstring text;    // the node's text
+    // Its windows: Windows()[firstWindow, endWindow), in the tree's display order.
+    size_t firstWindow = 0;
+    size_t endWindow = 0;
+};
+
+class ScanRecord {
+public:
+    // `windows` in display order, each process's run of them contiguous, as its entries say.
+    ScanRecord(FILETIME takenAt, LONG liveObjectCount, std::vector<RecordedProcess> processes,
+               std::vector<RecordedWindow> windows);
+
+    FILETIME TakenAt() const noexcept { return m_takenAt; }
+    LONG LiveObjectCount() const noexcept { return m_liveObjectCount; }
+    const std::vector<RecordedProcess>& Processes() const noexcept { return m_processes; }
+    const std::vector<RecordedWindow>& Windows() const noexcept { return m_windows; }
+
+    // The window with this handle, or nullptr.
+    const RecordedWindow* WindowOfHandle(LONG handle) const noexcept;
+    // The same window as one of another scan: same handle, process and class (handles are
+    // reused, so the handle alone is not enough). nullptr when this scan has no such window.
+    const RecordedWindow* SameWindow(LONG handle, LONG processId, const std::wstring& className) const noexcept;
+    // Index into Processes(), or -1.
+    ptrdiff_t ProcessIndexOf(LONG processId) const noexcept;
+
+private:
+    FILETIME m_takenAt;
+    LONG m_liveObjectCount;
+    std::vector<RecordedProcess> m_processes;
+    std::vector<RecordedWindow> m_windows;
+    std::unordered_map<LONG, size_t> m_byHandle;
+    std::unordered_map<LONG, size_t> m_byProcess;
+};
