@@ -250,7 +250,7 @@ void Form1::meu_File_Click()
         if (status.PanelText(1) == kScanning) status.SetPanelText(1, before);
         RaiseIfFailed(scanned);
         place.Restore(tree);
-        m_scanChanges.Mark(tree, status);
+        m_scanChanges.Mark(m_record, tree, status);
     });
 }
 

@@ -27,14 +27,14 @@ void TreeViewControl::Clear() noexcept
 
 void TreeViewControl::AddRoot(std::wstring_view key, std::wstring_view text)
 {
-    Insert(TVI_ROOT, m_lastRoot, nullptr, key, text);
+    Insert(TVI_ROOT, m_lastRoot, key, text);
 }
 
 void TreeViewControl::AddChild(std::wstring_view relative, std::wstring_view key, std::wstring_view text)
 {
     const auto parent = m_store->nodes.find(relative);
     if (parent == m_store->nodes.end()) RaiseError(kErrorElementNotFound);
-    Insert(parent->second.item, parent->second.lastChild, parent->second.rootKey, key, text);
+    Insert(parent->second.item, parent->second.lastChild, key, text);
 }
 
 std::wstring_view TreeViewControl::NodeStore::Keep(std::wstring_view text)
@@ -45,14 +45,14 @@ std::wstring_view TreeViewControl::NodeStore::Keep(std::wstring_view text)
     return {copy, text.size()};
 }
 
-void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring_view* rootKey,
-                             std::wstring_view key, std::wstring_view text)
+void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, std::wstring_view key,
+                             std::wstring_view text)
 {
     auto& nodes = m_store->nodes;
     if (nodes.count(key) != 0) RaiseError(kErrorKeyNotUnique);
     // Record the key first: a failure to record it must not leave an unkeyed node.
     const std::wstring_view keptText = m_store->Keep(text);
-    const auto slot = nodes.emplace(m_store->Keep(key), Node{nullptr, nullptr, nullptr, keptText}).first;
+    const auto slot = nodes.emplace(m_store->Keep(key), Node{nullptr, nullptr}).first;
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     // After the remembered last child, not TVI_LAST, which walks the whole sibling list.
@@ -68,7 +68,6 @@ void TreeViewControl::Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const st
         RaiseError(kErrorOutOfMemory);
     }
     slot->second.item = item;
-    slot->second.rootKey = rootKey != nullptr ? rootKey : &slot->first;
     lastOfParent = item;
 }
 

@@ -33,17 +33,6 @@ public:
     void AddChild(std::wstring_view relative, std::wstring_view key, std::wstring_view text);
     size_t Count() const noexcept { return m_store->nodes.size(); }
 
-    // Every node's key, text and the key of the root above it (its own for a root), valid until
-    // the next clear, in no particular order, from what the insertions recorded: asking the
-    // platform's tree about each node by handle makes it search all of its nodes every time.
-    template <class Visit>
-    void ForEachNode(Visit&& visit) const
-    {
-        for (const auto& [key, node] : m_store->nodes) {
-            if (node.item != nullptr) visit(key, node.text, *node.rootKey);
-        }
-    }
-
     // What the tree shows: every node's text and whether it is bold, roots in order.
     struct NodeContent {
         std::wstring text;
@@ -99,11 +88,9 @@ private:
     struct Node {
         HTREEITEM item;
         HTREEITEM lastChild;
-        const std::wstring_view* rootKey; // keys stay where they are until the tree is cleared
-        std::wstring_view text;
     };
     using NodeMap = std::pmr::unordered_map<std::wstring_view, Node>;
-    // Every node's key, text and map entry live in one arena that a clear gives back in one
+    // Every node's key and map entry live in one arena that a clear gives back in one
     // piece: freeing 60,000 blocks one by one took a fifth of a 20,000-node clear.
     struct NodeStore {
         NodeStore() noexcept : nodes(&arena) {} // neither allocates yet
@@ -123,8 +110,7 @@ private:
     };
     static_assert(std::is_trivially_destructible_v<NodeMap::value_type>, "the arena drops entries unseen");
     void ReadLevel(HTREEITEM first, std::vector<NodeContent>& nodes, std::wstring& buffer) const;
-    void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, const std::wstring_view* rootKey, std::wstring_view key,
-                std::wstring_view text);
+    void Insert(HTREEITEM parent, HTREEITEM& lastOfParent, std::wstring_view key, std::wstring_view text);
 
     UniqueWindow m_window;
     std::optional<NodeStore> m_store{std::in_place};
