@@ -157,14 +157,19 @@ std::wstring WindowProperties(HWND window)
         text += label;
         text += L"\t" + value + L"\r\n";
     };
+    // A word of flags in hex, then its names on the lines below; a word with no flag set has
+    // nothing to name.
+    auto flags = [&](const wchar_t* label, DWORD value, const std::wstring& names) {
+        line(label, Hex(value));
+        if (value != 0) line(L"", FlagLines(names));
+    };
     line(L"Handle:", HandleText(window));
     line(L"Parent:", RelativeText(GetAncestor(window, GA_PARENT)));
     line(L"Owner:", RelativeText(GetWindow(window, GW_OWNER)));
     line(L"Caption:", Caption(window));
     line(L"Class:", className);
     const DWORD classStyle = static_cast<DWORD>(GetClassLongPtrW(window, GCL_STYLE));
-    line(L"Class style:", Hex(classStyle));
-    line(L"", FlagLines(ClassStyleNames(classStyle)));
+    flags(L"Class style:", classStyle, ClassStyleNames(classStyle));
     wchar_t atom[16];
     wsprintfW(atom, L"0x%04X", static_cast<unsigned>(GetClassLongPtrW(window, GCW_ATOM)));
     line(L"Class atom:", atom);
@@ -189,10 +194,8 @@ std::wstring WindowProperties(HWND window)
     line(L"Instance:", instance[0] == L'0' ? instance + half : instance);
     line(L"Window:", RectText(windowRect));
     line(L"Client:", RectText(client));
-    line(L"Style:", Hex(style));
-    line(L"", FlagLines(StyleNames(style, className)));
-    line(L"Ex. style:", Hex(exStyle));
-    line(L"", FlagLines(ExtendedStyleNames(exStyle)));
+    flags(L"Style:", style, StyleNames(style, className));
+    flags(L"Ex. style:", exStyle, ExtendedStyleNames(exStyle));
     line(L"Visible:", YesNo(IsWindowVisible(window)));
     line(L"Enabled:", YesNo(IsWindowEnabled(window)));
     line(L"Minimized:", YesNo(IsIconic(window)));

@@ -74,7 +74,9 @@ TEST_F(Form1Fixture, WindowsOf32And64BitProcessesAreListedWithTheirFactsAndPrope
         const std::wstring properties = PropertiesText({NodeSubject::Kind::Window, HandleValue(top)});
         const std::wstring executable = L"Executable:\t" + PathBesideThisProgram(exe.c_str()) + L"\r\nBitness:\t" +
                                         (bits == Bits::SixtyFour ? L"64-bit" : L"32-bit") + L"\r\n";
-        for (const std::wstring& line : {std::wstring(L"Caption:\ttarget\r\n"), L"Process:\t" + pid + L"\r\n",
+        for (const std::wstring& line : {std::wstring(L"Caption:\ttarget\r\n"),
+                                         std::wstring(L"Class style:\t0x00000000\r\nClass atom:"), // nothing to name
+                                         L"Process:\t" + pid + L"\r\n",
                                          executable, L"Thread:\t" + std::to_wstring(thread) + L"\r\n"}) {
             EXPECT_NE(std::wstring::npos, properties.find(line)) << ::testing::PrintToString(line) << " in\n"
                                                                  << ::testing::PrintToString(properties);
