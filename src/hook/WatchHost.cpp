@@ -6,10 +6,13 @@
 // The three handles are inherited from the log. The host sets the hooks on the thread, signals
 // ready (or ends with the error as its exit code), and removes them when the log signals stop or
 // ends in any way, so that no hook outlives its log.
+#include "hook/WatchHookSet.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cwchar>
+#include <iterator>
 
 namespace {
 HANDLE HandleArgument(const wchar_t* text)
@@ -36,18 +39,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     const HMODULE module = LoadLibraryW(path);
     if (module == nullptr) return static_cast<int>(GetLastError());
 
-    const struct {
-        int kind;
-        const char* procedure;
-    } hooks[] = {{WH_CALLWNDPROC, "WatchCallWndProc"},
-                 {WH_CALLWNDPROCRET, "WatchCallWndRetProc"},
-                 {WH_GETMESSAGE, "WatchGetMessageProc"}};
-    HHOOK set[3] = {};
+    HHOOK set[std::size(watch_hooks::kHooks)] = {};
     DWORD error = ERROR_SUCCESS;
-    for (int i = 0; i < 3 && error == ERROR_SUCCESS; ++i) {
-        const auto procedure = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module, hooks[i].procedure)));
-        set[i] = procedure ? SetWindowsHookExW(hooks[i].kind, procedure, module, threadId) : nullptr;
-        if (set[i] == nullptr) error = procedure ? GetLastError() : ERROR_PROC_NOT_FOUND;
+    for (size_t i = 0; i < std::size(set) && error == ERROR_SUCCESS; ++i) {
+        set[i] = watch_hooks::Set(watch_hooks::kHooks[i], module, threadId);
+        if (set[i] == nullptr) error = GetLastError();
     }
     if (error == ERROR_SUCCESS) {
         SetEvent(ready);

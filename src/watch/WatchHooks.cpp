@@ -2,6 +2,8 @@
 // the log closes, so that the hooks are set, and gone, when the caller goes on.
 #include "watch/WatchHooks.h"
 
+#include "hook/WatchHookSet.h"
+
 #include <string>
 
 namespace {
@@ -45,16 +47,8 @@ void WatchHooks::Fail(WatchRefusal why, DWORD error)
 void WatchHooks::SetHere(DWORD threadId)
 {
     if (HookModule() == nullptr) return Fail(WatchRefusal::HookFileMissing, GetLastError());
-    const struct {
-        int kind;
-        const char* procedure;
-    } hooks[] = {{WH_CALLWNDPROC, "WatchCallWndProc"},
-                 {WH_CALLWNDPROCRET, "WatchCallWndRetProc"},
-                 {WH_GETMESSAGE, "WatchGetMessageProc"}};
-    for (const auto& hook : hooks) {
-        const auto procedure =
-            reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(HookModule(), hook.procedure)));
-        const HHOOK set = procedure ? SetWindowsHookExW(hook.kind, procedure, HookModule(), threadId) : nullptr;
+    for (const watch_hooks::Hook& hook : watch_hooks::kHooks) {
+        const HHOOK set = watch_hooks::Set(hook, HookModule(), threadId);
         if (set == nullptr) return Fail(WatchRefusal::HookNotSet, GetLastError());
         m_hooks.push_back(set);
     }
