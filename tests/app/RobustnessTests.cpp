@@ -98,8 +98,10 @@ TEST_F(RobustnessTest, FiftyScansInARowReleaseEverythingAndHoldResourcesSteady)
     }
     // The reference is the highest of scans 3 to 7: the first scans still grow caches (the box's
     // resources, the tree's key table, the heap's free lists). A leak of one object per scan
-    // shows 43 times over by scan 50, beyond these allowances.
-    const long long allowance[] = {256 * 1024, 8, 2048, 0, 4, 0, 0};
+    // shows 43 times over by scan 50, beyond these allowances. Heap blocks and bytes are counted
+    // exactly; committed memory moves in the heap's 64 KiB steps as each scan's record replaces
+    // the one before (two are alive at once), by up to 320 KiB over the reference in a run seen.
+    const long long allowance[] = {512 * 1024, 8, 2048, 0, 4, 0, 0};
     EXPECT_EQ(0, held[0][6]) << "generated code outside the thunk allocator after the first scan";
     for (size_t k = 0; k < held[0].size(); ++k) {
         long long early = 0;

@@ -133,7 +133,7 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
         {"always on top", ChangeKind::Topmost, false, [](Seen& s) { s.exStyle |= WS_EX_TOPMOST; s.aboveMarker = true; }},
     };
     const UniqueWindow marker = MakeMarker();
-    for (const Bits bits : {Bits::ThirtyTwo, Bits::SixtyFour}) {
+    for (const Bits bits : SyntheticDesktopProcess::RunnableBits()) {
         SyntheticDesktopProcess helper(L"target", bits);
         ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
         const HWND top = helper.TopWindows().at(0);

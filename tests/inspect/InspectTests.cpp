@@ -330,7 +330,7 @@ TEST_F(InspectTest, HighlightFlashesAFrameACaptureSeesAndLeavesScreenOrderAndFoc
         for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) windows.push_back(window);
         return windows;
     };
-    for (const auto bits : {SyntheticDesktopProcess::Bits::ThirtyTwo, SyntheticDesktopProcess::Bits::SixtyFour}) {
+    for (const auto bits : SyntheticDesktopProcess::RunnableBits()) {
         SCOPED_TRACE(SyntheticDesktopProcess::ExeName(bits));
         SyntheticDesktopProcess helper(L"target", bits);
         ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();

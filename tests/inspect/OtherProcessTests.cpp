@@ -12,22 +12,16 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 using Bits = SyntheticDesktopProcess::Bits;
 
 TEST_F(Form1Fixture, WindowsOf32And64BitProcessesAreListedWithTheirFactsAndProperties)
 {
-    BOOL onWow64 = FALSE;
-    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &onWow64));
-    for (const Bits bits : {Bits::ThirtyTwo, Bits::SixtyFour}) {
+    const bool onWow64 = SyntheticDesktopProcess::SixtyFourBitRuns();
+    for (const Bits bits : SyntheticDesktopProcess::RunnableBits()) {
         const std::wstring exe = SyntheticDesktopProcess::ExeName(bits);
         SCOPED_TRACE(::testing::PrintToString(exe));
-        if (bits == Bits::SixtyFour && !onWow64) {
-            std::printf("[   INFO   ] a 32-bit system runs no 64-bit process: only the 32-bit helper here\n");
-            continue;
-        }
         SyntheticDesktopProcess helper(L"target", bits);
         ASSERT_TRUE(helper.Started()) << ::testing::PrintToString(helper.Error());
         ASSERT_TRUE(helper.WaitReady(60000)) << "the helper did not report its windows";

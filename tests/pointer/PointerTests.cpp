@@ -94,7 +94,7 @@ TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickRea
     SetWindowPos(m_form->hWnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     MessageBoxCloser closer(kApplicationTitle);
     const HWND tree = m_form->TreeView1().hWnd();
-    for (const Bits bits : {Bits::ThirtyTwo, Bits::SixtyFour}) {
+    for (const Bits bits : SyntheticDesktopProcess::RunnableBits()) {
         SCOPED_TRACE(SyntheticDesktopProcess::ExeName(bits));
         SyntheticDesktopProcess helper(L"target", bits);
         ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
@@ -182,6 +182,7 @@ TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickRea
             SendMessageW(m_form->OpenLogs()[0]->hWnd(), WM_CLOSE, 0, 0); // off the next helper's windows
         }
     }
-    EXPECT_EQ(2u, closer.Texts().size()) << "one scan for each helper, at its first pick";
+    EXPECT_EQ(SyntheticDesktopProcess::RunnableBits().size(), closer.Texts().size())
+        << "one scan for each helper, at its first pick";
 }
 } // namespace

@@ -43,12 +43,6 @@ protected:
     HWND m_top = nullptr, m_left = nullptr, m_inner = nullptr, m_hidden = nullptr;
 };
 
-bool OnWow64()
-{
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 LRESULT CALLBACK Answering(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return message == WM_APP + 1 ? static_cast<LRESULT>(wParam + lParam) : DefWindowProcW(window, message, wParam, lParam);
@@ -131,7 +125,7 @@ TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
 {
     std::vector<HWND> targets = {m_hidden};
     std::unique_ptr<SyntheticDesktopProcess> helper64;
-    if (OnWow64()) {
+    if (SyntheticDesktopProcess::SixtyFourBitRuns()) {
         helper64 = std::make_unique<SyntheticDesktopProcess>(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
         ASSERT_TRUE(helper64->WaitReady(20000)) << helper64->Error();
         const HWND right = FindWindowExW(helper64->TopWindows().at(0), nullptr, SyntheticDesktopProcess::kWindowClass, L"right");
@@ -209,7 +203,7 @@ TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
 // sends from another process does not apply.
 TEST_F(WatchTest, TheLogOfA64BitWindowShowsItsWideParametersAndAnswers)
 {
-    if (!OnWow64()) GTEST_SKIP() << "a 32-bit system runs no 64-bit process";
+    if (!SyntheticDesktopProcess::SixtyFourBitRuns()) GTEST_SKIP() << "a 32-bit system runs no 64-bit process";
     SyntheticDesktopProcess helper64(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
     ASSERT_TRUE(helper64.WaitReady(20000)) << helper64.Error();
     const HWND top = helper64.TopWindows().at(0);

@@ -3,6 +3,7 @@
 
 #include "support/ProgramPath.h"
 
+#include <cstdio>
 #include <sstream>
 
 SyntheticDesktopProcess::SyntheticDesktopProcess(const std::wstring& shapeArguments, Bits bits)
@@ -83,4 +84,17 @@ void SyntheticDesktopProcess::Quit()
         WaitForSingleObject(m_process.get(), 10000);
     }
     m_process.reset();
+}
+
+bool SyntheticDesktopProcess::SixtyFourBitRuns() noexcept
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::vector<SyntheticDesktopProcess::Bits> SyntheticDesktopProcess::RunnableBits()
+{
+    if (SixtyFourBitRuns()) return {Bits::ThirtyTwo, Bits::SixtyFour};
+    std::printf("[   INFO   ] a 32-bit system runs no 64-bit process: the 32-bit helper alone here\n");
+    return {Bits::ThirtyTwo};
 }

@@ -36,6 +36,10 @@ public:
     const std::vector<HWND>& TopWindows() const noexcept { return m_topWindows; }
 
     static constexpr const wchar_t* kWindowClass = L"SyntheticDesktopWindow";
+    // Whether the 64-bit build can run here: only on 64-bit Windows, where this 32-bit process
+    // runs under WoW64. The builds that can, the 32-bit one first.
+    static bool SixtyFourBitRuns() noexcept;
+    static std::vector<Bits> RunnableBits();
     // The executable's name as the tree shows it, for each build.
     static const wchar_t* ExeName(Bits bits) noexcept
     {
