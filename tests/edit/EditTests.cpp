@@ -179,29 +179,7 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
 } // namespace
 
 namespace {
-class EditFormTest : public Form1Fixture {
-protected:
-    std::wstring Panel1()
-    {
-        wchar_t text[512] = {};
-        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    void PressCtrlZ()
-    {
-        BYTE state[256] = {};
-        GetKeyboardState(state);
-        state[VK_CONTROL] = 0x80;
-        SetKeyboardState(state);
-        MSG message = {};
-        message.hwnd = m_form->TreeView1().hWnd();
-        message.message = WM_KEYDOWN;
-        message.wParam = 'Z';
-        EXPECT_TRUE(m_form->TranslateFormMessage(message));
-        state[VK_CONTROL] = 0;
-        SetKeyboardState(state);
-    }
-};
+class EditFormTest : public Form1Fixture {};
 
 HWND g_changed = nullptr;
 
@@ -242,14 +220,14 @@ TEST_F(EditFormTest, TheDialogAppliesTickedFlagsCtrlZUndoesOnlyWhatStillStandsAn
     m_form->Edit().OpenChangeDialog();
     EXPECT_EQ(0x140F0000, GetWindowLongPtrW(top, GWL_STYLE));
     EXPECT_EQ(window + L": style 0x14CF0000 \x2192 0x140F0000 (-WS_CAPTION)", Panel1());
-    PressCtrlZ();
+    EXPECT_TRUE(PressKey(m_form->TreeView1().hWnd(), 'Z', FCONTROL));
     EXPECT_EQ(0x14CF0000, GetWindowLongPtrW(top, GWL_STYLE));
     EXPECT_EQ(L"Undone: " + window + L": style 0x140F0000 \x2192 0x14CF0000 (+WS_CAPTION)", Panel1());
 
     // Someone else retitles the window after us: our change no longer stands.
     m_form->Edit().Apply({ChangeKind::Caption, top, WindowValue{L"ours"}});
     SetWindowTextW(top, L"theirs");
-    PressCtrlZ();
+    EXPECT_TRUE(PressKey(m_form->TreeView1().hWnd(), 'Z', FCONTROL));
     EXPECT_EQ(L"Nothing undone: the caption of window " + handle + L" was changed meanwhile (now \"theirs\")",
               Panel1());
 
@@ -263,7 +241,7 @@ TEST_F(EditFormTest, TheDialogAppliesTickedFlagsCtrlZUndoesOnlyWhatStillStandsAn
     EXPECT_EQ(L"Close window " + handle + L" \"theirs\"?", asked[0].substr(0, asked[0].find(L'\r')));
     EXPECT_TRUE(PollFor([&] { return !IsWindow(top); }));
     EXPECT_TRUE(PollFor([&] { return Panel1() == window + L" is closed"; })) << Panel1();
-    PressCtrlZ();
+    EXPECT_TRUE(PressKey(m_form->TreeView1().hWnd(), 'Z', FCONTROL));
     EXPECT_EQ(L"Nothing undone: closing window " + handle + L" cannot be undone", Panel1());
     EXPECT_EQ(window + L" no longer exists: nothing changed",
               m_form->Edit().Apply({ChangeKind::Caption, top, WindowValue{L"late"}}));

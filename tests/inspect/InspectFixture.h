@@ -41,28 +41,8 @@ protected:
     }
     HTREEITEM Node(HWND window) { return Node(WindowNodeKey(HandleValue(window))); }
     HTREEITEM OwnProcessNode() { return Node(ProcessNodeKey(static_cast<LONG>(GetCurrentProcessId()))); }
-    std::wstring Panel1()
-    {
-        wchar_t text[512] = {};
-        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    // A key as the message loop sees it, with the modifiers down in this thread's key state.
-    void Press(WORD key, BYTE modifiers = 0)
-    {
-        BYTE state[256] = {};
-        GetKeyboardState(state);
-        state[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
-        state[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
-        SetKeyboardState(state);
-        MSG message = {};
-        message.hwnd = Tree().hWnd();
-        message.message = key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN; // F10 is a system key
-        message.wParam = key;
-        EXPECT_TRUE(m_form->TranslateFormMessage(message)) << key;
-        state[VK_CONTROL] = state[VK_SHIFT] = 0;
-        SetKeyboardState(state);
-    }
+    // A key typed into the tree, which the form must take.
+    void Press(WORD key, BYTE modifiers = 0) { EXPECT_TRUE(PressKey(Tree().hWnd(), key, modifiers)) << key; }
     std::wstring Clipboard()
     {
         std::wstring text;

@@ -58,12 +58,10 @@ TEST_F(Form1Fixture, WindowsOf32And64BitProcessesAreListedWithTheirFactsAndPrope
         // Selecting the node tells its live facts in panel 1.
         TreeViewControl& tree = m_form->TreeView1();
         tree.Select(tree.ItemOfKey(WindowNodeKey(HandleValue(top))));
-        wchar_t panel1[512] = {};
-        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(panel1));
         const DWORD thread = GetWindowThreadProcessId(top, nullptr);
         EXPECT_EQ(L"Window " + FormatHandleHex(HandleValue(top)) + L": (760, 100)-(1160, 400), 400 x 300, visible, thread " +
                       std::to_wstring(thread),
-                  std::wstring(panel1));
+                  Panel1());
 
         const std::wstring properties = PropertiesText({NodeSubject::Kind::Window, HandleValue(top)});
         const std::wstring executable = L"Executable:\t" + PathBesideThisProgram(exe.c_str()) + L"\r\nBitness:\t" +

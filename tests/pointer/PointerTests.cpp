@@ -48,20 +48,11 @@ void MouseAt(POINT at, DWORD buttons)
 
 class PointerTest : public Form1Fixture {
 protected:
+    // Typed into the finder once it is open: its keys are the form's.
     bool Press(WORD key, BYTE modifiers = 0)
     {
-        BYTE state[256] = {};
-        GetKeyboardState(state);
-        state[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
-        state[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
-        SetKeyboardState(state);
-        // Typed into the finder once it is open: its keys are the form's.
         const HWND finder = m_form->Pointer().Finder().hWnd();
-        MSG message = {finder ? finder : m_form->TreeView1().hWnd(), WM_KEYDOWN, key, 0, 0, {}};
-        const bool taken = m_form->TranslateFormMessage(message);
-        state[VK_CONTROL] = state[VK_SHIFT] = 0;
-        SetKeyboardState(state);
-        return taken;
+        return PressKey(finder ? finder : m_form->TreeView1().hWnd(), key, modifiers);
     }
     std::wstring SelectedKey()
     {

@@ -5,9 +5,11 @@
 #include "inventory/APi.h"
 #include "support/TestWindows.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 class Form1Fixture : public ::testing::Test {
 protected:
@@ -23,6 +25,32 @@ protected:
         m_form.reset();
         ProcessList.clear();
         PumpMessages();
+    }
+
+    // Panel 1's text, as the user reads it.
+    std::wstring Panel1() const
+    {
+        wchar_t text[512] = {};
+        SendMessageW(m_form->sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // A key typed into `into` as the message loop sees it, with the modifiers (FCONTROL, FSHIFT)
+    // down in this thread's key state; whether the form took it.
+    bool PressKey(HWND into, WORD key, BYTE modifiers = 0) const
+    {
+        BYTE state[256] = {};
+        GetKeyboardState(state);
+        state[VK_CONTROL] = (modifiers & FCONTROL) ? 0x80 : 0;
+        state[VK_SHIFT] = (modifiers & FSHIFT) ? 0x80 : 0;
+        SetKeyboardState(state);
+        MSG message = {};
+        message.hwnd = into;
+        message.message = key == VK_F10 ? WM_SYSKEYDOWN : WM_KEYDOWN; // F10 is a system key
+        message.wParam = key;
+        const bool taken = m_form->TranslateFormMessage(message);
+        state[VK_CONTROL] = state[VK_SHIFT] = 0;
+        SetKeyboardState(state);
+        return taken;
     }
 
     std::unique_ptr<Form1> m_form;
