@@ -65,6 +65,9 @@ struct ReleaseScreenDC {
 struct DestroyAcceleratorsHandle {
     void operator()(HACCEL table) const noexcept { DestroyAcceleratorTable(table); }
 };
+struct RemoveWindowsHook {
+    void operator()(HHOOK hook) const noexcept { UnhookWindowsHookEx(hook); }
+};
 struct FreeBstr {
     void operator()(BSTR text) const noexcept { SysFreeString(text); }
 };
@@ -76,6 +79,7 @@ using UniqueFont = UniqueAny<HFONT, DeleteGdiObject>;
 using UniqueRegion = UniqueAny<HRGN, DeleteGdiObject>;
 using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
 using UniqueAccelerators = UniqueAny<HACCEL, DestroyAcceleratorsHandle>;
+using UniqueHook = UniqueAny<HHOOK, RemoveWindowsHook>;
 // The whole screen's device context, GetDC(nullptr) (WIL's unique_hdc_window without a window).
 using UniqueScreenDC = UniqueAny<HDC, ReleaseScreenDC>;
 // A BSTR this code owns (WIL's unique_bstr); null is also the empty string.

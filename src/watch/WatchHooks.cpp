@@ -5,6 +5,7 @@
 #include "hook/WatchHookSet.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 constexpr DWORD kHostTimeoutMs = 15000;
@@ -48,9 +49,9 @@ void WatchHooks::SetHere(DWORD threadId)
 {
     if (HookModule() == nullptr) return Fail(WatchRefusal::HookFileMissing, GetLastError());
     for (const watch_hooks::Hook& hook : watch_hooks::kHooks) {
-        const HHOOK set = watch_hooks::Set(hook, HookModule(), threadId);
-        if (set == nullptr) return Fail(WatchRefusal::HookNotSet, GetLastError());
-        m_hooks.push_back(set);
+        UniqueHook set(watch_hooks::Set(hook, HookModule(), threadId));
+        if (!set) return Fail(WatchRefusal::HookNotSet, GetLastError());
+        m_hooks.push_back(std::move(set));
     }
     m_set = true;
 }
@@ -96,7 +97,6 @@ void WatchHooks::SetThroughHost(DWORD threadId)
 
 void WatchHooks::Remove() noexcept
 {
-    for (HHOOK hook : m_hooks) UnhookWindowsHookEx(hook);
     m_hooks.clear();
     if (m_host) {
         SetEvent(m_stop.get());

@@ -29,7 +29,7 @@ private:
     void SetThroughHost(DWORD threadId);
     void Fail(WatchRefusal why, DWORD error);
 
-    std::vector<HHOOK> m_hooks;
+    std::vector<UniqueHook> m_hooks;
     UniqueHandle m_host, m_stop;
     bool m_set = false;
     WatchRefusal m_refusal = WatchRefusal::HookNotSet;
