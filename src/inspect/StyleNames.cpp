@@ -3,11 +3,11 @@
 
 #include "inspect/ControlStyles.h"
 
+#include <iterator>
+
 namespace {
-struct Flag {
-    DWORD mask;
-    const wchar_t* name;
-};
+// The tables hold the same named flags the change dialog ticks.
+using Flag = StyleFlag;
 
 // WS_CAPTION before its two halves; the box bits mean WS_GROUP/WS_TABSTOP on child windows.
 const Flag kStyles[] = {
@@ -86,6 +86,16 @@ void AddRemainder(DWORD bits, std::wstring& names)
     if (!names.empty()) names += L" | ";
     names += text;
 }
+
+// Every flag of a word by its name, and what is left in hex.
+template <size_t N>
+std::wstring NamesOf(DWORD bits, const Flag (&flags)[N])
+{
+    std::wstring names;
+    TakeFlags(bits, flags, names);
+    AddRemainder(bits, names);
+    return names;
+}
 } // namespace
 
 std::wstring StyleNames(DWORD style, const std::wstring& className)
@@ -106,31 +116,23 @@ std::wstring StyleNames(DWORD style, const std::wstring& className)
 
 std::wstring ExtendedStyleNames(DWORD exStyle)
 {
-    std::wstring names;
-    TakeFlags(exStyle, kExtendedStyles, names);
-    AddRemainder(exStyle, names);
-    return names;
+    return NamesOf(exStyle, kExtendedStyles);
 }
 
 std::vector<StyleFlag> StyleFlags(bool child)
 {
-    std::vector<StyleFlag> flags;
-    for (const Flag& flag : kStyles) flags.push_back({flag.mask, flag.name});
-    for (const Flag& flag : child ? kChildBoxes : kTopLevelBoxes) flags.push_back({flag.mask, flag.name});
+    std::vector<StyleFlag> flags(std::begin(kStyles), std::end(kStyles));
+    const auto& boxes = child ? kChildBoxes : kTopLevelBoxes;
+    flags.insert(flags.end(), std::begin(boxes), std::end(boxes));
     return flags;
 }
 
 std::vector<StyleFlag> ExtendedStyleFlags()
 {
-    std::vector<StyleFlag> flags;
-    for (const Flag& flag : kExtendedStyles) flags.push_back({flag.mask, flag.name});
-    return flags;
+    return {std::begin(kExtendedStyles), std::end(kExtendedStyles)};
 }
 
 std::wstring ClassStyleNames(DWORD classStyle)
 {
-    std::wstring names;
-    TakeFlags(classStyle, kClassStyles, names);
-    AddRemainder(classStyle, names);
-    return names;
+    return NamesOf(classStyle, kClassStyles);
 }
