@@ -21,6 +21,7 @@ struct ThreadState {
     HANDLE section;
     Header* ring;
     HWND window;
+    bool everyWindow;
     uint32_t capacity; // as checked at the handover: the header is not asked again
     uint32_t written;  // ours alone: the header's copy is only published
     uint32_t dropsPending;
@@ -94,6 +95,7 @@ DWORD Attach(HWND window, WPARAM keyLow, LPARAM keyHigh)
     state->section = section;
     state->ring = ring;
     state->window = window;
+    state->everyWindow = (ring->options & watch_ring::kEveryWindow) != 0;
     state->capacity = capacity;
     state->written = static_cast<uint32_t>(ring->written);
     state->dropsPending = 0;
@@ -101,17 +103,18 @@ DWORD Attach(HWND window, WPARAM keyLow, LPARAM keyHigh)
     return ERROR_SUCCESS;
 }
 
-// This thread's state if it holds a ring for `window`, counting the call either way.
+// This thread's state if it holds a ring for `window` (or for every window of the thread),
+// counting the call either way.
 ThreadState* Watching(HWND window)
 {
     auto* state = static_cast<ThreadState*>(TlsGetValue(g_tlsSlot));
     if (state == nullptr || state->ring == nullptr) return nullptr;
     InterlockedIncrement(&state->ring->hookCalls);
-    return state->window == window ? state : nullptr;
+    return state->window == window || (state->everyWindow && window != nullptr) ? state : nullptr;
 }
 
-void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence, UINT message, WPARAM wParam,
-         LPARAM lParam, LRESULT result)
+void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence, HWND window, UINT message,
+         WPARAM wParam, LPARAM lParam, LRESULT result)
 {
     Header& header = *state.ring;
     const uint32_t written = state.written;
@@ -125,6 +128,7 @@ void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence,
     record.kind = kind;
     record.depth = static_cast<uint16_t>(depth > 0xFFFF ? 0xFFFF : depth);
     record.message = message;
+    record.window = static_cast<uint64_t>(reinterpret_cast<UINT_PTR>(window));
     record.sequence = sequence;
     record.droppedBefore = state.dropsPending;
     record.wParam = static_cast<uint64_t>(wParam);
@@ -133,6 +137,10 @@ void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence,
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     record.time = now.QuadPart;
+    record.dataKind = watch_ring::DataKind::None;
+    record.dataFlags = 0;
+    record.structBytes = 0;
+    record.dataBytes = 0;
     state.dropsPending = 0;
     state.written = written + 1;
     // Publishing is the last store: the reader never sees a half-written record.
@@ -156,7 +164,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchCallWndProc(int code, WPARAM wParam,
             const uint32_t sequence = ++state->sequence;
             if (state->depth < kTrackedDepth) state->sends[state->depth] = sequence;
             ++state->depth;
-            Put(*state, RecordKind::Sent, state->depth, sequence, sent.message, sent.wParam, sent.lParam, 0);
+            Put(*state, RecordKind::Sent, state->depth, sequence, sent.hwnd, sent.message, sent.wParam, sent.lParam, 0);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -170,7 +178,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchCallWndRetProc(int code, WPARAM wPar
         if (state != nullptr && state->depth > 0) {
             const uint32_t depth = state->depth--;
             const uint32_t sequence = state->depth < kTrackedDepth ? state->sends[state->depth] : 0;
-            Put(*state, RecordKind::Returned, depth, sequence, answered.message, answered.wParam, answered.lParam,
+            Put(*state, RecordKind::Returned, depth, sequence, answered.hwnd, answered.message, answered.wParam, answered.lParam,
                 answered.lResult);
         }
     }
@@ -183,7 +191,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchGetMessageProc(int code, WPARAM wPar
     if (code == HC_ACTION && wParam == PM_REMOVE) {
         const auto& posted = *reinterpret_cast<const MSG*>(lParam);
         if (ThreadState* state = Watching(posted.hwnd)) {
-            Put(*state, RecordKind::Posted, 0, 0, posted.message, posted.wParam, posted.lParam, 0);
+            Put(*state, RecordKind::Posted, 0, 0, posted.hwnd, posted.message, posted.wParam, posted.lParam, 0);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

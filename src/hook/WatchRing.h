@@ -9,15 +9,44 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cwchar>
 
 namespace watch_ring {
 
-constexpr uint32_t kMaxCapacity = 1u << 16;
+// 4 MB of records: the log empties the ring 20 times a second, far faster than any thread fills it.
+constexpr uint32_t kMaxCapacity = 1u << 14;
 constexpr uint32_t kMagic = 0x57495247; // "WIRG"
 
 enum class RecordKind : uint16_t { Sent = 1, Returned = 2, Posted = 3 };
+
+// What the hook copied from the memory a message points to, into Record::data. Structures are
+// copied as they lie in the watched process, so their layout is that of its bitness (pointers and
+// handles 4 or 8 bytes, with the compiler's alignment); the reader knows the bitness.
+enum class DataKind : uint16_t {
+    None = 0,
+    Text = 1,         // a string, without its terminator: UTF-16, or ANSI with DataAnsi
+    CreateStruct = 2, // CREATESTRUCT, then its window name as Text (a class name is often an atom)
+    WindowPos = 3,    // WINDOWPOS
+    MinMaxInfo = 4,   // MINMAXINFO
+    NcCalcSize = 5,   // NCCALCSIZE_PARAMS' three RECTs, then the WINDOWPOS its lppos points to
+    StyleStruct = 6,  // STYLESTRUCT
+    DrawItem = 7,     // DRAWITEMSTRUCT
+    MeasureItem = 8,  // MEASUREITEMSTRUCT
+    DeleteItem = 9,   // DELETEITEMSTRUCT
+    CompareItem = 10, // COMPAREITEMSTRUCT
+    Notify = 11,      // NMHDR, then the rest of the structure its code documents, where it names one
+    Rect = 12,        // a RECT (WM_SIZING, WM_MOVING, WM_NCCALCSIZE without valid rects, EM_GETRECT...)
+    CopyData = 13,    // COPYDATASTRUCT, then the first bytes of its data
+    HelpInfo = 14,    // HELPINFO
+};
+// Record::dataFlags
+constexpr uint16_t kDataAnsi = 1;       // the Text part is in the ANSI code page
+constexpr uint16_t kDataTruncated = 2;  // there was more than fits
+constexpr uint16_t kDataUnreadable = 4; // the pointer was null, or outside what the message defines
+
+constexpr uint32_t kDataBytes = 192;
 
 struct Record {
     RecordKind kind;
@@ -29,18 +58,25 @@ struct Record {
     uint32_t sequence;
     // How many records the hook had to drop just before this one.
     uint32_t droppedBefore;
+    uint64_t window; // the window the message is for
     uint64_t wParam;
     uint64_t lParam;
     uint64_t result; // Returned: what the window procedure answered
     int64_t time;    // QueryPerformanceCounter
+    DataKind dataKind;
+    uint16_t dataFlags;
+    uint16_t structBytes; // data[0, structBytes) is the structure, the rest up to dataBytes its text
+    uint16_t dataBytes;
+    uint8_t data[kDataBytes];
 };
-static_assert(sizeof(Record) == 48, "records are packed into the section back to back");
+static_assert(sizeof(Record) == 256, "records are packed into the section back to back");
+static_assert(offsetof(Record, data) == 64, "the same layout in 32-bit and 64-bit code");
 
 struct Header {
     uint32_t magic;
     uint32_t recordSize;
     uint32_t capacity;
-    uint32_t reserved;
+    uint32_t options; // written by the log before the handover: kEveryWindow
     // Counters only ever grow (modulo 2^32); written by one side each.
     volatile LONG written;   // by the hook: records published
     volatile LONG read;      // by the log: records taken
@@ -48,6 +84,9 @@ struct Header {
     volatile LONG hookCalls; // by the hook: every call of its procedures once it holds the ring
 };
 static_assert(sizeof(Header) == 32, "the same header in 32-bit and 64-bit code");
+
+// Header::options: log every window of the watched thread, not only the one handed over to.
+constexpr uint32_t kEveryWindow = 1;
 
 inline Record* Records(Header* header) { return reinterpret_cast<Record*>(header + 1); }
 inline uint64_t RingBytes(uint32_t capacity) { return sizeof(Header) + uint64_t{capacity} * sizeof(Record); }

@@ -8,7 +8,7 @@ using watch_ring::Header;
 constexpr DWORD kSectionAccess = SECTION_QUERY | SECTION_MAP_READ | SECTION_MAP_WRITE | READ_CONTROL;
 } // namespace
 
-WatchChannel::WatchChannel(const std::wstring& name, uint32_t capacity, const Access& access)
+WatchChannel::WatchChannel(const std::wstring& name, uint32_t capacity, const Access& access, uint32_t options)
     : m_capacity(capacity < 1 || capacity > watch_ring::kMaxCapacity ? watch_ring::kMaxCapacity : capacity)
 {
     HANDLE self = nullptr;
@@ -64,6 +64,7 @@ WatchChannel::WatchChannel(const std::wstring& name, uint32_t capacity, const Ac
     }
     m_error = ERROR_SUCCESS;
     ring->capacity = m_capacity;
+    ring->options = options;
     ring->recordSize = sizeof(watch_ring::Record);
     ring->magic = watch_ring::kMagic;
     m_ring = ring;

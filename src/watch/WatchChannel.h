@@ -20,9 +20,10 @@ public:
         DWORD integrityLevel;
     };
 
-    // Creates the section `name` holding `capacity` records. Error() is ERROR_ALREADY_EXISTS when
-    // something else made it first: that section is never used.
-    WatchChannel(const std::wstring& name, uint32_t capacity, const Access& access);
+    // Creates the section `name` holding `capacity` records, its header asking the hook for
+    // `options` (watch_ring::kEveryWindow). Error() is ERROR_ALREADY_EXISTS when something else
+    // made it first: that section is never used.
+    WatchChannel(const std::wstring& name, uint32_t capacity, const Access& access, uint32_t options);
     ~WatchChannel();
     WatchChannel(const WatchChannel&) = delete;
     WatchChannel& operator=(const WatchChannel&) = delete;

@@ -17,12 +17,12 @@ UINT_PTR HandleValue(HWND window)
 
 } // namespace
 
-WatchSession::WatchSession(HWND window, uint32_t capacity) : m_window(window)
+WatchSession::WatchSession(HWND window, Scope scope, uint32_t capacity) : m_window(window)
 {
-    Start(capacity);
+    Start(scope, capacity);
 }
 
-void WatchSession::Start(uint32_t capacity)
+void WatchSession::Start(Scope scope, uint32_t capacity)
 {
     m_threadId = GetWindowThreadProcessId(m_window, &m_processId);
     if (m_threadId == 0) return Refuse(WatchRefusal::Destroyed, HandleValue(m_window));
@@ -42,7 +42,8 @@ void WatchSession::Start(uint32_t capacity)
     watch_ring::SectionName(m_threadId, key[0], key[1], name);
     m_channelName = name;
     const WatchChannel::Access access = {m_targetUser.empty() ? nullptr : m_targetUser.data(), m_integrityLevel};
-    m_channel = std::make_unique<WatchChannel>(m_channelName, capacity, access);
+    m_channel = std::make_unique<WatchChannel>(m_channelName, capacity, access,
+                                               scope == Scope::Thread ? watch_ring::kEveryWindow : 0u);
     if (m_channel->Error() == ERROR_ALREADY_EXISTS) return Refuse(WatchRefusal::ChannelExists);
     if (!m_channel->Open()) return Refuse(WatchRefusal::NoSharedMemory, m_channel->Error());
 

@@ -16,9 +16,12 @@
 
 class WatchSession {
 public:
+    // Window: the messages of that window alone; Thread: of every window its thread owns.
+    enum class Scope { Window, Thread };
+
     // Watches `window`, keeping at most `capacity` records between two Take calls. When it
     // cannot, Problem() says why in words for the user and nothing stays hooked.
-    explicit WatchSession(HWND window, uint32_t capacity = watch_ring::kMaxCapacity);
+    explicit WatchSession(HWND window, Scope scope = Scope::Window, uint32_t capacity = watch_ring::kMaxCapacity);
     ~WatchSession();
     WatchSession(const WatchSession&) = delete;
     WatchSession& operator=(const WatchSession&) = delete;
@@ -40,7 +43,7 @@ public:
     void Stop() noexcept;
 
 private:
-    void Start(uint32_t capacity);
+    void Start(Scope scope, uint32_t capacity);
     void Refuse(WatchRefusal why, uint64_t detail = 0);
     bool CheckReach();
     void HandOver(uint32_t keyLow, uint32_t keyHigh);

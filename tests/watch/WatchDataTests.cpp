@@ -13,7 +13,7 @@ TEST(WatchChannelTest, ASectionThatExistsUnderTheNameHandedOverIsRefused)
     const wchar_t name[] = L"Local\\WindowInventoryWatch.1.0123456789ABCDEF";
     UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name));
     ASSERT_TRUE(squatted);
-    WatchChannel channel(name, 16, {nullptr, SECURITY_MANDATORY_MEDIUM_RID});
+    WatchChannel channel(name, 16, {nullptr, SECURITY_MANDATORY_MEDIUM_RID}, 0);
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), channel.Error());
     EXPECT_FALSE(channel.Open());
     std::vector<watch_ring::Record> records;
@@ -96,17 +96,31 @@ TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGro
 
 // Answers find their sends by sequence number, whatever was dropped between; a gap is a row of
 // its own where it happened, shown whatever the filter.
+watch_ring::Record Rec(watch_ring::RecordKind kind, uint16_t depth, UINT message, uint32_t sequence, uint32_t dropped,
+                       uint64_t wParam, uint64_t result)
+{
+    watch_ring::Record record = {};
+    record.kind = kind;
+    record.depth = depth;
+    record.message = message;
+    record.sequence = sequence;
+    record.droppedBefore = dropped;
+    record.wParam = wParam;
+    record.result = result;
+    return record;
+}
+
 TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
 {
     using watch_ring::RecordKind;
     MessageLog log(L"Button");
-    log.Add({{RecordKind::Sent, 1, WM_SIZE, 1, 0, 10, 0, 0, 0},
-             {RecordKind::Sent, 2, WM_MOVE, 2, 0, 20, 0, 0, 0},
-             {RecordKind::Returned, 1, WM_SIZE, 1, 0, 10, 0, 0x1111, 0}, // the inner answer was dropped
-             {RecordKind::Returned, 1, WM_MOVE, 7, 0, 20, 0, 0x7777, 0},  // no send of that number
-             {RecordKind::Sent, 1, WM_CLOSE, 8, 0, 0, 0, 0, 0},           // its answer was dropped
-             {RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0, 0, 0},
-             {RecordKind::Sent, 1, WM_PAINT, 9, 0, 0, 0, 0, 0}});
+    log.Add({Rec(RecordKind::Sent, 1, WM_SIZE, 1, 0, 10, 0),
+             Rec(RecordKind::Sent, 2, WM_MOVE, 2, 0, 20, 0),
+             Rec(RecordKind::Returned, 1, WM_SIZE, 1, 0, 10, 0x1111), // the inner answer was dropped
+             Rec(RecordKind::Returned, 1, WM_MOVE, 7, 0, 20, 0x7777),  // no send of that number
+             Rec(RecordKind::Sent, 1, WM_CLOSE, 8, 0, 0, 0),           // its answer was dropped
+             Rec(RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0),
+             Rec(RecordKind::Sent, 1, WM_PAINT, 9, 0, 0, 0)});
     ASSERT_EQ(6u, log.Rows());
     EXPECT_TRUE(log.Row(0).answered);
     EXPECT_EQ(0x1111u, log.Row(0).result);
@@ -121,7 +135,7 @@ TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
     log.SetFilter(L"");
     std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 1);
     for (uint32_t i = 0; i < records.size(); ++i) {
-        records[i] = {RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), 0, 0, i, 0, 0, 0};
+        records[i] = Rec(RecordKind::Posted, 0, i % 2 ? UINT(WM_MOUSEMOVE) : UINT(WM_TIMER), 0, 0, i, 0);
     }
     log.Add(records);
     EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());

@@ -97,7 +97,7 @@ TEST_F(WatchTest, TheLogShowsSentAndPostedMessagesWithNamesParametersAndAnswersI
 
 TEST_F(WatchTest, AFullRingDropsWhatDoesNotFitAndCountsItExactly)
 {
-    WatchSession session(m_hidden, 4096); // hidden: nothing but what is posted here arrives
+    WatchSession session(m_hidden, WatchSession::Scope::Window, 4096); // hidden: nothing but what is posted here arrives
     ASSERT_TRUE(session.Watching()) << session.Problem();
     for (UINT i = 0; i < 10000; ++i) ASSERT_TRUE(PostMessageW(m_hidden, WM_APP + 2, i, 0));
     ASSERT_TRUE(Await([&] { return session.Pending() >= 10000; })) << session.Pending();
@@ -146,7 +146,7 @@ TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
     for (const HWND target : targets) {
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (target == m_hidden ? " (32-bit)" : " (64-bit)"));
-            WatchSession session(target, 16);
+            WatchSession session(target, WatchSession::Scope::Window, 16);
             ASSERT_TRUE(session.Watching()) << session.Problem();
             std::vector<watch_ring::Record> records;
             uint64_t dropped = 0;
