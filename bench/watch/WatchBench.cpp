@@ -7,9 +7,11 @@
 // then watched through WindowInventoryHook.dll while this thread takes the ring every 50 ms into
 // a MessageLog, as the log window does. Reported: the cost per message of each, how many
 // messages per second the log kept, the number dropped, and what taking a record costs the log.
-// The 64-bit row beside it: SyntheticDesktop64's target window sends itself N messages (its
-// WM_APP + 5), unhooked, then watched through the 64-bit host and hook; the ring holds them all
-// and is taken once they are sent.
+// Once with a message that carries nothing for the hook to copy, once with WM_SETTEXT and its
+// string, which the hook copies into the record.
+// The 64-bit row beside it: SyntheticDesktop64's target window sends itself up to 8,000 messages
+// (its WM_APP + 5), unhooked, then watched through the 64-bit host and hook; the ring holds them
+// all (two records each) and is taken once they are sent.
 #include "watch/MessageLog.h"
 #include "watch/WatchSession.h"
 #include "support/SyntheticDesktopProcess.h"
@@ -26,6 +28,8 @@
 namespace {
 struct Worker {
     int messages = 0;
+    // WM_APP + 1 carries nothing the hook copies; WM_SETTEXT carries a string it copies.
+    UINT message = WM_APP + 1;
     HWND window = nullptr;
     HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     HANDLE go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -43,7 +47,9 @@ double Now()
 
 LRESULT CALLBACK Answer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return message == WM_APP + 1 ? static_cast<LRESULT>(wParam) : DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_APP + 1) return static_cast<LRESULT>(wParam);
+    if (message == WM_SETTEXT) return TRUE; // taken, but not worth a caption redraw
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // Each round: wait for go (answering what other threads send meanwhile), send, report.
@@ -63,7 +69,9 @@ DWORD WINAPI Work(void* context)
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
         }
         const double start = Now();
-        for (int i = 0; i < worker.messages; ++i) SendMessageW(worker.window, WM_APP + 1, i, 0);
+        static const wchar_t text[] = L"A caption of forty characters, or so....";
+        const LPARAM lParam = worker.message == WM_SETTEXT ? reinterpret_cast<LPARAM>(text) : 0;
+        for (int i = 0; i < worker.messages; ++i) SendMessageW(worker.window, worker.message, i, lParam);
         worker.seconds = Now() - start;
         SetEvent(worker.done);
     }
@@ -158,20 +166,12 @@ Round64 Measure64(HWND target, int messages)
     }
     return round;
 }
-} // namespace
-
-int main(int argc, char** argv)
+// Three rounds of `worker`'s message, each round and their median printed.
+void Report(const char* what, Worker& worker)
 {
-    Worker worker;
-    worker.messages = 20000; // hook dispatch is slow on Wine: a pass takes seconds
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--messages") == 0) worker.messages = std::atoi(argv[++i]);
-    }
-    CloseHandle(CreateThread(nullptr, 0, Work, &worker, 0, nullptr));
-    WaitForSingleObject(worker.ready, INFINITE);
-
     std::vector<Round> rounds;
     for (int i = 0; i < 3; ++i) rounds.push_back(Measure(worker));
+    std::printf("%s:\n", what);
     for (const Round& round : rounds) {
         std::printf("round: %d sends; per message: unhooked %.0f ns, empty hooks %.0f ns, watched %.0f ns; "
                     "kept %llu records, dropped %llu\n",
@@ -194,6 +194,24 @@ int main(int argc, char** argv)
     std::printf("watch: the log kept %.0f messages/s, %llu records dropped, taking the ring every 50 ms; "
                 "taking a record into the log costs %.0f ns\n",
                 median.keptPerSecond, static_cast<unsigned long long>(median.dropped), median.takeNs);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Worker worker;
+    worker.messages = 20000; // hook dispatch is slow on Wine: a pass takes seconds
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--messages") == 0) worker.messages = std::atoi(argv[++i]);
+    }
+    CloseHandle(CreateThread(nullptr, 0, Work, &worker, 0, nullptr));
+    WaitForSingleObject(worker.ready, INFINITE);
+
+    for (const UINT message : {UINT(WM_APP + 1), UINT(WM_SETTEXT)}) {
+        worker.message = message;
+        Report(message == WM_SETTEXT ? "WM_SETTEXT, its 40-character string copied" : "WM_APP+1, nothing to copy",
+               worker);
+    }
 
     BOOL wow64 = FALSE;
     if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
@@ -206,7 +224,8 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<Round64> wide;
-    for (int i = 0; i < 3; ++i) wide.push_back(Measure64(helper.TopWindows().at(0), worker.messages));
+    const int wideMessages = (std::min)(worker.messages, 8000);
+    for (int i = 0; i < 3; ++i) wide.push_back(Measure64(helper.TopWindows().at(0), wideMessages));
     std::sort(wide.begin(), wide.end(), [](const Round64& a, const Round64& b) { return a.hookedNs < b.hookedNs; });
     std::printf("watch 64-bit: a message the 64-bit window sends itself costs %.0f ns unhooked, %.0f ns watched; "
                 "kept %llu records, dropped %llu (the median of 3 rounds by watched cost)\n",
