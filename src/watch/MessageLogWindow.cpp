@@ -154,6 +154,7 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
     }
     case WM_ACTIVATE:
         // The keyboard goes back to the control that had it, as in a dialog.
+        if (!m_list) break;
         if (LOWORD(wParam) == WA_INACTIVE) {
             const HWND focus = GetFocus();
             if (focus != nullptr && IsChild(window, focus)) m_focus = focus;
