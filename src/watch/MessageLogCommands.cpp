@@ -7,6 +7,8 @@
 #include "platform/RuntimeError.h"
 #include "watch/MessageLogFile.h"
 
+#include <windowsx.h>
+
 bool MessageLogWindow::TranslateLogMessage(MSG& message) noexcept
 {
     if (!m_window || message.hwnd == nullptr || (message.hwnd != hWnd() && !IsChild(hWnd(), message.hwnd))) return false;
@@ -69,6 +71,29 @@ void MessageLogWindow::OnCommand(UINT id, UINT code)
         }
     });
     if (FAILED(failed)) Say(DescribeError(failed));
+}
+
+void MessageLogWindow::ShowContextMenu(LPARAM position)
+{
+    POINT at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    if (position == -1) {
+        RECT list = {};
+        GetWindowRect(m_list->hWnd(), &list);
+        at = {list.left + 8, list.top + 24};
+    }
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu) RaiseLastError();
+    const struct {
+        UINT id;
+        const wchar_t* text;
+    } items[] = {{kCopyId, L"&Copy\tCtrl+C"},
+                 {kSelectAllId, L"Select &all\tCtrl+A"},
+                 {kSaveId, L"&Save...\tCtrl+S"},
+                 {kFocusFindId, L"&Find\tCtrl+F"}};
+    for (const auto& item : items) AppendMenuW(menu.get(), MF_STRING, item.id, item.text);
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hWnd(), nullptr));
+    if (chosen != 0) OnCommand(chosen, 0);
 }
 
 void MessageLogWindow::SetPaused(bool paused)

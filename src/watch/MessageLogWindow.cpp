@@ -168,6 +168,10 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != m_list->hWnd()) break;
+        ShowContextMenu(lParam);
+        return 0;
     case WM_NOTIFY: {
         auto& info = *reinterpret_cast<NMLVDISPINFOW*>(lParam);
         if (info.hdr.idFrom != kListId || info.hdr.code != LVN_GETDISPINFOW || !(info.item.mask & LVIF_TEXT)) break;

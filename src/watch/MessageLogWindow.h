@@ -66,6 +66,8 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(UINT id, UINT code);
+    // The list's commands at the mouse, or below the list's top left corner from the keyboard.
+    void ShowContextMenu(LPARAM position);
     void CreateControls();
     void Layout();
     // Pixels designed at 96 dpi, at the window's DPI.
