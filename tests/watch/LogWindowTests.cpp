@@ -186,8 +186,8 @@ INPUT Key(WORD key, DWORD flags)
     return event;
 }
 
-// Keys pressed together, the first ones held while the last goes down and up, as a user types
-// them; the loop hands every message to the log first, as the program's does.
+// Keys pressed together through the system's input queue, the first ones held while the last
+// goes down and up, as a user types them.
 void Type(std::initializer_list<WORD> keys)
 {
     std::vector<INPUT> events;

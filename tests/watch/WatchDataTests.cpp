@@ -1,6 +1,6 @@
 // The message log's parts that need no watched process: the channel refusing a squatted name,
 // the Time column, the wording of each reason a log stays silent (as data), message names, and
-// the store's pairing, gaps and keeping.
+// the store's pairing, nesting, gaps and keeping.
 #include "watch/MessageLogWindow.h"
 
 #include <commctrl.h>
