@@ -51,7 +51,7 @@ public:
     static constexpr UINT kMeuFileId = 1001;
 
     // The keyboard's and the tree's context menu's way in: what the message loop must ask
-    // before it dispatches a message (the Find dialog's keys, the accelerators).
+    // before it dispatches a message (the Find dialog's keys, the accelerators, the message logs' keys).
     bool TranslateFormMessage(MSG& message) noexcept;
     TreeInspector& Inspector() const noexcept { return *m_inspector; }
     WindowPointer& Pointer() const noexcept { return *m_pointer; }

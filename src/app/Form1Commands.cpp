@@ -61,6 +61,9 @@ bool Form1::TranslateFormMessage(MSG& message) noexcept
 {
     if (m_pointer && m_pointer->OnKey(message)) return true;
     if (m_inspector && m_inspector->RouteDialogMessage(message)) return true;
+    for (const auto& log : m_logs) {
+        if (log->TranslateLogMessage(message)) return true;
+    }
     // Keys typed into other windows of the thread (a test's, a dialog's) are theirs; the finder
     // tool is part of the form.
     const bool ours = message.hwnd != nullptr && (message.hwnd == hWnd() || IsChild(hWnd(), message.hwnd) ||

@@ -13,8 +13,7 @@ HWND CreateList(HWND parent, UINT id)
     const INITCOMMONCONTROLSEX classes = {sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&classes);
     return CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
-                                   LVS_SINGLESEL,
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
                                0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                GetModuleHandleW(nullptr), nullptr);
 }
@@ -56,14 +55,13 @@ void ListViewControl::ScrollTo(size_t row)
 
 void ListViewControl::DropFirstRows(size_t count)
 {
-    const LRESULT selected = SendMessageW(hWnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-    LVITEMW state = {};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(hWnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    if (selected >= 0 && static_cast<size_t>(selected) >= count) {
-        state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(hWnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(selected) - count, reinterpret_cast<LPARAM>(&state));
+    const std::vector<size_t> selected = SelectedRows();
+    const std::optional<size_t> focused = FocusedRow();
+    SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (const size_t row : selected) {
+        if (row >= count) SetState(static_cast<int>(row - count), LVIS_SELECTED, LVIS_SELECTED);
     }
+    if (focused && *focused >= count) SetState(static_cast<int>(*focused - count), LVIS_FOCUSED, LVIS_FOCUSED);
     RECT row = {};
     row.left = LVIR_BOUNDS;
     if (!SendMessageW(hWnd(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) return;
@@ -82,4 +80,40 @@ bool ListViewControl::ShowsLastRow() const
 void ListViewControl::Move(const RECT& bounds)
 {
     MoveWindow(hWnd(), bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, TRUE);
+}
+
+void ListViewControl::SetState(int row, UINT state, UINT mask)
+{
+    LVITEMW item = {};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageW(hWnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void ListViewControl::Select(size_t row)
+{
+    SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    SetState(static_cast<int>(row), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(hWnd(), LVM_SETSELECTIONMARK, 0, static_cast<LPARAM>(row));
+    ScrollTo(row);
+}
+
+void ListViewControl::SelectAll()
+{
+    SetState(-1, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+std::vector<size_t> ListViewControl::SelectedRows() const
+{
+    std::vector<size_t> rows;
+    for (LRESULT row = -1; (row = SendMessageW(hWnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)) >= 0;) {
+        rows.push_back(static_cast<size_t>(row));
+    }
+    return rows;
+}
+
+std::optional<size_t> ListViewControl::FocusedRow() const
+{
+    const LRESULT row = SendMessageW(hWnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
+    return row >= 0 ? std::optional<size_t>(static_cast<size_t>(row)) : std::nullopt;
 }

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <vector>
+
 class ListViewControl {
 public:
     ListViewControl(HWND parent, UINT id);
@@ -20,11 +23,19 @@ public:
     void ScrollTo(size_t row);
     // The owner removed `count` rows from the top: scroll and selection move up with the rows.
     void DropFirstRows(size_t count);
+    // Selects `row` alone, gives it the focus rectangle and scrolls it into view.
+    void Select(size_t row);
+    void SelectAll();
+    std::vector<size_t> SelectedRows() const;
+    std::optional<size_t> FocusedRow() const;
     // Whether the last row is on screen: the log follows new rows only then.
     bool ShowsLastRow() const;
     void Move(const RECT& bounds);
 
 private:
+    // LVM_SETITEMSTATE: `row` -1 is every row.
+    void SetState(int row, UINT state, UINT mask);
+
     UniqueWindow m_window;
     int m_columns = 0;
 };

@@ -1,38 +1,58 @@
-// What the message log window shows: the last 100,000 messages of the watched window, each sent
-// message with its answer once it comes, a row where the hook had to drop messages, and the rows
-// that pass the filter.
+// What the message log window shows: the last 100,000 messages of the watched window (or of
+// every window of its thread), each sent message with its answer once it comes and nested under
+// the send it came in, a row where the hook had to drop messages, and the rows that pass the
+// filter.
 #pragma once
 #include "hook/WatchRing.h"
+#include "watch/MessageDecoder.h"
 #include "watch/MessageNames.h"
 
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class MessageLog {
 public:
     static constexpr size_t kKeptEntries = 100000;
 
-    enum class Kind : uint8_t { Sent, Posted, Dropped };
+    // Returned: the closing row of a send that had messages nested inside it.
+    enum class Kind : uint8_t { Sent, Posted, Dropped, Returned };
+    // What the hook copied for a message and for its answer; most messages have neither.
+    struct Copied {
+        MessageData sent, answer;
+    };
     struct Entry {
         int64_t time; // QueryPerformanceCounter
-        Kind kind;
-        bool answered;
-        bool lost; // a send whose answer was dropped: it will not come any more
-        UINT message;
+        uint64_t window;
         uint64_t wParam, lParam, result; // Dropped: wParam is how many
+        std::shared_ptr<Copied> data;     // null: nothing copied; a send and its closing row share it
+        MessageNames* names;              // of the window's class
+        UINT message;
+        Kind kind;
+        uint16_t depth; // how many sends it is nested in
+        bool answered;
+        bool lost;   // a send whose answer was dropped: it will not come any more
+        bool closed; // a send whose answer is in its closing row
     };
 
-    explicit MessageLog(const std::wstring& windowClass) : m_names(windowClass) {}
+    // `windowClass`: the watched window's, for the names of messages to windows that are gone
+    // before their class could be read.
+    explicit MessageLog(const std::wstring& windowClass);
 
     // Takes records as the hook wrote them: a Returned record fills in the Sent entry of the same
-    // sequence number.
+    // sequence number, or closes it with a row of its own when messages came in between.
     void Add(const std::vector<watch_ring::Record>& records);
     void Clear();
+    // The watch starts again: the answers to the sends still open will not come.
+    void Interrupt();
 
-    // Empty: every message; a group's name: that group; anything else: names containing it
-    // (ignoring case).
+    // Words apart must all match. Each is a group's name (that group), a window's handle (8 or
+    // 16 hex digits, or with 0x or h: that window's messages), or part of a name (ignoring case).
+    // Empty: every message.
     void SetFilter(const std::wstring& filter);
 
     // The rows that pass the filter, oldest first.
@@ -45,13 +65,25 @@ public:
     // that stays put moves up by as many.
     uint64_t RowsDiscarded() const noexcept { return m_rowsDiscarded; }
 
-    MessageNames& Names() noexcept { return m_names; }
+    static const std::wstring& Name(const Entry& entry) { return entry.names->Name(entry.message); }
 
 private:
-    bool Passes(const Entry& entry);
-    void Keep(const Entry& entry);
+    struct Term {
+        std::wstring text; // upper case; empty for a window
+        const wchar_t* group;
+        uint64_t window;
+    };
+    bool Passes(const Entry& entry) const;
+    void Keep(Entry&& entry);
+    MessageNames* NamesOf(uint64_t window);
 
-    MessageNames m_names;
+    // Per class, as the names of control messages depend on it; nodes stay where they are.
+    std::map<std::wstring, MessageNames> m_classes;
+    MessageNames* m_watchedNames;
+    std::unordered_map<uint64_t, MessageNames*> m_windowNames;
+    uint64_t m_lastWindow = 0;
+    MessageNames* m_lastNames = nullptr;
+
     std::deque<Entry> m_entries;
     uint64_t m_first = 0; // the number of the oldest kept entry; entries are numbered from 0
     uint64_t m_rowsDiscarded = 0;
@@ -64,7 +96,6 @@ private:
     void Lose(std::vector<OpenSend>::iterator from);
     std::vector<OpenSend> m_unanswered;
     bool m_filtered = false;
-    std::wstring m_filter;     // upper case
-    const wchar_t* m_group = nullptr;
+    std::vector<Term> m_terms;
     std::deque<uint64_t> m_shown; // entry numbers passing the filter
 };

@@ -1,41 +1,22 @@
 // The hook writes without waiting; this window takes its records on a timer, 20 times a second,
-// so that a flood of messages costs one list update per tick.
+// so that a flood of messages costs one list update per tick. Its commands and keys are in
+// MessageLogCommands.cpp.
 #include "watch/MessageLogWindow.h"
 
 #include "controls/Twips.h"
 #include "inventory/APi.h"
-#include "platform/WindowClass.h"
 #include "platform/RuntimeError.h"
+#include "platform/WindowClass.h"
 #include "platform/WindowObject.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 const wchar_t kWindowClass[] = L"WindowInventoryMessageLog";
 constexpr UINT_PTR kTimer = 1;
 constexpr UINT kTickMs = 50;
-enum : UINT { kPauseId = 1, kClearId, kFilterId, kListId, kStatusId };
-enum Column { kTime, kKind, kMessage, kWParam, kLParam, kResult };
-// The columns in Column's order, their widths in pixels at 96 dpi.
-constexpr struct {
-    const wchar_t* title;
-    int width;
-    bool rightAligned;
-} kColumns[] = {{L"Time", 96, false},   {L"Kind", 54, false},   {L"Message", 230, false},
-                {L"wParam", 80, true},  {L"lParam", 80, true},  {L"Result", 80, true}};
-
-// A 64-bit process's parameters are as wide as its pointers: shown with all 16 digits.
-constexpr int kWideNumberWidth = 136;
-
-std::wstring Hex(uint64_t value, bool wide)
-{
-    wchar_t text[24];
-    std::swprintf(text, 24, wide ? L"%016llX" : L"%08llX", static_cast<unsigned long long>(value));
-    return text;
-}
 
 HWND MakeChild(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD style, UINT id, DWORD extended = 0)
 {
@@ -46,6 +27,12 @@ HWND MakeChild(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWO
     return child;
 }
 
+// Handles are 32 bits wide in a 64-bit process too.
+uint32_t HandleValue(HWND window)
+{
+    return static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
+}
+
 std::wstring ClassOf(HWND window)
 {
     wchar_t name[256] = {};
@@ -54,9 +41,9 @@ std::wstring ClassOf(HWND window)
 }
 } // namespace
 
-MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watched(watched), m_log(ClassOf(watched))
+MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at)
+    : m_watched(watched), m_log(ClassOf(watched)), m_columns(m_log, false)
 {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
     RegisterWindowClassOnce(kWindowClass, &WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     // Read without sending the watched window a message: it may be hung.
     wchar_t caption[256] = {};
@@ -70,49 +57,64 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at) : m_watch
 
     const int ownerDpi = WindowDpi(owner);
     const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                         at.x, at.y, MulDiv(1000, ownerDpi, 96), MulDiv(520, ownerDpi, 96), owner,
-                                         nullptr, instance, this);
+                                         at.x, at.y, MulDiv(1200, ownerDpi, 96), MulDiv(560, ownerDpi, 96), owner,
+                                         nullptr, GetModuleHandleW(nullptr), this);
     if (created == nullptr) RaiseLastError();
     m_dpi = WindowDpi(hWnd());
-    m_pause = MakeChild(hWnd(), L"Button", L"&Pause", BS_PUSHBUTTON | WS_TABSTOP, kPauseId);
-    m_clear = MakeChild(hWnd(), L"Button", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, kClearId);
-    m_filterLabel = MakeChild(hWnd(), L"Static", L"&Filter:", SS_RIGHT | SS_CENTERIMAGE, 0);
-    m_filter = MakeChild(hWnd(), L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, kFilterId, WS_EX_CLIENTEDGE);
-    m_filterHint = MakeChild(hWnd(), L"Static",
-                             L"part of a name, or a group: mouse keyboard paint timer command window control user",
-                             SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
-    m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
-    m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
-    ApplyFont();
-
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceFrequency(&frequency);
-    m_frequency = frequency.QuadPart;
-    GetSystemTimeAsFileTime(&m_startTime);
-    FileTimeToLocalFileTime(&m_startTime, &m_startTime);
-    QueryPerformanceCounter(&counter);
-    m_startCounter = counter.QuadPart;
-
-    m_session = std::make_unique<WatchSession>(watched);
-    m_wide = m_session->SixtyFour();
+    CreateControls();
+    StartWatch(WatchSession::Scope::Window);
     if (m_wide) m_description += L", a 64-bit process";
-    for (int column = kTime; column <= kResult; ++column) {
-        m_list->AddColumn(kColumns[column].title, Scaled(ColumnWidth(column)), kColumns[column].rightAligned);
-    }
-    if (!m_session->Problem().empty()) {
-        m_ended = m_session->Problem();
-        m_session.reset();
-    } else {
-        SetTimer(hWnd(), kTimer, kTickMs, nullptr);
+    for (int column = 0; column < Column::kCount; ++column) {
+        m_list->AddColumn(MessageLogColumns::Title(column), Scaled(m_columns.Width(column)),
+                          MessageLogColumns::RightAligned(column));
     }
     Layout();
     ShowStatus();
     ShowWindow(hWnd(), SW_SHOWNORMAL);
 }
 
-int MessageLogWindow::ColumnWidth(int column) const noexcept
+void MessageLogWindow::CreateControls()
 {
-    return m_wide && kColumns[column].rightAligned ? kWideNumberWidth : kColumns[column].width;
+    m_pause = MakeChild(hWnd(), L"Button", L"&Pause", BS_PUSHBUTTON | WS_TABSTOP, kPauseId);
+    m_clear = MakeChild(hWnd(), L"Button", L"C&lear", BS_PUSHBUTTON | WS_TABSTOP, kClearId);
+    m_save = MakeChild(hWnd(), L"Button", L"&Save...", BS_PUSHBUTTON | WS_TABSTOP, kSaveId);
+    m_copy = MakeChild(hWnd(), L"Button", L"&Copy", BS_PUSHBUTTON | WS_TABSTOP, kCopyId);
+    m_filterLabel = MakeChild(hWnd(), L"Static", L"&Filter:", SS_RIGHT | SS_CENTERIMAGE, 0);
+    m_filter = MakeChild(hWnd(), L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, kFilterId, WS_EX_CLIENTEDGE);
+    m_findLabel = MakeChild(hWnd(), L"Static", L"Fin&d:", SS_RIGHT | SS_CENTERIMAGE, 0);
+    m_find = MakeChild(hWnd(), L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, kFindId, WS_EX_CLIENTEDGE);
+    m_everyWindow = MakeChild(hWnd(), L"Button", L"All windows of its &thread", BS_AUTOCHECKBOX | WS_TABSTOP,
+                              kEveryWindowId);
+    m_filterHint = MakeChild(hWnd(), L"Static",
+                             L"Filter: part of a name, a group (mouse keyboard paint timer command window control "
+                             L"user) or a window's handle; all words must match.   Ctrl+S save, Ctrl+C copy rows, "
+                             L"Ctrl+F find, F3 / Shift+F3 next / previous, Esc close",
+                             SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
+    m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
+    m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
+    ApplyFont();
+    const ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'S', kSaveId},       {FVIRTKEY | FCONTROL, 'C', kCopyId},
+                          {FVIRTKEY | FCONTROL, 'F', kFocusFindId},  {FVIRTKEY | FCONTROL, 'A', kSelectAllId},
+                          {FVIRTKEY, VK_F3, kFindNextId},            {FVIRTKEY | FSHIFT, VK_F3, kFindPreviousId}};
+    m_keys.reset(CreateAcceleratorTableW(const_cast<ACCEL*>(keys), static_cast<int>(std::size(keys))));
+    if (!m_keys) RaiseLastError();
+}
+
+void MessageLogWindow::StartWatch(WatchSession::Scope scope)
+{
+    KillTimer(hWnd(), kTimer);
+    m_session.reset(); // its thread's claim goes with it
+    m_ended.clear();
+    m_session = std::make_unique<WatchSession>(m_watched, scope);
+    m_wide = m_session->SixtyFour();
+    m_columns.SetWide(m_wide);
+    m_everyWindowWatched = scope == WatchSession::Scope::Thread;
+    if (!m_session->Problem().empty()) {
+        m_ended = m_session->Problem();
+        m_session.reset();
+    } else {
+        SetTimer(hWnd(), kTimer, kTickMs, nullptr);
+    }
 }
 
 MessageLogWindow::~MessageLogWindow()
@@ -138,8 +140,8 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     case WM_DPICHANGED: {
         m_dpi = HIWORD(wParam);
-        for (int column = kTime; column <= kResult; ++column) {
-            m_list->SetColumnWidth(column, Scaled(ColumnWidth(column)));
+        for (int column = 0; column < Column::kCount; ++column) {
+            m_list->SetColumnWidth(column, Scaled(m_columns.Width(column)));
         }
         ApplyFont();
         const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
@@ -150,17 +152,25 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
         return 0;
     }
+    case WM_ACTIVATE:
+        // The keyboard goes back to the control that had it, as in a dialog.
+        if (!m_list) break;
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(window, focus)) m_focus = focus;
+            return 0;
+        }
+        if (HIWORD(wParam) == 0) SetFocus(m_focus != nullptr && IsWindow(m_focus) ? m_focus : m_list->hWnd());
+        return 0;
     case WM_TIMER:
         if (wParam == kTimer) Poll();
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == kPauseId && HIWORD(wParam) == BN_CLICKED) SetPaused(!m_paused);
-        if (LOWORD(wParam) == kClearId && HIWORD(wParam) == BN_CLICKED) Clear();
-        if (LOWORD(wParam) == kFilterId && HIWORD(wParam) == EN_CHANGE) {
-            wchar_t text[128] = {};
-            GetWindowTextW(m_filter, text, 128);
-            SetFilter(text);
-        }
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != m_list->hWnd()) break;
+        ShowContextMenu(lParam);
         return 0;
     case WM_NOTIFY: {
         auto& info = *reinterpret_cast<NMLVDISPINFOW*>(lParam);
@@ -190,7 +200,8 @@ void MessageLogWindow::ApplyFont()
 {
     UniqueFont font = CreateSystemFont(&NONCLIENTMETRICSW::lfMessageFont, m_dpi);
     const HFONT shown = font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    for (const HWND child : {m_pause, m_clear, m_filterLabel, m_filter, m_filterHint, m_statusLine, m_list->hWnd()}) {
+    for (const HWND child : {m_pause, m_clear, m_save, m_copy, m_filterLabel, m_filter, m_findLabel, m_find,
+                             m_everyWindow, m_filterHint, m_statusLine, m_list->hWnd()}) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
     }
     m_font = std::move(font); // the old one goes once no child shows it
@@ -201,17 +212,22 @@ void MessageLogWindow::Layout()
     if (!m_list) return;
     RECT client = {};
     GetClientRect(hWnd(), &client);
-    // Designed in pixels at 96 dpi.
-    const int pad = Scaled(6), row = Scaled(24), button = Scaled(80), status = Scaled(22);
-    MoveWindow(m_pause, pad, pad, button, row, TRUE);
-    MoveWindow(m_clear, pad + Scaled(86), pad, button, row, TRUE);
-    const int labelLeft = pad + Scaled(172), filterLeft = labelLeft + Scaled(44), filterWidth = Scaled(180);
-    MoveWindow(m_filterLabel, labelLeft, pad, Scaled(40), row, TRUE);
-    MoveWindow(m_filter, filterLeft, pad, filterWidth, row, TRUE);
-    const int hintLeft = filterLeft + filterWidth + pad;
-    MoveWindow(m_filterHint, hintLeft, pad, (std::max)(0, static_cast<int>(client.right) - pad - hintLeft), row, TRUE);
+    // Designed in pixels at 96 dpi: left to right, each control's width and the gap after it.
+    const int pad = Scaled(6), row = Scaled(24), hint = Scaled(18), status = Scaled(22);
+    const struct {
+        HWND control;
+        int width, gap;
+    } line[] = {{m_pause, 80, 6},      {m_clear, 80, 6},  {m_save, 80, 6},  {m_copy, 80, 12},
+                {m_filterLabel, 40, 4}, {m_filter, 160, 12}, {m_findLabel, 36, 4}, {m_find, 140, 12},
+                {m_everyWindow, 200, 0}};
+    int left = pad;
+    for (const auto& control : line) {
+        MoveWindow(control.control, left, pad, Scaled(control.width), row, TRUE);
+        left += Scaled(control.width + control.gap);
+    }
+    MoveWindow(m_filterHint, pad, pad + row + pad / 2, (std::max)(0, static_cast<int>(client.right) - 2 * pad), hint, TRUE);
     MoveWindow(m_statusLine, 0, client.bottom - status, client.right, status, TRUE);
-    m_list->Move(RECT{0, 2 * pad + row, client.right, client.bottom - status});
+    m_list->Move(RECT{0, pad + row + pad / 2 + hint + pad / 2, client.right, client.bottom - status});
 }
 
 void MessageLogWindow::Poll()
@@ -219,8 +235,20 @@ void MessageLogWindow::Poll()
     if (!m_session) return;
     m_records.clear();
     m_session->Take(m_records, m_dropped);
+    if (m_everyWindowWatched && GetWindowThreadProcessId(m_watched, nullptr) == GetCurrentThreadId()) {
+        // Watching its own thread, the log would log its own drawing of what it logged, forever.
+        m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
+                                       [&](const watch_ring::Record& record) {
+                                           const auto window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(record.window));
+                                           return window == hWnd() || IsChild(hWnd(), window);
+                                       }),
+                        m_records.end());
+    }
     bool destroyed = false;
-    for (const watch_ring::Record& record : m_records) destroyed = destroyed || record.message == WM_NCDESTROY;
+    for (const watch_ring::Record& record : m_records) {
+        destroyed = destroyed || (record.message == WM_NCDESTROY &&
+                                  static_cast<uint32_t>(record.window) == HandleValue(m_watched));
+    }
     if (m_paused) {
         m_passedWhilePaused += m_records.size();
     } else if (!m_records.empty()) {
@@ -253,75 +281,22 @@ void MessageLogWindow::EndWatch(const std::wstring& why)
     m_ended = why;
 }
 
-void MessageLogWindow::SetPaused(bool paused)
-{
-    m_paused = paused;
-    SetWindowTextW(m_pause, paused ? L"&Resume" : L"&Pause");
-    ShowStatus();
-}
-
-void MessageLogWindow::SetFilter(const std::wstring& filter)
-{
-    m_log.SetFilter(filter);
-    m_list->SetRowCount(m_log.Rows(), true);
-    ShowStatus();
-}
-
-void MessageLogWindow::Clear()
-{
-    m_log.Clear();
-    m_list->SetRowCount(0, true);
-    ShowStatus();
-}
-
 void MessageLogWindow::ShowStatus()
 {
     std::wstring text = m_ended.empty() ? L"Watching " + m_description : m_ended;
+    if (m_ended.empty() && m_everyWindowWatched) text += L" and every window of its thread";
     text += L"  |  " + std::to_wstring(m_log.Kept()) + L" kept";
     if (m_log.Rows() != m_log.Kept()) text += L", " + std::to_wstring(m_log.Rows()) + L" shown";
     text += L", " + std::to_wstring(m_dropped) + L" dropped";
     if (m_paused) text += L"  |  Paused: " + std::to_wstring(m_passedWhilePaused) + L" passed unlogged";
+    if (!m_notice.empty()) text += L"  |  " + m_notice;
     if (text == m_status) return;
     m_status = text;
     SetWindowTextW(m_statusLine, text.c_str());
 }
 
-std::wstring MessageLogWindow::TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start)
+void MessageLogWindow::Say(const std::wstring& notice)
 {
-    // Whole seconds and the rest apart: one product of the count and 10^7 would overflow after
-    // about a day of a 10 MHz counter.
-    const int64_t ticks = elapsed / frequency * 10000000 + elapsed % frequency * 10000000 / frequency;
-    ULARGE_INTEGER at;
-    at.LowPart = start.dwLowDateTime;
-    at.HighPart = start.dwHighDateTime;
-    at.QuadPart += static_cast<uint64_t>(ticks);
-    const FILETIME when = {at.LowPart, at.HighPart};
-    SYSTEMTIME time = {};
-    FileTimeToSystemTime(&when, &time);
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%02u:%02u:%02u.%03u", time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
-    return text;
-}
-
-std::wstring MessageLogWindow::CellText(size_t row, int column)
-{
-    const MessageLog::Entry& entry = m_log.Row(row);
-    const bool sent = entry.kind == MessageLog::Kind::Sent;
-    const bool gap = entry.kind == MessageLog::Kind::Dropped;
-    switch (column) {
-    case kTime:
-        return TimeText(entry.time - m_startCounter, m_frequency, m_startTime);
-    case kKind:
-        return gap ? L"dropped" : sent ? L"sent" : L"posted";
-    case kMessage:
-        return gap ? std::to_wstring(entry.wParam) + L" messages dropped" : m_log.Names().Name(entry.message);
-    case kWParam:
-        return gap ? L"" : Hex(entry.wParam, m_wide);
-    case kLParam:
-        return gap ? L"" : Hex(entry.lParam, m_wide);
-    case kResult:
-        return !sent ? L"" : entry.answered ? Hex(entry.result, m_wide) : entry.lost ? L"(dropped)" : L"\x2026";
-    default:
-        return L"";
-    }
+    m_notice = notice;
+    ShowStatus();
 }

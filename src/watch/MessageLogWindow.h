@@ -1,10 +1,13 @@
-// The message log window of one watched window: a virtual list of its messages, live, with
-// pause, clear and a filter, and a status line that says what is watched, what was dropped and
-// why nothing can be watched when that is so.
+// The message log window of one watched window (or of every window of its thread): a virtual
+// list of its messages, live, nested as they were sent, with pause, clear, a filter, a find,
+// saving and copying, and a status line that says what is watched, what was dropped and why
+// nothing can be watched when that is so. Its keys work once the message loop hands them to
+// TranslateLogMessage.
 #pragma once
 #include "controls/ListViewControl.h"
 #include "platform/UniqueHandles.h"
 #include "watch/MessageLog.h"
+#include "watch/MessageLogColumns.h"
 #include "watch/WatchSession.h"
 
 #include <windows.h>
@@ -14,6 +17,8 @@
 
 class MessageLogWindow {
 public:
+    using Column = MessageLogColumns::Column;
+
     // Opens the log window for `watched` at `at` and starts watching it, or shows why it cannot.
     MessageLogWindow(HWND owner, HWND watched, POINT at = {CW_USEDEFAULT, CW_USEDEFAULT});
     ~MessageLogWindow();
@@ -26,51 +31,79 @@ public:
     HWND Watched() const noexcept { return m_watched; }
     bool Watching() const noexcept { return m_session && m_session->Watching(); }
 
+    // What the message loop must ask before it dispatches a message: the log's keys, and Tab,
+    // the mnemonics, Enter and Esc among its controls. True when the message was used.
+    bool TranslateLogMessage(MSG& message) noexcept;
+
     // The timer's work: takes what the hook wrote and shows it.
     void Poll();
     void SetPaused(bool paused);
     void SetFilter(const std::wstring& filter);
     void Clear();
+    // Every window of the watched window's thread, or the watched window alone: the watch starts
+    // again, the rows so far stay.
+    void SetEveryWindow(bool everyWindow);
+    // The rows that pass the filter to `path` (.csv or .json); false, with the status line
+    // saying why, when it cannot be written.
+    bool SaveTo(const std::wstring& path);
+    // The selected rows with a header line onto the clipboard, as tab-separated text.
+    bool CopySelection();
+    // Selects the next row down or up from the selection that holds the find box's text.
+    bool FindNext(bool down);
 
     const MessageLog& Log() const noexcept { return m_log; }
+    const MessageLogColumns& Columns() const noexcept { return m_columns; }
     const std::wstring& StatusText() const noexcept { return m_status; }
     // The text of one cell as the list shows it.
-    std::wstring CellText(size_t row, int column);
-    // The Time column: `start` (local time) plus `elapsed` counts of a counter of `frequency`.
-    static std::wstring TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start);
+    std::wstring CellText(size_t row, int column) const { return m_columns.Text(row, column); }
 
 private:
+    // Controls and commands; IDOK and IDCANCEL (Enter and Esc in IsDialogMessage) stay clear.
+    enum : UINT {
+        kPauseId = 100, kClearId, kSaveId, kCopyId, kFilterId, kFindId, kEveryWindowId, kListId, kStatusId,
+        kFocusFindId, kSelectAllId, kFindNextId, kFindPreviousId
+    };
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(UINT id, UINT code);
+    // The list's commands at the mouse, or below the list's top left corner from the keyboard.
+    void ShowContextMenu(LPARAM position);
+    void CreateControls();
     void Layout();
     // Pixels designed at 96 dpi, at the window's DPI.
     int Scaled(int pixelsAt96) const noexcept;
-    // A column's width at 96 dpi: the number columns are wider for a 64-bit process.
-    int ColumnWidth(int column) const noexcept;
     // The system's message font at the window's DPI, on every control.
     void ApplyFont();
+    void StartWatch(WatchSession::Scope scope);
     void ShowStatus();
+    // A word for the user in the status line until the next one.
+    void Say(const std::wstring& notice);
     void EndWatch(const std::wstring& why);
+    void Save();
 
     HWND m_watched;
     UniqueFont m_font; // released after the window whose controls show it
     UniqueWindow m_window;
+    UniqueAccelerators m_keys;
     // The monitor's DPI at creation, then what WM_DPICHANGED said last.
     int m_dpi = 96;
     std::unique_ptr<ListViewControl> m_list;
-    HWND m_pause = nullptr, m_clear = nullptr, m_filterLabel = nullptr, m_filter = nullptr,
-         m_filterHint = nullptr, m_statusLine = nullptr;
+    HWND m_pause = nullptr, m_clear = nullptr, m_save = nullptr, m_copy = nullptr, m_filterLabel = nullptr,
+         m_filter = nullptr, m_findLabel = nullptr, m_find = nullptr, m_everyWindow = nullptr, m_filterHint = nullptr,
+         m_statusLine = nullptr;
+    // The control that had the keyboard when the window was left.
+    HWND m_focus = nullptr;
     std::unique_ptr<WatchSession> m_session;
     MessageLog m_log;
+    MessageLogColumns m_columns;
     std::vector<watch_ring::Record> m_records;
     uint64_t m_dropped = 0;
     uint64_t m_passedWhilePaused = 0;
     bool m_paused = false;
     bool m_wide = false; // a 64-bit process: parameters in 16 digits
+    bool m_everyWindowWatched = false;
     std::wstring m_ended; // why the log stopped, once it did
+    std::wstring m_notice;
     std::wstring m_status;
     std::wstring m_description;
-    // QueryPerformanceCounter and the local time at the start: rows show wall-clock times.
-    int64_t m_startCounter = 0, m_frequency = 1;
-    FILETIME m_startTime = {};
 };

@@ -242,6 +242,10 @@ TEST_F(InspectTest, SystemMenuTellsTheVersionF1TheKeysAndLogsCascadeFromTheForm)
     EXPECT_EQ(form.top + step, first.top);
     EXPECT_EQ(form.left + 2 * step, second.left);
     EXPECT_EQ(form.top + 2 * step, second.top);
+    // A log's keys reach it through the form's loop: Esc closes it.
+    EXPECT_TRUE(PressKey(m_form->OpenLogs()[1]->hWnd(), VK_ESCAPE));
+    PumpMessages();
+    EXPECT_EQ(1u, m_form->OpenLogs().size());
 }
 
 TEST_F(InspectTest, CopyAndTheContextMenuPutNodeTextsOnTheClipboard)

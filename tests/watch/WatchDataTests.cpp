@@ -1,6 +1,6 @@
 // The message log's parts that need no watched process: the channel refusing a squatted name,
 // the Time column, the wording of each reason a log stays silent (as data), message names, and
-// the store's pairing, gaps and keeping.
+// the store's pairing, nesting, gaps and keeping.
 #include "watch/MessageLogWindow.h"
 
 #include <commctrl.h>
@@ -28,9 +28,9 @@ TEST(MessageLogWindowTest, TheTimeColumnIsExactAfterDaysOfAnyCounter)
     FILETIME start = {};
     ASSERT_TRUE(SystemTimeToFileTime(&midnight, &start));
     const int64_t seconds = 3 * 86400 + 3 * 3600 + 4 * 60 + 5; // three days and 03:04:05
-    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 10000000 + 6780000, 10000000, start));
-    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 1000000000 + 678000000, 1000000000, start));
-    EXPECT_EQ(L"03:04:05.678", MessageLogWindow::TimeText(seconds * 3579545 + 2426932, 3579545, start));
+    EXPECT_EQ(L"03:04:05.678", MessageLogColumns::TimeText(seconds * 10000000 + 6780000, 10000000, start));
+    EXPECT_EQ(L"03:04:05.678", MessageLogColumns::TimeText(seconds * 1000000000 + 678000000, 1000000000, start));
+    EXPECT_EQ(L"03:04:05.678", MessageLogColumns::TimeText(seconds * 3579545 + 2426932, 3579545, start));
 }
 
 TEST(WatchRefusalTest, EachReasonForSilenceIsWordedForItsOwnCause)
@@ -110,7 +110,7 @@ watch_ring::Record Rec(watch_ring::RecordKind kind, uint16_t depth, UINT message
     return record;
 }
 
-TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
+TEST(MessageLogTest, PairsAnswersBySequenceNestsShowsGapsAndKeepsTheLastEntries)
 {
     using watch_ring::RecordKind;
     MessageLog log(L"Button");
@@ -121,16 +121,32 @@ TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
              Rec(RecordKind::Sent, 1, WM_CLOSE, 8, 0, 0, 0),           // its answer was dropped
              Rec(RecordKind::Posted, 0, WM_TIMER, 0, 3, 30, 0),
              Rec(RecordKind::Sent, 1, WM_PAINT, 9, 0, 0, 0)});
-    ASSERT_EQ(6u, log.Rows());
-    EXPECT_TRUE(log.Row(0).answered);
-    EXPECT_EQ(0x1111u, log.Row(0).result);
-    EXPECT_TRUE(!log.Row(1).answered && log.Row(1).lost);
-    EXPECT_TRUE(!log.Row(2).answered && log.Row(2).lost);
-    EXPECT_EQ(MessageLog::Kind::Dropped, log.Row(3).kind);
-    EXPECT_EQ(3u, log.Row(3).wParam);
-    EXPECT_FALSE(log.Row(5).lost) << "still waiting for its answer";
+    using Kind = MessageLog::Kind;
+    const struct {
+        Kind kind;
+        UINT message;
+        uint16_t depth;
+        bool answered, lost, closed;
+        uint64_t wParam, result;
+    } rows[] = {
+        {Kind::Sent, WM_SIZE, 0, true, false, true, 10, 0x1111},     // closed by row 2
+        {Kind::Sent, WM_MOVE, 1, false, true, false, 20, 0},
+        {Kind::Returned, WM_SIZE, 0, true, false, true, 10, 0x1111},
+        {Kind::Sent, WM_CLOSE, 0, false, true, false, 0, 0},
+        {Kind::Dropped, 0, 1, false, false, false, 3, 0},            // inside the open WM_CLOSE
+        {Kind::Posted, WM_TIMER, 1, false, false, false, 30, 0},
+        {Kind::Sent, WM_PAINT, 0, false, false, false, 0, 0},        // still waiting for its answer
+    };
+    ASSERT_EQ(std::size(rows), log.Rows());
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const MessageLog::Entry& entry = log.Row(i);
+        EXPECT_TRUE(rows[i].kind == entry.kind && rows[i].message == entry.message && rows[i].depth == entry.depth &&
+                    rows[i].answered == entry.answered && rows[i].lost == entry.lost && rows[i].closed == entry.closed &&
+                    rows[i].wParam == entry.wParam && rows[i].result == entry.result)
+            << "row " << i;
+    }
     log.SetFilter(L"size");
-    EXPECT_EQ(2u, log.Rows()) << "WM_SIZE and the gap";
+    EXPECT_EQ(3u, log.Rows()) << "WM_SIZE, its closing row and the gap";
 
     log.SetFilter(L"");
     std::vector<watch_ring::Record> records(MessageLog::kKeptEntries + 1);
@@ -139,8 +155,8 @@ TEST(MessageLogTest, PairsAnswersBySequenceShowsGapsAndKeepsTheLastEntries)
     }
     log.Add(records);
     EXPECT_EQ(MessageLog::kKeptEntries, log.Kept());
-    EXPECT_EQ(7u, log.Discarded());
-    EXPECT_EQ(7u, log.RowsDiscarded());
+    EXPECT_EQ(8u, log.Discarded());
+    EXPECT_EQ(8u, log.RowsDiscarded());
     EXPECT_EQ(1u, log.Row(0).wParam);
     log.SetFilter(L" Mouse ");
     EXPECT_EQ(MessageLog::kKeptEntries / 2, log.Rows());

@@ -43,6 +43,10 @@ protected:
     HWND m_top = nullptr, m_left = nullptr, m_inner = nullptr, m_hidden = nullptr;
 };
 
+using Col = MessageLogColumns;
+// The columns the cases below compare, in the order of their expected texts.
+constexpr int kCompared[] = {Col::kKind, Col::kMessage, Col::kWParam, Col::kLParam, Col::kResult};
+
 LRESULT CALLBACK Answering(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return message == WM_APP + 1 ? static_cast<LRESULT>(wParam + lParam) : DefWindowProcW(window, message, wParam, lParam);
@@ -69,7 +73,7 @@ TEST_F(WatchTest, TheLogShowsSentAndPostedMessagesWithNamesParametersAndAnswersI
         PostMessageW(window, registered, 1, 2);
         ASSERT_TRUE(Await([&] {
             log.Poll();
-            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, 2) == L"WindowInventory.WatchTest";
+            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, Col::kMessage) == L"WindowInventory.WatchTest";
         }));
         const wchar_t* expected[][5] = {
             {L"sent", L"WM_APP+0x1", L"00000005", L"00000007", L"0000000C"},
@@ -80,10 +84,10 @@ TEST_F(WatchTest, TheLogShowsSentAndPostedMessagesWithNamesParametersAndAnswersI
         // Messages the system sends meanwhile (activation, painting) may come between; ours keep order.
         size_t next = 0;
         for (size_t row = 0; row < log.Log().Rows() && next < 4; ++row) {
-            if (log.CellText(row, 2) != expected[next][1]) continue;
+            if (log.CellText(row, Col::kMessage) != expected[next][1]) continue;
             const int columns = window == m_top ? 4 : 5;
-            for (int column = 1; column <= columns; ++column) EXPECT_EQ(expected[next][column - 1], log.CellText(row, column));
-            EXPECT_NE(L"\x2026", log.CellText(row, 5)) << "answered";
+            for (int column = 0; column < columns; ++column) EXPECT_EQ(expected[next][column], log.CellText(row, kCompared[column]));
+            EXPECT_NE(L"\x2026", log.CellText(row, Col::kResult)) << "answered";
             ++next;
         }
         EXPECT_EQ(4u, next) << log.StatusText();
@@ -214,20 +218,20 @@ TEST_F(WatchTest, TheLogOfA64BitWindowShowsItsWideParametersAndAnswers)
         PostMessageW(top, WM_APP + 4, 0xBEEF, 0x12345678);
         ASSERT_TRUE(Await([&] {
             log.Poll();
-            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, 2) == L"WM_APP+0x4";
+            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, Col::kMessage) == L"WM_APP+0x4";
         }));
         const wchar_t* expected[][5] = {
             {L"sent", L"WM_APP+0x5", L"0000000000000002", L"0000000000000000", nullptr},
-            {L"sent", L"WM_APP+0x1", L"0000000100000001", L"0000000200000000", L"0000000300000001"},
-            {L"sent", L"WM_APP+0x1", L"0000000100000002", L"0000000200000000", L"0000000300000002"},
+            {L"sent", L"    WM_APP+0x1", L"0000000100000001", L"0000000200000000", L"0000000300000001"}, // nested
+            {L"sent", L"    WM_APP+0x1", L"0000000100000002", L"0000000200000000", L"0000000300000002"},
             {L"posted", L"WM_APP+0x4", L"000000000000BEEF", L"0000000012345678", L""},
         };
         size_t next = 0;
         for (size_t row = 0; row < log.Log().Rows() && next < 4; ++row) {
-            if (log.CellText(row, 2) != expected[next][1]) continue;
-            for (int column = 1; column <= 5; ++column) {
-                if (expected[next][column - 1] != nullptr) {
-                    EXPECT_EQ(expected[next][column - 1], log.CellText(row, column));
+            if (log.CellText(row, Col::kMessage) != expected[next][1]) continue;
+            for (int column = 0; column < 5; ++column) {
+                if (expected[next][column] != nullptr) {
+                    EXPECT_EQ(expected[next][column], log.CellText(row, kCompared[column]));
                 }
             }
             ++next;
@@ -272,7 +276,7 @@ TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
     }));
     EXPECT_EQ(0u, log.StatusText().find(L"Window " + FormatHandleHex(HandleValue(m_inner)) +
                                         L" was destroyed: the log has stopped"));
-    EXPECT_EQ(L"WM_NCDESTROY", log.CellText(log.Log().Rows() - 1, 2));
+    EXPECT_EQ(L"WM_NCDESTROY", log.CellText(log.Log().Rows() - 1, Col::kMessage));
 
     // The thread's ring is free again; once this watch stops too, no hook of ours runs there.
     WatchSession again(m_top);
@@ -294,7 +298,7 @@ TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
 TEST_F(WatchTest, TheLogLaysItselfOutAgainAtTheDpiItIsTold)
 {
     MessageLogWindow log(nullptr, m_inner);
-    const HWND pause = GetDlgItem(log.hWnd(), 1);
+    const HWND pause = FindWindowExW(log.hWnd(), nullptr, L"Button", L"&Pause");
     const HWND list = FindWindowExW(log.hWnd(), nullptr, WC_LISTVIEWW, nullptr);
     const auto fontHeight = [&] {
         LOGFONTW font = {};

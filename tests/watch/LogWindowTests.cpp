@@ -1,0 +1,237 @@
+// The log window on windows of this thread, whose answers Wine reports right: sends nested in a
+// send and closed by its answer, every window of the thread with a filter on one of them, the
+// rows saved as CSV and JSON and copied, read back, the find wrapping around, and its keys typed
+// through the system's input queue.
+#include "support/FormDriver.h"
+#include "support/TestWindows.h"
+#include "watch/MessageLogWindow.h"
+
+#include <commctrl.h>
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <regex>
+#include <sstream>
+
+namespace {
+using Col = MessageLogColumns;
+
+// WM_APP + 1 answers wParam + lParam; WM_APP + 3 sends itself WM_APP + 1 and answers one more.
+LRESULT CALLBACK Nesting(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP + 1) return static_cast<LRESULT>(wParam + lParam);
+    if (message == WM_APP + 3) return SendMessageW(window, WM_APP + 1, wParam, lParam) + 1;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Message-only windows: nothing the system broadcasts comes between.
+UniqueWindow NestingWindow(const wchar_t* name)
+{
+    WNDCLASSW nesting = {};
+    nesting.lpfnWndProc = Nesting;
+    nesting.lpszClassName = L"LogWindowTestNesting";
+    RegisterClassW(&nesting);
+    return UniqueWindow(CreateWindowW(L"LogWindowTestNesting", name, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+}
+
+std::string Hex8(HWND window)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+    return text;
+}
+
+std::string ReadFile(const std::wstring& path)
+{
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+std::wstring Clipboard()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// Each line of `text` (split at CR LF) matches its pattern, and there are as many.
+void ExpectLines(const std::string& text, const std::vector<std::string>& patterns)
+{
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    ASSERT_EQ(patterns.size(), lines.size()) << text;
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_TRUE(std::regex_match(lines[i], std::regex(patterns[i]))) << lines[i];
+}
+
+template <class Condition>
+bool Await(Condition condition)
+{
+    return PollUntil(20000, [&] {
+        PumpMessages();
+        return condition();
+    });
+}
+
+TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAndFound)
+{
+    UniqueWindow one = NestingWindow(L"one"), two = NestingWindow(L"two");
+    MessageLogWindow log(nullptr, one.get());
+    log.SetEveryWindow(true);
+    ASSERT_TRUE(log.Watching()) << log.StatusText();
+    const UINT odd = RegisterWindowMessageW(L"Log,\"Test\"");
+    EXPECT_EQ(13, SendMessageW(one.get(), WM_APP + 3, 5, 7));
+    EXPECT_EQ(3, SendMessageW(two.get(), WM_APP + 1, 1, 2));
+    PostMessageW(one.get(), odd, 0, 0);
+    ASSERT_TRUE(Await([&] {
+        log.Poll();
+        return log.Log().Rows() >= 5;
+    })) << log.StatusText();
+
+    // One window of the thread's, by its handle as the Window column shows it.
+    const std::string handle = Hex8(one.get());
+    log.SetFilter(std::wstring(handle.begin(), handle.end()));
+    const wchar_t* expected[][5] = {
+        {L"sent", L"WM_APP+0x3", L"00000005", L"00000007", L""}, // its answer closes it below
+        {L"sent", L"    WM_APP+0x1", L"00000005", L"00000007", L"0000000C"},
+        {L"returned", L"WM_APP+0x3", L"", L"", L"0000000D"},
+        {L"posted", L"Log,\"Test\"", L"00000000", L"00000000", L""},
+    };
+    const int columns[] = {Col::kKind, Col::kMessage, Col::kWParam, Col::kLParam, Col::kResult};
+    ASSERT_EQ(std::size(expected), log.Log().Rows());
+    for (size_t row = 0; row < std::size(expected); ++row) {
+        for (size_t column = 0; column < std::size(columns); ++column) {
+            EXPECT_EQ(expected[row][column], log.CellText(row, columns[column])) << row;
+        }
+    }
+
+    // Saved: the decoded columns are there, whatever they say.
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring csv = std::wstring(folder) + L"log-window-test.csv", json = std::wstring(folder) + L"log.json";
+    ASSERT_TRUE(log.SaveTo(csv)) << log.StatusText();
+    const std::string time = R"(\d\d:\d\d:\d\d\.\d{3})";
+    ExpectLines(ReadFile(csv), {"\xEF\xBB\xBFtime,kind,window,depth,message,parameters,wParam,lParam,result,answer",
+                                time + ",sent," + handle + ",0,WM_APP\\+0x3,.*,00000005,00000007,,.*",
+                                time + ",sent," + handle + ",1,WM_APP\\+0x1,.*,00000005,00000007,0000000C,.*",
+                                time + ",returned," + handle + ",0,WM_APP\\+0x3,.*,,,0000000D,.*",
+                                time + ",posted," + handle + R"(,0,"Log,""Test""",.*,00000000,00000000,,.*)"});
+    ASSERT_TRUE(log.SaveTo(json)) << log.StatusText();
+    const nlohmann::json saved = nlohmann::json::parse(ReadFile(json));
+    ASSERT_EQ(4u, saved.at("messages").size());
+    const nlohmann::json& nested = saved["messages"][1];
+    EXPECT_EQ("sent", nested.at("kind"));
+    EXPECT_EQ(handle, nested.at("window"));
+    EXPECT_EQ(1, nested.at("depth"));
+    EXPECT_EQ("WM_APP+0x1", nested.at("message"));
+    EXPECT_EQ("00000005", nested.at("wParam"));
+    EXPECT_EQ("0000000C", nested.at("result"));
+    EXPECT_TRUE(nested.at("parameters").is_string() && nested.at("answer").is_string());
+    EXPECT_EQ("Log,\"Test\"", saved["messages"][3].at("message"));
+    EXPECT_EQ(0u, saved.at("watched").get<std::string>().find("hWnd: " + handle + "h  \"one\""));
+    DeleteFileW(csv.c_str());
+    DeleteFileW(json.c_str());
+
+    // Found: from the selected row down, around the end; up, around the start; not at all.
+    HWND find = FindWindowExW(log.hWnd(), nullptr, L"Edit", nullptr);
+    find = FindWindowExW(log.hWnd(), find, L"Edit", nullptr);
+    SetWindowTextW(find, L"app+0x3");
+    const HWND list = FindWindowExW(log.hWnd(), nullptr, L"SysListView32", nullptr);
+    const auto selected = [&] { return SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED); };
+    for (const auto& [down, row] : {std::pair{true, 0}, std::pair{true, 2}, std::pair{true, 0}, std::pair{false, 2}}) {
+        EXPECT_TRUE(log.FindNext(down));
+        EXPECT_EQ(row, selected());
+    }
+    SetWindowTextW(find, L"WM_NOTHING");
+    EXPECT_FALSE(log.FindNext(true));
+    EXPECT_EQ(2, selected()) << "the selection stays";
+    EXPECT_NE(std::wstring::npos, log.StatusText().find(L"Not found: \"WM_NOTHING\""));
+
+    // Copied: the selected rows with a header, as the list shows them.
+    LVITEMW state = {};
+    state.state = state.stateMask = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
+    ASSERT_TRUE(log.CopySelection());
+    const std::wstring copied = Clipboard();
+    ExpectLines(std::string(copied.begin(), copied.end()),
+                {"Time\tKind\tWindow\tMessage\tParameters\twParam\tlParam\tResult\tAnswer",
+                 time + "\tsent\t" + handle + "\t    WM_APP\\+0x1\t.*\t00000005\t00000007\t0000000C\t.*",
+                 time + "\treturned\t" + handle + "\tWM_APP\\+0x3\t.*\t\t\t0000000D\t.*"});
+
+    // The other window of the thread is there too.
+    const std::string other = Hex8(two.get());
+    log.SetFilter(std::wstring(other.begin(), other.end()) + L" APP+0x1");
+    ASSERT_EQ(1u, log.Log().Rows());
+    EXPECT_EQ(L"00000003", log.CellText(0, Col::kResult));
+}
+
+INPUT Key(WORD key, DWORD flags)
+{
+    INPUT event = {};
+    event.type = INPUT_KEYBOARD;
+    event.ki.wVk = key;
+    event.ki.dwFlags = flags;
+    return event;
+}
+
+// Keys pressed together through the system's input queue, the first ones held while the last
+// goes down and up, as a user types them.
+void Type(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> events;
+    for (const WORD key : keys) events.push_back(Key(key, 0));
+    for (auto key = keys.end(); key != keys.begin();) events.push_back(Key(*--key, KEYEVENTF_KEYUP));
+    ASSERT_EQ(events.size(), SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT)));
+}
+
+TEST(LogWindowTest, TabTheMnemonicsTheFindKeyAndEscWorkInTheLogWindow)
+{
+    UniqueWindow one = NestingWindow(L"one");
+    MessageLogWindow log(nullptr, one.get());
+    SetForegroundWindow(log.hWnd());
+    const HWND list = FindWindowExW(log.hWnd(), nullptr, L"SysListView32", nullptr);
+    const HWND pause = FindWindowExW(log.hWnd(), nullptr, L"Button", L"&Pause");
+    const HWND find = FindWindowExW(log.hWnd(), FindWindowExW(log.hWnd(), nullptr, L"Edit", nullptr), L"Edit", nullptr);
+    // Pumped as the program's loop does: the log sees every message first.
+    const auto until = [&](auto condition) {
+        return PollUntil(20000, [&] {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (log.TranslateLogMessage(message)) continue;
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            return condition();
+        });
+    };
+    const auto focusOn = [&](HWND control) { return [&log, control] { return GetFocus() == control && log.IsOpen(); }; };
+    ASSERT_TRUE(until(focusOn(list))) << "the list has the keyboard when the log opens";
+    const struct {
+        std::initializer_list<WORD> keys;
+        std::function<bool()> done;
+    } steps[] = {
+        {{VK_TAB}, focusOn(pause)},
+        {{VK_SHIFT, VK_TAB}, focusOn(list)},
+        {{VK_MENU, 'P'}, [&] { return GetWindowTextLengthW(pause) == 7; }}, // "&Resume"
+        {{VK_CONTROL, 'F'}, focusOn(find)},
+        {{VK_ESCAPE}, focusOn(list)}, // out of the find box
+        {{VK_ESCAPE}, [&] { return !log.IsOpen(); }},
+    };
+    for (const auto& step : steps) {
+        Type(step.keys);
+        ASSERT_TRUE(until(step.done)) << "key " << *step.keys.begin() << "; the focus is on " << GetFocus();
+    }
+}
+} // namespace
