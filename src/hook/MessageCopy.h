@@ -11,9 +11,9 @@
 namespace message_copy {
 
 // Fills `record`'s data fields for `message` to `window`: as sent (before the window procedure
-// ran) or as answered with `result` (after it). Posted messages carry no pointer the system lets
-// through, so they are never copied.
-void Copy(ClassCache& classes, watch_ring::Record& record, bool answered, HWND window, UINT message, WPARAM wParam,
-          LPARAM lParam, LRESULT result);
+// ran) or as answered with `result` (after it); `sentHere` as the hook was told (this thread
+// sent it). Posted messages carry no pointer the system lets through, so they are never copied.
+void Copy(ClassCache& classes, watch_ring::Record& record, bool answered, bool sentHere, HWND window, UINT message,
+          WPARAM wParam, LPARAM lParam, LRESULT result);
 
 } // namespace message_copy
