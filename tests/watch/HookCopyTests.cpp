@@ -126,8 +126,9 @@ TEST(HookCopyTest, AWindowPosIsCopiedInTheLayoutOfTheTargetsBitness)
         const HWND window = helper.TopWindows().at(0);
         WatchSession session(window);
         ASSERT_TRUE(session.Watching()) << session.Problem();
-        // The helper moves itself: a move asked from here reaches it inside a message sent from here.
-        PostMessageW(window, WM_APP + 6, MAKEWPARAM(11, 22), MAKELPARAM(133, 44));
+        // The helper's thread moves its window inside a message sent from here, with a WINDOWPOS of
+        // its own: the hook reads that, though it does not read what this process's pointers point to.
+        SetWindowPos(window, nullptr, 11, 22, 133, 44, SWP_NOZORDER | SWP_NOACTIVATE);
         Record record;
         ASSERT_TRUE(Next(session, window, WM_WINDOWPOSCHANGING, RecordKind::Sent, record));
         EXPECT_EQ(DataKind::WindowPos, record.dataKind);
