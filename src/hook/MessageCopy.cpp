@@ -226,7 +226,26 @@ void CopyControl(ClassCache& classes, Record& record, bool sentHere, bool answer
     }
 }
 
+// Every message a case of Copy's switch names.
+constexpr UINT kCopiedMessages[] = {
+    WM_SETTEXT, WM_SETTINGCHANGE, WM_DEVMODECHANGE, WM_GETTEXT, WM_NCCREATE, WM_CREATE, WM_WINDOWPOSCHANGING,
+    WM_WINDOWPOSCHANGED, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_SIZING, WM_MOVING, WM_STYLECHANGING, WM_MEASUREITEM,
+    WM_STYLECHANGED, WM_DRAWITEM, WM_DELETEITEM, WM_COMPAREITEM, WM_HELP, WM_DPICHANGED, WM_COPYDATA, WM_NOTIFY,
+    WM_NCDESTROY, EM_REPLACESEL, EM_GETLINE, EM_GETRECT, EM_SETRECT, EM_SETRECTNP, LB_ADDSTRING, LB_INSERTSTRING,
+    LB_FINDSTRING, LB_FINDSTRINGEXACT, LB_SELECTSTRING, LB_DIR, LB_ADDFILE, LB_GETTEXT, LB_GETITEMRECT, CB_ADDSTRING,
+    CB_INSERTSTRING, CB_FINDSTRING, CB_FINDSTRINGEXACT, CB_SELECTSTRING, CB_DIR, CB_GETLBTEXT, CB_GETDROPPEDCONTROLRECT,
+};
+
+constexpr std::array<uint32_t, WM_USER / 32> CopiedBits()
+{
+    std::array<uint32_t, WM_USER / 32> bits = {};
+    for (const UINT message : kCopiedMessages) bits[message / 32] |= 1u << (message % 32);
+    return bits;
+}
+
 } // namespace
+
+const std::array<uint32_t, WM_USER / 32> kCopied = CopiedBits();
 
 void Copy(ClassCache& classes, Record& record, bool answered, bool sentHere, HWND window, UINT message, WPARAM wParam,
           LPARAM lParam, LRESULT result)

@@ -141,7 +141,7 @@ void Put(ThreadState& state, RecordKind kind, bool sentHere, uint32_t depth, uin
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     record.time = now.QuadPart;
-    if (kind == RecordKind::Posted) {
+    if (kind == RecordKind::Posted || !message_copy::Copies(message)) {
         record.dataKind = watch_ring::DataKind::None;
         record.dataFlags = 0;
         record.structBytes = 0;
