@@ -209,8 +209,7 @@ void CopyControl(ClassCache& classes, Record& record, bool sentHere, bool answer
         if (!answered) Text(record, sentHere, window, p);
     } else if ((control == Control::ListBox && message == LB_GETTEXT) ||
                (control == Control::ComboBox && message == CB_GETLBTEXT)) {
-        // The length answered; some systems answer 0 for a sender in another process, and then
-        // the string's terminator ends it.
+        // As long as answered; where the answer reads 0, the terminator ends it.
         if (answered && result != LB_ERR && HasStrings(window, control)) {
             Text(record, sentHere, window, p, result > 0 ? static_cast<size_t>(result) : kUnbounded);
         }
@@ -259,8 +258,8 @@ void Copy(ClassCache& classes, Record& record, bool answered, bool sentHere, HWN
         if (!answered) Text(record, sentHere, window, p);
         return;
     case WM_GETTEXT:
-        // The buffer holds wParam characters; the length answered bounds it further (a zero
-        // answer may be a system's for a sender in another process: the terminator ends it).
+        // The buffer holds wParam characters; the length answered bounds it further (where the
+        // answer reads 0, the terminator ends it).
         if (answered) {
             const auto length = static_cast<size_t>(result);
             Text(record, sentHere, window, p, length > 0 && length < wParam ? length : wParam);
