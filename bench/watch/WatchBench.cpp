@@ -6,13 +6,15 @@
 // then through a pair of empty hooks (the floor: what the platform's hook dispatch costs alone),
 // then watched through WindowInventoryHook.dll while this thread takes the ring every 50 ms into
 // a MessageLog, as the log window does. Reported: the cost per message of each, how many
-// messages per second the log kept, the number dropped, and what taking a record costs the log.
+// messages per second the log kept, the number dropped, what taking a record costs the log, and
+// what decoding a kept row's parameters and answer costs it when the row is shown.
 // Once with a message that carries nothing for the hook to copy, once with WM_SETTEXT and its
 // string, which the hook copies into the record.
 // The 64-bit row beside it: SyntheticDesktop64's target window sends itself up to 8,000 messages
 // (its WM_APP + 5), unhooked, then watched through the 64-bit host and hook; the ring holds them
 // all (two records each) and is taken once they are sent.
 #include "watch/MessageLog.h"
+#include "watch/MessageLogColumns.h"
 #include "watch/WatchSession.h"
 #include "support/SyntheticDesktopProcess.h"
 
@@ -83,7 +85,7 @@ LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam)
 }
 
 struct Round {
-    double plainNs, floorNs, hookedNs, keptPerSecond, takeNs;
+    double plainNs, floorNs, hookedNs, keptPerSecond, takeNs, decodeNs;
     uint64_t kept, dropped;
 };
 
@@ -129,6 +131,16 @@ Round Measure(Worker& worker)
         round.kept += records.size();
     }
     round.takeNs = round.kept ? taking * 1e9 / static_cast<double>(round.kept) : 0;
+    // What showing a row's decoded parameters and answer costs the log, as the list asks for them.
+    const MessageLogColumns columns(log, false);
+    const size_t decoded = (std::min)(log.Rows(), size_t{20000});
+    const double decodeStart = Now();
+    size_t characters = 0;
+    for (size_t row = 0; row < decoded; ++row) {
+        characters += columns.Text(row, MessageLogColumns::kParameters).size();
+        characters += columns.Text(row, MessageLogColumns::kAnswer).size();
+    }
+    round.decodeNs = decoded && characters ? (Now() - decodeStart) * 1e9 / static_cast<double>(decoded) : 0;
     round.hookedNs = worker.seconds * 1e9 / worker.messages;
     // A sent message is two records, its send and its answer.
     round.keptPerSecond = static_cast<double>(round.kept) / 2 / worker.seconds;
@@ -186,14 +198,15 @@ void Report(const char* what, Worker& worker)
         return values[1];
     };
     const Round median = {medianOf(&Round::plainNs), medianOf(&Round::floorNs), medianOf(&Round::hookedNs),
-                          medianOf(&Round::keptPerSecond), medianOf(&Round::takeNs), medianOf(&Round::kept),
+                          medianOf(&Round::keptPerSecond), medianOf(&Round::takeNs), medianOf(&Round::decodeNs),
+                          medianOf(&Round::kept),
                           medianOf(&Round::dropped)};
     std::printf("watch: a sent message costs %.0f ns unhooked, %.0f ns with two empty hooks, %.0f ns watched "
                 "(the hook DLL's own share %+.0f ns)\n",
                 median.plainNs, median.floorNs, median.hookedNs, median.hookedNs - median.floorNs);
     std::printf("watch: the log kept %.0f messages/s, %llu records dropped, taking the ring every 50 ms; "
-                "taking a record into the log costs %.0f ns\n",
-                median.keptPerSecond, static_cast<unsigned long long>(median.dropped), median.takeNs);
+                "taking a record into the log costs %.0f ns, decoding a row's parameters and answer %.0f ns\n",
+                median.keptPerSecond, static_cast<unsigned long long>(median.dropped), median.takeNs, median.decodeNs);
 }
 } // namespace
 
