@@ -31,7 +31,7 @@ std::wstring Fields(const std::vector<Table::Field>& fields, uint64_t raw, const
         }
         std::wstring shown;
         if (field.type == Table::Type::Data) {
-            shown = DataText(*context.data, context.sixtyFour, context.wParam);
+            shown = value == 0 && !omitMissingData ? L"NULL" : DataText(*context.data, context.sixtyFour, context.wParam);
             if (shown.empty() && omitMissingData) continue;
             if (shown.empty()) shown = PointerText(value, context.sixtyFour);
         } else {

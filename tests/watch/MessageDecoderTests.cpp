@@ -28,12 +28,12 @@ LRESULT CALLBACK Target(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 // The watched windows live on a thread of their own, which pumps until told to quit.
 class DecoderTarget {
 public:
-    enum { Top, Edit, List, ListView, Count };
+    enum { Top, Edit, List, ListView, TreeView, Count };
     DecoderTarget()
     {
         std::promise<void> ready;
         m_thread = std::thread([this, &ready] {
-            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
             InitCommonControlsEx(&controls);
             WNDCLASSW target = {};
             target.lpfnWndProc = Target;
@@ -46,9 +46,9 @@ public:
                                                   nullptr, nullptr));
             };
             UniqueWindow edit = child(L"Edit", ES_AUTOHSCROLL), list = child(L"ListBox", LBS_HASSTRINGS),
-                         view = child(WC_LISTVIEWW, LVS_REPORT);
+                         view = child(WC_LISTVIEWW, LVS_REPORT), tree = child(WC_TREEVIEWW, 0);
             m_windows[Top] = top.get(), m_windows[Edit] = edit.get(), m_windows[List] = list.get(),
-            m_windows[ListView] = view.get();
+            m_windows[ListView] = view.get(), m_windows[TreeView] = tree.get();
             m_threadId = GetCurrentThreadId();
             ready.set_value();
             MSG message;
@@ -76,7 +76,20 @@ struct Row {
     LPARAM lParam;
     const wchar_t* parameters; // null: not compared (a pointer into this test's stack)
     const wchar_t* answer;     // null: posted
+    bool itsOwn = false;       // sent by the watched thread itself on what the test did, with a pointer of its own
 };
+
+// "{1}" in an expected text stands for the handle of window 1 (they differ from run to run).
+std::wstring Expand(std::wstring text, const std::vector<HWND>& windows)
+{
+    for (size_t i = 0; i < windows.size(); ++i) {
+        wchar_t handle[16];
+        std::swprintf(handle, 16, L"0x%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(windows[i])));
+        const std::wstring mark = L"{" + std::to_wstring(i) + L"}";
+        for (size_t at; (at = text.find(mark)) != std::wstring::npos;) text.replace(at, mark.size(), handle);
+    }
+    return text;
+}
 
 MessageData DataOf(const watch_ring::Record& record)
 {
@@ -88,6 +101,7 @@ MessageData DataOf(const watch_ring::Record& record)
 void Check(WatchSession& session, const std::vector<HWND>& windows, const std::vector<Row>& rows, bool sixtyFour)
 {
     for (const Row& row : rows) {
+        if (row.itsOwn) continue;
         if (row.answer != nullptr) {
             DWORD_PTR result = 0;
             SendMessageTimeoutW(windows[row.window], row.message, row.wParam, row.lParam, SMTO_ABORTIFHUNG, 10000, &result);
@@ -101,7 +115,8 @@ void Check(WatchSession& session, const std::vector<HWND>& windows, const std::v
         for (const watch_ring::Record& record : records) {
             if (record.kind == kind && record.window == reinterpret_cast<uintptr_t>(windows[row.window]) &&
                 record.message == row.message && (kind == watch_ring::RecordKind::Returned ? record.sequence == sequence
-                                                  : uint32_t(record.wParam) == row.wParam && uint32_t(record.lParam) == uint32_t(row.lParam))) {
+                                                  : uint32_t(record.wParam) == row.wParam &&
+                                                        (row.itsOwn || uint32_t(record.lParam) == uint32_t(row.lParam)))) {
                 return &record;
             }
         }
@@ -123,7 +138,7 @@ void Check(WatchSession& session, const std::vector<HWND>& windows, const std::v
             return record && (answer || !row.answer);
         }));
         if (row.parameters) {
-            EXPECT_EQ(row.parameters, decoder.Parameters(name, record->wParam, record->lParam, DataOf(*record)));
+            EXPECT_EQ(Expand(row.parameters, windows), decoder.Parameters(name, record->wParam, record->lParam, DataOf(*record)));
         }
         if (row.answer) {
             EXPECT_EQ(row.answer, decoder.Answer(name, answer->result, DataOf(*answer)));
@@ -137,8 +152,30 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
     DecoderTarget target;
     WatchSession session(target.Window(DecoderTarget::Top), WatchSession::Scope::Thread);
     ASSERT_TRUE(session.Watching()) << session.Problem();
-    wchar_t buffer[64] = {};
     using T = DecoderTarget;
+    const HWND fake = reinterpret_cast<HWND>(0x1234);
+    CREATESTRUCTW create = {nullptr, nullptr, reinterpret_cast<HMENU>(7), fake, 20, 100, 5, 10, WS_CHILD | WS_VISIBLE,
+                            L"made", reinterpret_cast<LPCWSTR>(0xC001), WS_EX_CLIENTEDGE};
+    WINDOWPOS position = {fake, HWND_TOPMOST, 1, 2, 3, 4, SWP_NOZORDER | SWP_NOSIZE};
+    MINMAXINFO limits = {};
+    NCCALCSIZE_PARAMS calc = {{{0, 0, 200, 100}, {1, 1, 2, 2}, {3, 3, 4, 4}}, &position};
+    STYLESTRUCT styles = {WS_EX_TOOLWINDOW, WS_EX_TOOLWINDOW | WS_EX_TOPMOST};
+    DRAWITEMSTRUCT draw = {ODT_BUTTON, 3, 0, ODA_DRAWENTIRE, ODS_SELECTED | ODS_FOCUS, fake, nullptr, {0, 0, 10, 10}, 0x42};
+    MEASUREITEMSTRUCT measure = {ODT_LISTBOX, 4, 1, 50, 16, 0x42};
+    DELETEITEMSTRUCT deleted = {ODT_LISTBOX, 4, 1, fake, 0x42};
+    COMPAREITEMSTRUCT compare = {ODT_LISTBOX, 4, fake, 1, 0x42, 2, 0x43, 0x409};
+    char bytes[] = "abc";
+    COPYDATASTRUCT copy = {7, 3, bytes};
+    HELPINFO help = {sizeof help, HELPINFO_WINDOW, 5, fake, 0, {7, 8}};
+    NMLISTVIEW changed = {{target.Window(T::ListView), 5, LVN_ITEMCHANGED}, 2, 0, LVIS_SELECTED | LVIS_FOCUSED, 0, LVIF_STATE, {}, 0};
+    NMTREEVIEWW selected = {{target.Window(T::TreeView), 6, TVN_SELCHANGEDW}, TVC_BYMOUSE, {}, {}, {}};
+    selected.itemNew.mask = TVIF_STATE, selected.itemNew.hItem = reinterpret_cast<HTREEITEM>(0x777);
+    selected.itemNew.state = TVIS_SELECTED;
+    NMHDR focused = {target.Window(T::Edit), 7, static_cast<UINT>(NM_SETFOCUS)};
+    RECT suggested = {10, 20, 300, 400};
+    const std::wstring longText(200, L'x'), truncated = L"lpsz:\"" + std::wstring(96, L'x') + L"\"\x2026";
+    wchar_t buffer[64] = {};
+    const auto at = [](const void* pointer) { return reinterpret_cast<LPARAM>(pointer); };
     const std::vector<Row> rows = {
         {T::Top, WM_SIZE, SIZE_RESTORED, MAKELPARAM(1280, 720), L"fwSizeType:SIZE_RESTORED nWidth:1280 nHeight:720", L""},
         {T::Top, WM_MOVE, 0, MAKELPARAM(-5, 20), L"xPos:-5 yPos:20", L""},
@@ -166,10 +203,61 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
         {T::ListView, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT,
          L"dwMask:LVS_EX_GRIDLINES|LVS_EX_FULLROWSELECT dwExStyle:LVS_EX_FULLROWSELECT", L"0"},
         {T::ListView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED, L"iStart:-1 flags:LVNI_SELECTED", L"-1"},
+        // What the hook copied: strings and structures.
+        {T::Top, WM_SETTEXT, 0, at(L"Hello"), L"lpsz:\"Hello\"", L"TRUE"},
+        {T::Top, WM_GETTEXT, 64, at(buffer), nullptr, L"5 \"Hello\""},
+        {T::Top, WM_SETTEXT, 0, at(longText.c_str()), truncated.c_str(), L"TRUE"},
+        {T::Edit, EM_REPLACESEL, TRUE, at(L"xyz"), L"fCanUndo:TRUE lpszReplace:\"xyz\"", L""},
+        {T::List, LB_ADDSTRING, 0, at(L"first"), L"lpsz:\"first\"", L"0"},
+        {T::List, LB_GETTEXT, 0, at(buffer), nullptr, L"5 \"first\""},
+        {T::Top, WM_CREATE, 0, at(&create),
+         L"lpcs:{lpCreateParams:NULL hInstance:NULL hMenu:0x00000007 hwndParent:0x00001234 cy:20 cx:100 y:5 x:10 "
+         L"style:WS_CHILD|WS_VISIBLE lpszName:\"made\" lpszClass:0x0000C001 dwExStyle:WS_EX_CLIENTEDGE}", L"0"},
+        {T::Top, WM_WINDOWPOSCHANGING, 0, at(&position),
+         L"lpwp:{hwnd:0x00001234 hwndInsertAfter:HWND_TOPMOST x:1 y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}", L""},
+        {T::Top, WM_GETMINMAXINFO, 0, at(&limits), nullptr,
+         L"{ptReserved:(0,0) ptMaxSize:(0,0) ptMaxPosition:(0,0) ptMinTrackSize:(0,0) ptMaxTrackSize:(800,600)}"},
+        {T::Top, WM_NCCALCSIZE, TRUE, at(&calc),
+         L"fCalcValidRects:TRUE lpncsp:{rgrc0:(0,0)-(200,100) rgrc1:(1,1)-(2,2) rgrc2:(3,3)-(4,4) lppos:{hwnd:0x00001234 "
+         L"hwndInsertAfter:HWND_TOPMOST x:1 y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}}", L"?"},
+        {T::Top, WM_STYLECHANGING, static_cast<WPARAM>(GWL_EXSTYLE), at(&styles),
+         L"nStyleType:GWL_EXSTYLE lpss:{styleOld:WS_EX_TOOLWINDOW styleNew:WS_EX_TOOLWINDOW|WS_EX_TOPMOST}", L""},
+        {T::Top, WM_DRAWITEM, 3, at(&draw),
+         L"idCtl:3 lpdis:{CtlType:ODT_BUTTON CtlID:3 itemID:0 itemAction:ODA_DRAWENTIRE itemState:ODS_SELECTED|ODS_FOCUS "
+         L"hwndItem:0x00001234 hDC:NULL rcItem:(0,0)-(10,10) itemData:0x42}", L"FALSE"},
+        {T::Top, WM_MEASUREITEM, 4, at(&measure),
+         L"idCtl:4 lpmis:{CtlType:ODT_LISTBOX CtlID:4 itemID:1 itemWidth:50 itemHeight:16 itemData:0x42}", L"FALSE"},
+        {T::Top, WM_DELETEITEM, 4, at(&deleted),
+         L"idCtl:4 lpdi:{CtlType:ODT_LISTBOX CtlID:4 itemID:1 hwndItem:0x00001234 itemData:0x42}", L"FALSE"},
+        {T::Top, WM_COMPAREITEM, 4, at(&compare),
+         L"idCtl:4 lpcis:{CtlType:ODT_LISTBOX CtlID:4 hwndItem:0x00001234 itemID1:1 itemData1:0x42 itemID2:2 "
+         L"itemData2:0x43 dwLocaleId:0x409}", L"0"},
+        {T::Top, WM_COPYDATA, 0x1234, at(&copy), L"hwndFrom:0x00001234 pcds:{dwData:0x7 cbData:3 lpData:616263}", L"FALSE"},
+        {T::Top, WM_HELP, 0, at(&help),
+         L"lphi:{cbSize:28 iContextType:HELPINFO_WINDOW iCtrlId:5 hItemHandle:0x00001234 dwContextId:0x0 MousePos:(7,8)}", L""},
+        {T::Top, WM_DPICHANGED, MAKEWPARAM(144, 144), at(&suggested), L"dpiX:144 dpiY:144 lprc:(10,20)-(300,400)", L""},
+        {T::Top, WM_NOTIFY, 5, at(&changed),
+         L"idCtrl:5 pnmh:{hwndFrom:{3} idFrom:5 code:LVN_ITEMCHANGED iItem:2 iSubItem:0 uNewState:LVIS_FOCUSED|LVIS_SELECTED "
+         L"uOldState:0 uChanged:LVIF_STATE ptAction:(0,0) lParam:0x0}", L"0"},
+        {T::Top, WM_NOTIFY, 6, at(&selected),
+         L"idCtrl:6 pnmh:{hwndFrom:{4} idFrom:6 code:TVN_SELCHANGEDW action:0x1 itemOld:{mask:0 hItem:NULL state:0 "
+         L"stateMask:0 pszText:NULL cchTextMax:0 iImage:0 iSelectedImage:0 cChildren:0 lParam:0x0} itemNew:{mask:TVIF_STATE "
+         L"hItem:0x00000777 state:TVIS_SELECTED stateMask:0 pszText:NULL cchTextMax:0 iImage:0 iSelectedImage:0 cChildren:0 "
+         L"lParam:0x0} ptDrag:(0,0)}", L"0"},
+        {T::Top, WM_NOTIFY, 7, at(&focused), L"idCtrl:7 pnmh:{hwndFrom:{1} idFrom:7 code:NM_SETFOCUS}", L"0"},
     };
     std::vector<HWND> windows;
     for (int i = 0; i < T::Count; ++i) windows.push_back(target.Window(i));
     Check(session, windows, rows, false);
-    (void)buffer;
+
+    // A 64-bit window's own WINDOWPOS, laid out with 8-byte handles.
+    if (!SyntheticDesktopProcess::SixtyFourBitRuns()) return;
+    SyntheticDesktopProcess helper(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    const HWND top = helper.TopWindows().at(0);
+    WatchSession wide(top);
+    ASSERT_TRUE(wide.Watching()) << wide.Problem();
+    SetWindowPos(top, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Check(wide, {top}, {{0, WM_WINDOWPOSCHANGING, 0, 0, L"lpwp:{hwnd:{0} hwndInsertAfter:HWND_TOP x:0 y:0 cx:300 cy:200 flags:SWP_NOMOVE|SWP_NOZORDER|SWP_NOACTIVATE}", L"", true}}, true);
 }
 } // namespace
