@@ -1,7 +1,9 @@
 // WindowInventoryHook.dll (and WindowInventoryHook64.dll): loaded by the system into the thread
-// that owns a watched window, it copies that window's messages into the ring the log handed over
-// (WatchRing.h). It must cost the watched program as little as possible and never block it: no
-// locks and no allocation per message, nothing that sends a message.
+// that owns a watched window, it copies that window's messages, with the data they point to
+// (MessageCopy.h), into the ring the log handed over (WatchRing.h). It must cost the watched
+// program as little as possible and never block it: no locks and no allocation per message,
+// nothing that sends a message.
+#include "hook/MessageCopy.h"
 #include "hook/WatchRing.h"
 
 #include <windows.h>
@@ -28,6 +30,7 @@ struct ThreadState {
     uint32_t sequence;
     uint32_t depth;
     uint32_t sends[kTrackedDepth];
+    message_copy::ClassCache classes;
 };
 
 DWORD g_tlsSlot = TLS_OUT_OF_INDEXES;
@@ -137,10 +140,14 @@ void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence,
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     record.time = now.QuadPart;
-    record.dataKind = watch_ring::DataKind::None;
-    record.dataFlags = 0;
-    record.structBytes = 0;
-    record.dataBytes = 0;
+    if (kind == RecordKind::Posted) {
+        record.dataKind = watch_ring::DataKind::None;
+        record.dataFlags = 0;
+        record.structBytes = 0;
+        record.dataBytes = 0;
+    } else {
+        message_copy::Copy(state.classes, record, kind == RecordKind::Returned, window, message, wParam, lParam, result);
+    }
     state.dropsPending = 0;
     state.written = written + 1;
     // Publishing is the last store: the reader never sees a half-written record.

@@ -44,7 +44,9 @@ enum class DataKind : uint16_t {
 // Record::dataFlags
 constexpr uint16_t kDataAnsi = 1;       // the Text part is in the ANSI code page
 constexpr uint16_t kDataTruncated = 2;  // there was more than fits
-constexpr uint16_t kDataUnreadable = 4; // the pointer was null, or outside what the message defines
+// The pointer was null or led to memory that could not be read (beyond what the message defines,
+// or a sender's pointer into another process, which Wine hands hooks uncopied).
+constexpr uint16_t kDataUnreadable = 4;
 
 constexpr uint32_t kDataBytes = 192;
 

@@ -1,0 +1,326 @@
+// The copying of a message's data into its record. Every read stays inside what the message
+// defines (a string up to its terminator or the count the message gives, a structure of its
+// documented size), and a read that would run past the page the message's pointer lies in asks
+// the system first: the text's character set or a control's version may make a pointer's memory
+// shorter than assumed, and a fault here would take the watched program down.
+#include "hook/MessageCopy.h"
+
+#include "hook/ControlClass.h"
+#include "hook/NotifySizes.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+namespace message_copy {
+namespace {
+using watch_ring::DataKind;
+using watch_ring::kDataBytes;
+using watch_ring::Record;
+
+constexpr uintptr_t kPage = 4096; // on x86 and x64 alike
+constexpr size_t kUnbounded = ~size_t{0};
+constexpr DWORD kReadable =
+    PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+
+// How far the memory a message points to can be believed. A message from this thread points
+// where its sender's memory is. One from another thread comes through the system, which copies
+// the data of the messages it knows into this process (and passes WM_NOTIFY's pointer, and any it
+// does not know, on unchanged): every byte is checked with the system before it is read. Wine
+// (8.0) hands the hook the sender's own pointers, which mean nothing here: nothing is read.
+enum class Trust { ThisThread, Checked, Nothing };
+
+bool OnWine()
+{
+    static int wine = -1; // asked once per process; a race only asks twice
+    if (wine < 0) {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr ? 1 : 0;
+    }
+    return wine == 1;
+}
+
+// Called only once a message is known to carry data: a message without costs nothing more.
+Trust TrustOfThisMessage()
+{
+    if (InSendMessageEx(nullptr) == ISMEX_NOSEND) return Trust::ThisThread;
+    return OnWine() ? Trust::Nothing : Trust::Checked;
+}
+
+// How many of the `want` bytes at `p` can be read. For a message of this thread the page of `p`
+// can be read, as the message defines that memory; beyond it, and everywhere for one from
+// another thread, the system is asked.
+size_t Readable(const void* p, size_t want, Trust trust)
+{
+    if (p == nullptr || trust == Trust::Nothing) return 0;
+    const auto start = reinterpret_cast<uintptr_t>(p);
+    uintptr_t known = trust == Trust::ThisThread ? (start & ~(kPage - 1)) + kPage : start;
+    while (known - start < want) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(reinterpret_cast<const void*>(known), &region, sizeof region) != sizeof region ||
+            region.State != MEM_COMMIT || (region.Protect & kReadable) == 0 || (region.Protect & PAGE_GUARD) != 0) {
+            break;
+        }
+        known = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+    }
+    return known - start < want ? known - start : want;
+}
+
+void Clear(Record& record, DataKind kind)
+{
+    record.dataKind = kind;
+    record.dataFlags = 0;
+    record.structBytes = 0;
+    record.dataBytes = 0;
+}
+
+// Marks the record as holding `kind` and says how far its memory can be believed.
+Trust Start(Record& record, DataKind kind)
+{
+    Clear(record, kind);
+    return TrustOfThisMessage();
+}
+
+// Appends `size` bytes from `p`, as many as fit.
+void PutBytes(Record& record, const void* p, size_t size, Trust trust)
+{
+    if (p == nullptr) {
+        record.dataFlags |= watch_ring::kDataUnreadable;
+        return;
+    }
+    const size_t room = kDataBytes - record.dataBytes;
+    const size_t want = size < room ? size : room;
+    const size_t got = Readable(p, want, trust);
+    std::memcpy(record.data + record.dataBytes, p, got);
+    record.dataBytes = static_cast<uint16_t>(record.dataBytes + got);
+    if (got < want) record.dataFlags |= watch_ring::kDataUnreadable;
+    if (size > room) record.dataFlags |= watch_ring::kDataTruncated;
+}
+
+Trust PutStruct(Record& record, DataKind kind, const void* p, size_t size)
+{
+    const Trust trust = Start(record, kind);
+    PutBytes(record, p, size, trust);
+    record.structBytes = record.dataBytes;
+    return trust;
+}
+
+// Appends the string at `text` without its terminator: up to the terminator, `limit`
+// characters, or what fits.
+void PutText(Record& record, const void* text, size_t limit, bool ansi, Trust trust)
+{
+    if (ansi) record.dataFlags |= watch_ring::kDataAnsi;
+    if (text == nullptr) {
+        record.dataFlags |= watch_ring::kDataUnreadable;
+        return;
+    }
+    const size_t unit = ansi ? 1 : 2;
+    const size_t room = (kDataBytes - record.dataBytes) / unit;
+    // One character more than fits tells whether the string goes on.
+    const size_t want = limit < room + 1 ? limit : room + 1;
+    const size_t readable = Readable(text, want * unit, trust) / unit;
+    const auto* in = static_cast<const uint8_t*>(text);
+    uint8_t* out = record.data + record.dataBytes;
+    size_t count = 0;
+    for (; count < readable; ++count) {
+        if (in[count * unit] == 0 && in[count * unit + unit - 1] == 0) break;
+        if (count == room) {
+            record.dataFlags |= watch_ring::kDataTruncated;
+            // Half a surrogate pair is no character.
+            if (!ansi && count > 0 && (out[2 * count - 1] & 0xFC) == 0xD8) --count;
+            break;
+        }
+        std::memcpy(out + count * unit, in + count * unit, unit);
+    }
+    if (count == readable && readable < want) record.dataFlags |= watch_ring::kDataUnreadable;
+    record.dataBytes = static_cast<uint16_t>(record.dataBytes + count * unit);
+}
+
+void Text(Record& record, HWND window, const void* text, size_t limit = kUnbounded)
+{
+    const Trust trust = Start(record, DataKind::Text);
+    PutText(record, text, limit, !IsWindowUnicode(window), trust);
+}
+
+void CreateStruct(Record& record, HWND window, const CREATESTRUCTW* create)
+{
+    const Trust trust = PutStruct(record, DataKind::CreateStruct, create, sizeof(CREATESTRUCTW));
+    // A name may be absent, or a resource number (a dialog's icon control).
+    if (record.structBytes == sizeof(CREATESTRUCTW) && !IS_INTRESOURCE(create->lpszName)) {
+        PutText(record, create->lpszName, kUnbounded, !IsWindowUnicode(window), trust);
+    }
+}
+
+void NcCalcSize(Record& record, bool validRects, LPARAM lParam)
+{
+    if (!validRects) {
+        PutStruct(record, DataKind::Rect, reinterpret_cast<const RECT*>(lParam), sizeof(RECT));
+        return;
+    }
+    const auto* params = reinterpret_cast<const NCCALCSIZE_PARAMS*>(lParam);
+    const Trust trust = Start(record, DataKind::NcCalcSize);
+    if (Readable(params, sizeof *params, trust) < sizeof *params) {
+        record.dataFlags |= watch_ring::kDataUnreadable;
+        return;
+    }
+    PutBytes(record, params->rgrc, sizeof params->rgrc, trust);
+    PutBytes(record, params->lppos, sizeof(WINDOWPOS), trust);
+    record.structBytes = record.dataBytes;
+}
+
+void CopyData(Record& record, const COPYDATASTRUCT* copy)
+{
+    const Trust trust = PutStruct(record, DataKind::CopyData, copy, sizeof(COPYDATASTRUCT));
+    if (record.structBytes == sizeof(COPYDATASTRUCT) && copy->cbData != 0) PutBytes(record, copy->lpData, copy->cbData, trust);
+}
+
+void Notify(ClassCache& classes, Record& record, const NMHDR* header)
+{
+    const Trust trust = Start(record, DataKind::Notify);
+    if (Readable(header, sizeof(NMHDR), trust) < sizeof(NMHDR)) {
+        record.dataFlags |= watch_ring::kDataUnreadable;
+        return;
+    }
+    PutBytes(record, header, NotifySize(classes.Of(header->hwndFrom), header->code), trust);
+    record.structBytes = record.dataBytes;
+}
+
+// The list box and combo box messages whose lParam is a string when the items are strings.
+bool IsItemString(Control control, UINT message)
+{
+    if (control == Control::ListBox) {
+        return message == LB_ADDSTRING || message == LB_INSERTSTRING || message == LB_FINDSTRING ||
+               message == LB_FINDSTRINGEXACT || message == LB_SELECTSTRING;
+    }
+    return control == Control::ComboBox && (message == CB_ADDSTRING || message == CB_INSERTSTRING || message == CB_FINDSTRING ||
+                                            message == CB_FINDSTRINGEXACT || message == CB_SELECTSTRING);
+}
+
+// The control messages: the numbers mean these only to windows of their class.
+void CopyControl(ClassCache& classes, Record& record, bool answered, HWND window, UINT message, LPARAM lParam, LRESULT result)
+{
+    const Control control = classes.Of(window);
+    const void* p = reinterpret_cast<const void*>(lParam);
+    if (IsItemString(control, message)) {
+        if (!answered && HasStrings(window, control)) Text(record, window, p);
+    } else if ((control == Control::ListBox && (message == LB_DIR || message == LB_ADDFILE)) ||
+               (control == Control::ComboBox && message == CB_DIR) || (control == Control::Edit && message == EM_REPLACESEL)) {
+        if (!answered) Text(record, window, p);
+    } else if ((control == Control::ListBox && message == LB_GETTEXT) ||
+               (control == Control::ComboBox && message == CB_GETLBTEXT)) {
+        // The length answered; some systems answer 0 for a sender in another process, and then
+        // the string's terminator ends it.
+        if (answered && result != LB_ERR && HasStrings(window, control)) {
+            Text(record, window, p, result > 0 ? static_cast<size_t>(result) : kUnbounded);
+        }
+    } else if (control == Control::Edit && message == EM_GETLINE) {
+        // The line is not terminated: exactly as many characters as answered.
+        if (answered) Text(record, window, p, static_cast<size_t>(result));
+    } else if (control == Control::Edit && (message == EM_SETRECT || message == EM_SETRECTNP)) {
+        if (!answered) PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+    } else if ((control == Control::Edit && message == EM_GETRECT) ||
+               (control == Control::ComboBox && message == CB_GETDROPPEDCONTROLRECT) ||
+               (control == Control::ListBox && message == LB_GETITEMRECT)) {
+        if (answered && result != LB_ERR) PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+    }
+}
+
+} // namespace
+
+void Copy(ClassCache& classes, Record& record, bool answered, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+          LRESULT result)
+{
+    Clear(record, DataKind::None);
+    const void* p = reinterpret_cast<const void*>(lParam);
+    switch (message) {
+    case WM_SETTEXT:
+    case WM_SETTINGCHANGE:
+    case WM_DEVMODECHANGE:
+        if (!answered) Text(record, window, p);
+        return;
+    case WM_GETTEXT:
+        // The buffer holds wParam characters; the length answered bounds it further (a zero
+        // answer may be a system's for a sender in another process: the terminator ends it).
+        if (answered) {
+            const auto length = static_cast<size_t>(result);
+            Text(record, window, p, length > 0 && length < wParam ? length : wParam);
+        }
+        return;
+    case WM_NCCREATE:
+    case WM_CREATE:
+        if (!answered) CreateStruct(record, window, static_cast<const CREATESTRUCTW*>(p));
+        return;
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED:
+        PutStruct(record, DataKind::WindowPos, p, sizeof(WINDOWPOS));
+        return;
+    case WM_GETMINMAXINFO:
+        PutStruct(record, DataKind::MinMaxInfo, p, sizeof(MINMAXINFO));
+        return;
+    case WM_NCCALCSIZE:
+        return NcCalcSize(record, wParam != 0, lParam);
+    case WM_SIZING:
+    case WM_MOVING:
+        PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+        return;
+    case WM_STYLECHANGING:
+        PutStruct(record, DataKind::StyleStruct, p, sizeof(STYLESTRUCT));
+        return;
+    case WM_MEASUREITEM:
+        PutStruct(record, DataKind::MeasureItem, p, sizeof(MEASUREITEMSTRUCT));
+        return;
+    case WM_STYLECHANGED:
+        if (!answered) PutStruct(record, DataKind::StyleStruct, p, sizeof(STYLESTRUCT));
+        return;
+    case WM_DRAWITEM:
+        if (!answered) PutStruct(record, DataKind::DrawItem, p, sizeof(DRAWITEMSTRUCT));
+        return;
+    case WM_DELETEITEM:
+        if (!answered) PutStruct(record, DataKind::DeleteItem, p, sizeof(DELETEITEMSTRUCT));
+        return;
+    case WM_COMPAREITEM:
+        if (!answered) PutStruct(record, DataKind::CompareItem, p, sizeof(COMPAREITEMSTRUCT));
+        return;
+    case WM_HELP:
+        if (!answered) PutStruct(record, DataKind::HelpInfo, p, sizeof(HELPINFO));
+        return;
+    case WM_DPICHANGED:
+        if (!answered) PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+        return;
+    case WM_COPYDATA:
+        if (!answered) CopyData(record, static_cast<const COPYDATASTRUCT*>(p));
+        return;
+    case WM_NOTIFY:
+        if (!answered) Notify(classes, record, static_cast<const NMHDR*>(p));
+        return;
+    case WM_NCDESTROY:
+        return classes.Forget(window);
+    case EM_REPLACESEL:
+    case EM_GETLINE:
+    case EM_GETRECT:
+    case EM_SETRECT:
+    case EM_SETRECTNP:
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING:
+    case LB_FINDSTRING:
+    case LB_FINDSTRINGEXACT:
+    case LB_SELECTSTRING:
+    case LB_DIR:
+    case LB_ADDFILE:
+    case LB_GETTEXT:
+    case LB_GETITEMRECT:
+    case CB_ADDSTRING:
+    case CB_INSERTSTRING:
+    case CB_FINDSTRING:
+    case CB_FINDSTRINGEXACT:
+    case CB_SELECTSTRING:
+    case CB_DIR:
+    case CB_GETLBTEXT:
+    case CB_GETDROPPEDCONTROLRECT:
+        return CopyControl(classes, record, answered, window, message, lParam, result);
+    default:
+        return;
+    }
+}
+
+} // namespace message_copy
