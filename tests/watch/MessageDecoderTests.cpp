@@ -17,9 +17,28 @@
 #include <gtest/gtest.h>
 
 namespace {
-// The plain window answers WM_GETMINMAXINFO itself, so that the answer's data is known.
+struct Row {
+    int window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    const wchar_t* parameters; // null: not compared (a pointer into this test's stack)
+    const wchar_t* answer;     // null: posted
+    bool itsOwn = false;       // sent by the watched thread itself on what the test did, with a pointer of its own
+};
+
+// The hook believes pointers only in messages a thread sends itself, outside any send from
+// another thread (Wine hands it other threads' pointers unchecked): the plain window sends each
+// row's message on the test's behalf when the test posts it the row.
+constexpr UINT kRelay = WM_APP + 7;
+
+// It also answers WM_GETMINMAXINFO itself, so that the answer's data is known.
 LRESULT CALLBACK Target(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == kRelay) {
+        const Row& row = *reinterpret_cast<const Row*>(lParam);
+        return SendMessageW(reinterpret_cast<HWND>(wParam), row.message, row.wParam, row.lParam);
+    }
     if (message != WM_GETMINMAXINFO) return DefWindowProcW(window, message, wParam, lParam);
     reinterpret_cast<MINMAXINFO*>(lParam)->ptMaxTrackSize = {800, 600};
     return 0;
@@ -69,15 +88,6 @@ private:
     HWND m_windows[Count] = {};
 };
 
-struct Row {
-    int window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    const wchar_t* parameters; // null: not compared (a pointer into this test's stack)
-    const wchar_t* answer;     // null: posted
-    bool itsOwn = false;       // sent by the watched thread itself on what the test did, with a pointer of its own
-};
 
 // "{1}" in an expected text stands for the handle of window 1 (they differ from run to run).
 std::wstring Expand(std::wstring text, const std::vector<HWND>& windows)
@@ -103,8 +113,7 @@ void Check(WatchSession& session, const std::vector<HWND>& windows, const std::v
     for (const Row& row : rows) {
         if (row.itsOwn) continue;
         if (row.answer != nullptr) {
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(windows[row.window], row.message, row.wParam, row.lParam, SMTO_ABORTIFHUNG, 10000, &result);
+            PostMessageW(windows[0], kRelay, reinterpret_cast<WPARAM>(windows[row.window]), reinterpret_cast<LPARAM>(&row));
         } else {
             PostMessageW(windows[row.window], row.message, row.wParam, row.lParam);
         }
@@ -219,7 +228,9 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
          L"{ptReserved:(0,0) ptMaxSize:(0,0) ptMaxPosition:(0,0) ptMinTrackSize:(0,0) ptMaxTrackSize:(800,600)}"},
         {T::Top, WM_NCCALCSIZE, TRUE, at(&calc),
          L"fCalcValidRects:TRUE lpncsp:{rgrc0:(0,0)-(200,100) rgrc1:(1,1)-(2,2) rgrc2:(3,3)-(4,4) lppos:{hwnd:0x00001234 "
-         L"hwndInsertAfter:HWND_TOPMOST x:1 y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}}", L"?"},
+         L"hwndInsertAfter:HWND_TOPMOST x:1 y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}}",
+         L"0 {rgrc0:(0,0)-(200,100) rgrc1:(1,1)-(2,2) rgrc2:(3,3)-(4,4) lppos:{hwnd:0x00001234 hwndInsertAfter:HWND_TOPMOST x:1 "
+         L"y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}}"},
         {T::Top, WM_STYLECHANGING, static_cast<WPARAM>(GWL_EXSTYLE), at(&styles),
          L"nStyleType:GWL_EXSTYLE lpss:{styleOld:WS_EX_TOOLWINDOW styleNew:WS_EX_TOOLWINDOW|WS_EX_TOPMOST}", L""},
         {T::Top, WM_DRAWITEM, 3, at(&draw),
@@ -250,14 +261,16 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
     for (int i = 0; i < T::Count; ++i) windows.push_back(target.Window(i));
     Check(session, windows, rows, false);
 
-    // A 64-bit window's own WINDOWPOS, laid out with 8-byte handles.
+    // A 64-bit window's own WINDOWPOS, laid out with 8-byte handles: the helper moves itself.
     if (!SyntheticDesktopProcess::SixtyFourBitRuns()) return;
     SyntheticDesktopProcess helper(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
     ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
     const HWND top = helper.TopWindows().at(0);
     WatchSession wide(top);
     ASSERT_TRUE(wide.Watching()) << wide.Problem();
-    SetWindowPos(top, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Check(wide, {top}, {{0, WM_WINDOWPOSCHANGING, 0, 0, L"lpwp:{hwnd:{0} hwndInsertAfter:HWND_TOP x:0 y:0 cx:300 cy:200 flags:SWP_NOMOVE|SWP_NOZORDER|SWP_NOACTIVATE}", L"", true}}, true);
+    PostMessageW(top, WM_APP + 6, MAKEWPARAM(10, 20), MAKELPARAM(300, 200));
+    Check(wide, {top},
+          {{0, WM_WINDOWPOSCHANGING, 0, 0, L"lpwp:{hwnd:{0} hwndInsertAfter:HWND_TOP x:10 y:20 cx:300 cy:200 flags:SWP_NOZORDER|SWP_NOACTIVATE}", L"", true}},
+          true);
 }
 } // namespace
