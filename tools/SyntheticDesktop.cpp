@@ -16,8 +16,7 @@
 //               beside them "glass" (300, 150, 60 x 40, transparent) over "right", a group box
 //               "group" (200, 212, 180 x 50) and within it, below it in z-order, the push button
 //               "press" (280, 228, 80 x 26). The top-level window answers WM_APP + 1 with
-//               wParam + lParam, sends itself N of those on WM_APP + 5 with N, moves itself to
-//               x, y, cx, cy posted in the words of WM_APP + 6's wParam and lParam, and takes the
+//               wParam + lParam, sends itself N of those on WM_APP + 5 with N, and takes the
 //               caption "target clicked" once "press" is clicked
 //
 // Once the windows exist, and before "churn" changes any, one line goes to standard output: the
@@ -173,11 +172,6 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             SendMessageW(window, WM_APP + 1, static_cast<WPARAM>(0x100000001ull + i), static_cast<LPARAM>(0x200000000ll));
         }
         return static_cast<LRESULT>(wParam);
-    }
-    // Posted, the move is the helper's own, not done inside a message another process sent.
-    if (message == WM_APP + 6) {
-        SetWindowPos(window, nullptr, LOWORD(wParam), HIWORD(wParam), LOWORD(lParam), HIWORD(lParam), SWP_NOZORDER | SWP_NOACTIVATE);
-        return 0;
     }
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) SetWindowTextW(window, L"target clicked");
     return DefWindowProcW(window, message, wParam, lParam);

@@ -23,7 +23,7 @@ constexpr size_t kUnbounded = ~size_t{0};
 constexpr DWORD kReadable =
     PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
 
-// How far the memory a message points to can be believed. A message from this thread points
+// How far the memory a message points to can be believed. A message this thread sent points
 // where its sender's memory is. One from another thread comes through the system, which copies
 // the data of the messages it knows into this process (and passes WM_NOTIFY's pointer, and any it
 // does not know, on unchanged): every byte is checked with the system before it is read. Wine
@@ -40,10 +40,10 @@ bool OnWine()
     return wine == 1;
 }
 
-// Called only once a message is known to carry data: a message without costs nothing more.
-Trust TrustOfThisMessage()
+// Asked only once a message is known to carry data: a message without costs nothing more.
+Trust TrustOf(bool sentHere)
 {
-    if (InSendMessageEx(nullptr) == ISMEX_NOSEND) return Trust::ThisThread;
+    if (sentHere) return Trust::ThisThread;
     return OnWine() ? Trust::Nothing : Trust::Checked;
 }
 
@@ -75,10 +75,10 @@ void Clear(Record& record, DataKind kind)
 }
 
 // Marks the record as holding `kind` and says how far its memory can be believed.
-Trust Start(Record& record, DataKind kind)
+Trust Start(Record& record, DataKind kind, bool sentHere)
 {
     Clear(record, kind);
-    return TrustOfThisMessage();
+    return TrustOf(sentHere);
 }
 
 // Appends `size` bytes from `p`, as many as fit.
@@ -97,9 +97,9 @@ void PutBytes(Record& record, const void* p, size_t size, Trust trust)
     if (size > room) record.dataFlags |= watch_ring::kDataTruncated;
 }
 
-Trust PutStruct(Record& record, DataKind kind, const void* p, size_t size)
+Trust PutStruct(Record& record, bool sentHere, DataKind kind, const void* p, size_t size)
 {
-    const Trust trust = Start(record, kind);
+    const Trust trust = Start(record, kind, sentHere);
     PutBytes(record, p, size, trust);
     record.structBytes = record.dataBytes;
     return trust;
@@ -136,29 +136,29 @@ void PutText(Record& record, const void* text, size_t limit, bool ansi, Trust tr
     record.dataBytes = static_cast<uint16_t>(record.dataBytes + count * unit);
 }
 
-void Text(Record& record, HWND window, const void* text, size_t limit = kUnbounded)
+void Text(Record& record, bool sentHere, HWND window, const void* text, size_t limit = kUnbounded)
 {
-    const Trust trust = Start(record, DataKind::Text);
+    const Trust trust = Start(record, DataKind::Text, sentHere);
     PutText(record, text, limit, !IsWindowUnicode(window), trust);
 }
 
-void CreateStruct(Record& record, HWND window, const CREATESTRUCTW* create)
+void CreateStruct(Record& record, bool sentHere, HWND window, const CREATESTRUCTW* create)
 {
-    const Trust trust = PutStruct(record, DataKind::CreateStruct, create, sizeof(CREATESTRUCTW));
+    const Trust trust = PutStruct(record, sentHere, DataKind::CreateStruct, create, sizeof(CREATESTRUCTW));
     // A name may be absent, or a resource number (a dialog's icon control).
     if (record.structBytes == sizeof(CREATESTRUCTW) && !IS_INTRESOURCE(create->lpszName)) {
         PutText(record, create->lpszName, kUnbounded, !IsWindowUnicode(window), trust);
     }
 }
 
-void NcCalcSize(Record& record, bool validRects, LPARAM lParam)
+void NcCalcSize(Record& record, bool sentHere, bool validRects, LPARAM lParam)
 {
     if (!validRects) {
-        PutStruct(record, DataKind::Rect, reinterpret_cast<const RECT*>(lParam), sizeof(RECT));
+        PutStruct(record, sentHere, DataKind::Rect, reinterpret_cast<const RECT*>(lParam), sizeof(RECT));
         return;
     }
     const auto* params = reinterpret_cast<const NCCALCSIZE_PARAMS*>(lParam);
-    const Trust trust = Start(record, DataKind::NcCalcSize);
+    const Trust trust = Start(record, DataKind::NcCalcSize, sentHere);
     if (Readable(params, sizeof *params, trust) < sizeof *params) {
         record.dataFlags |= watch_ring::kDataUnreadable;
         return;
@@ -168,15 +168,15 @@ void NcCalcSize(Record& record, bool validRects, LPARAM lParam)
     record.structBytes = record.dataBytes;
 }
 
-void CopyData(Record& record, const COPYDATASTRUCT* copy)
+void CopyData(Record& record, bool sentHere, const COPYDATASTRUCT* copy)
 {
-    const Trust trust = PutStruct(record, DataKind::CopyData, copy, sizeof(COPYDATASTRUCT));
+    const Trust trust = PutStruct(record, sentHere, DataKind::CopyData, copy, sizeof(COPYDATASTRUCT));
     if (record.structBytes == sizeof(COPYDATASTRUCT) && copy->cbData != 0) PutBytes(record, copy->lpData, copy->cbData, trust);
 }
 
-void Notify(ClassCache& classes, Record& record, const NMHDR* header)
+void Notify(ClassCache& classes, Record& record, bool sentHere, const NMHDR* header)
 {
-    const Trust trust = Start(record, DataKind::Notify);
+    const Trust trust = Start(record, DataKind::Notify, sentHere);
     if (Readable(header, sizeof(NMHDR), trust) < sizeof(NMHDR)) {
         record.dataFlags |= watch_ring::kDataUnreadable;
         return;
@@ -197,38 +197,57 @@ bool IsItemString(Control control, UINT message)
 }
 
 // The control messages: the numbers mean these only to windows of their class.
-void CopyControl(ClassCache& classes, Record& record, bool answered, HWND window, UINT message, LPARAM lParam, LRESULT result)
+void CopyControl(ClassCache& classes, Record& record, bool sentHere, bool answered, HWND window, UINT message, LPARAM lParam,
+                 LRESULT result)
 {
     const Control control = classes.Of(window);
     const void* p = reinterpret_cast<const void*>(lParam);
     if (IsItemString(control, message)) {
-        if (!answered && HasStrings(window, control)) Text(record, window, p);
+        if (!answered && HasStrings(window, control)) Text(record, sentHere, window, p);
     } else if ((control == Control::ListBox && (message == LB_DIR || message == LB_ADDFILE)) ||
                (control == Control::ComboBox && message == CB_DIR) || (control == Control::Edit && message == EM_REPLACESEL)) {
-        if (!answered) Text(record, window, p);
+        if (!answered) Text(record, sentHere, window, p);
     } else if ((control == Control::ListBox && message == LB_GETTEXT) ||
                (control == Control::ComboBox && message == CB_GETLBTEXT)) {
-        // The length answered; some systems answer 0 for a sender in another process, and then
-        // the string's terminator ends it.
+        // As long as answered; where the answer reads 0, the terminator ends it.
         if (answered && result != LB_ERR && HasStrings(window, control)) {
-            Text(record, window, p, result > 0 ? static_cast<size_t>(result) : kUnbounded);
+            Text(record, sentHere, window, p, result > 0 ? static_cast<size_t>(result) : kUnbounded);
         }
     } else if (control == Control::Edit && message == EM_GETLINE) {
         // The line is not terminated: exactly as many characters as answered.
-        if (answered) Text(record, window, p, static_cast<size_t>(result));
+        if (answered) Text(record, sentHere, window, p, static_cast<size_t>(result));
     } else if (control == Control::Edit && (message == EM_SETRECT || message == EM_SETRECTNP)) {
-        if (!answered) PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+        if (!answered) PutStruct(record, sentHere, DataKind::Rect, p, sizeof(RECT));
     } else if ((control == Control::Edit && message == EM_GETRECT) ||
                (control == Control::ComboBox && message == CB_GETDROPPEDCONTROLRECT) ||
                (control == Control::ListBox && message == LB_GETITEMRECT)) {
-        if (answered && result != LB_ERR) PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+        if (answered && result != LB_ERR) PutStruct(record, sentHere, DataKind::Rect, p, sizeof(RECT));
     }
+}
+
+// Every message a case of Copy's switch names.
+constexpr UINT kCopiedMessages[] = {
+    WM_SETTEXT, WM_SETTINGCHANGE, WM_DEVMODECHANGE, WM_GETTEXT, WM_NCCREATE, WM_CREATE, WM_WINDOWPOSCHANGING,
+    WM_WINDOWPOSCHANGED, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_SIZING, WM_MOVING, WM_STYLECHANGING, WM_MEASUREITEM,
+    WM_STYLECHANGED, WM_DRAWITEM, WM_DELETEITEM, WM_COMPAREITEM, WM_HELP, WM_DPICHANGED, WM_COPYDATA, WM_NOTIFY,
+    WM_NCDESTROY, EM_REPLACESEL, EM_GETLINE, EM_GETRECT, EM_SETRECT, EM_SETRECTNP, LB_ADDSTRING, LB_INSERTSTRING,
+    LB_FINDSTRING, LB_FINDSTRINGEXACT, LB_SELECTSTRING, LB_DIR, LB_ADDFILE, LB_GETTEXT, LB_GETITEMRECT, CB_ADDSTRING,
+    CB_INSERTSTRING, CB_FINDSTRING, CB_FINDSTRINGEXACT, CB_SELECTSTRING, CB_DIR, CB_GETLBTEXT, CB_GETDROPPEDCONTROLRECT,
+};
+
+constexpr std::array<uint32_t, WM_USER / 32> CopiedBits()
+{
+    std::array<uint32_t, WM_USER / 32> bits = {};
+    for (const UINT message : kCopiedMessages) bits[message / 32] |= 1u << (message % 32);
+    return bits;
 }
 
 } // namespace
 
-void Copy(ClassCache& classes, Record& record, bool answered, HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-          LRESULT result)
+const std::array<uint32_t, WM_USER / 32> kCopied = CopiedBits();
+
+void Copy(ClassCache& classes, Record& record, bool answered, bool sentHere, HWND window, UINT message, WPARAM wParam,
+          LPARAM lParam, LRESULT result)
 {
     Clear(record, DataKind::None);
     const void* p = reinterpret_cast<const void*>(lParam);
@@ -236,62 +255,62 @@ void Copy(ClassCache& classes, Record& record, bool answered, HWND window, UINT 
     case WM_SETTEXT:
     case WM_SETTINGCHANGE:
     case WM_DEVMODECHANGE:
-        if (!answered) Text(record, window, p);
+        if (!answered) Text(record, sentHere, window, p);
         return;
     case WM_GETTEXT:
-        // The buffer holds wParam characters; the length answered bounds it further (a zero
-        // answer may be a system's for a sender in another process: the terminator ends it).
+        // The buffer holds wParam characters; the length answered bounds it further (where the
+        // answer reads 0, the terminator ends it).
         if (answered) {
             const auto length = static_cast<size_t>(result);
-            Text(record, window, p, length > 0 && length < wParam ? length : wParam);
+            Text(record, sentHere, window, p, length > 0 && length < wParam ? length : wParam);
         }
         return;
     case WM_NCCREATE:
     case WM_CREATE:
-        if (!answered) CreateStruct(record, window, static_cast<const CREATESTRUCTW*>(p));
+        if (!answered) CreateStruct(record, sentHere, window, static_cast<const CREATESTRUCTW*>(p));
         return;
     case WM_WINDOWPOSCHANGING:
     case WM_WINDOWPOSCHANGED:
-        PutStruct(record, DataKind::WindowPos, p, sizeof(WINDOWPOS));
+        PutStruct(record, sentHere, DataKind::WindowPos, p, sizeof(WINDOWPOS));
         return;
     case WM_GETMINMAXINFO:
-        PutStruct(record, DataKind::MinMaxInfo, p, sizeof(MINMAXINFO));
+        PutStruct(record, sentHere, DataKind::MinMaxInfo, p, sizeof(MINMAXINFO));
         return;
     case WM_NCCALCSIZE:
-        return NcCalcSize(record, wParam != 0, lParam);
+        return NcCalcSize(record, sentHere, wParam != 0, lParam);
     case WM_SIZING:
     case WM_MOVING:
-        PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+        PutStruct(record, sentHere, DataKind::Rect, p, sizeof(RECT));
         return;
     case WM_STYLECHANGING:
-        PutStruct(record, DataKind::StyleStruct, p, sizeof(STYLESTRUCT));
+        PutStruct(record, sentHere, DataKind::StyleStruct, p, sizeof(STYLESTRUCT));
         return;
     case WM_MEASUREITEM:
-        PutStruct(record, DataKind::MeasureItem, p, sizeof(MEASUREITEMSTRUCT));
+        PutStruct(record, sentHere, DataKind::MeasureItem, p, sizeof(MEASUREITEMSTRUCT));
         return;
     case WM_STYLECHANGED:
-        if (!answered) PutStruct(record, DataKind::StyleStruct, p, sizeof(STYLESTRUCT));
+        if (!answered) PutStruct(record, sentHere, DataKind::StyleStruct, p, sizeof(STYLESTRUCT));
         return;
     case WM_DRAWITEM:
-        if (!answered) PutStruct(record, DataKind::DrawItem, p, sizeof(DRAWITEMSTRUCT));
+        if (!answered) PutStruct(record, sentHere, DataKind::DrawItem, p, sizeof(DRAWITEMSTRUCT));
         return;
     case WM_DELETEITEM:
-        if (!answered) PutStruct(record, DataKind::DeleteItem, p, sizeof(DELETEITEMSTRUCT));
+        if (!answered) PutStruct(record, sentHere, DataKind::DeleteItem, p, sizeof(DELETEITEMSTRUCT));
         return;
     case WM_COMPAREITEM:
-        if (!answered) PutStruct(record, DataKind::CompareItem, p, sizeof(COMPAREITEMSTRUCT));
+        if (!answered) PutStruct(record, sentHere, DataKind::CompareItem, p, sizeof(COMPAREITEMSTRUCT));
         return;
     case WM_HELP:
-        if (!answered) PutStruct(record, DataKind::HelpInfo, p, sizeof(HELPINFO));
+        if (!answered) PutStruct(record, sentHere, DataKind::HelpInfo, p, sizeof(HELPINFO));
         return;
     case WM_DPICHANGED:
-        if (!answered) PutStruct(record, DataKind::Rect, p, sizeof(RECT));
+        if (!answered) PutStruct(record, sentHere, DataKind::Rect, p, sizeof(RECT));
         return;
     case WM_COPYDATA:
-        if (!answered) CopyData(record, static_cast<const COPYDATASTRUCT*>(p));
+        if (!answered) CopyData(record, sentHere, static_cast<const COPYDATASTRUCT*>(p));
         return;
     case WM_NOTIFY:
-        if (!answered) Notify(classes, record, static_cast<const NMHDR*>(p));
+        if (!answered) Notify(classes, record, sentHere, static_cast<const NMHDR*>(p));
         return;
     case WM_NCDESTROY:
         return classes.Forget(window);
@@ -317,7 +336,7 @@ void Copy(ClassCache& classes, Record& record, bool answered, HWND window, UINT 
     case CB_DIR:
     case CB_GETLBTEXT:
     case CB_GETDROPPEDCONTROLRECT:
-        return CopyControl(classes, record, answered, window, message, lParam, result);
+        return CopyControl(classes, record, sentHere, answered, window, message, lParam, result);
     default:
         return;
     }

@@ -116,7 +116,8 @@ ThreadState* Watching(HWND window)
     return state->window == window || (state->everyWindow && window != nullptr) ? state : nullptr;
 }
 
-void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence, HWND window, UINT message,
+// `sentHere`: the hook's own wParam, whether this thread (for an answer: this process) sent it.
+void Put(ThreadState& state, RecordKind kind, bool sentHere, uint32_t depth, uint32_t sequence, HWND window, UINT message,
          WPARAM wParam, LPARAM lParam, LRESULT result)
 {
     Header& header = *state.ring;
@@ -140,13 +141,13 @@ void Put(ThreadState& state, RecordKind kind, uint32_t depth, uint32_t sequence,
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     record.time = now.QuadPart;
-    if (kind == RecordKind::Posted) {
+    if (kind == RecordKind::Posted || !message_copy::Copies(message)) {
         record.dataKind = watch_ring::DataKind::None;
         record.dataFlags = 0;
         record.structBytes = 0;
         record.dataBytes = 0;
     } else {
-        message_copy::Copy(state.classes, record, kind == RecordKind::Returned, window, message, wParam, lParam, result);
+        message_copy::Copy(state.classes, record, kind == RecordKind::Returned, sentHere, window, message, wParam, lParam, result);
     }
     state.dropsPending = 0;
     state.written = written + 1;
@@ -171,7 +172,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchCallWndProc(int code, WPARAM wParam,
             const uint32_t sequence = ++state->sequence;
             if (state->depth < kTrackedDepth) state->sends[state->depth] = sequence;
             ++state->depth;
-            Put(*state, RecordKind::Sent, state->depth, sequence, sent.hwnd, sent.message, sent.wParam, sent.lParam, 0);
+            Put(*state, RecordKind::Sent, wParam != 0, state->depth, sequence, sent.hwnd, sent.message, sent.wParam, sent.lParam, 0);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -185,7 +186,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchCallWndRetProc(int code, WPARAM wPar
         if (state != nullptr && state->depth > 0) {
             const uint32_t depth = state->depth--;
             const uint32_t sequence = state->depth < kTrackedDepth ? state->sends[state->depth] : 0;
-            Put(*state, RecordKind::Returned, depth, sequence, answered.hwnd, answered.message, answered.wParam, answered.lParam,
+            Put(*state, RecordKind::Returned, wParam != 0, depth, sequence, answered.hwnd, answered.message, answered.wParam, answered.lParam,
                 answered.lResult);
         }
     }
@@ -198,7 +199,7 @@ __declspec(dllexport) LRESULT CALLBACK WatchGetMessageProc(int code, WPARAM wPar
     if (code == HC_ACTION && wParam == PM_REMOVE) {
         const auto& posted = *reinterpret_cast<const MSG*>(lParam);
         if (ThreadState* state = Watching(posted.hwnd)) {
-            Put(*state, RecordKind::Posted, 0, 0, posted.hwnd, posted.message, posted.wParam, posted.lParam, 0);
+            Put(*state, RecordKind::Posted, false, 0, 0, posted.hwnd, posted.message, posted.wParam, posted.lParam, 0);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

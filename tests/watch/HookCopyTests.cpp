@@ -91,8 +91,8 @@ TEST(HookCopyTest, StringsAreCopiedBoundedAndOnlyWhereTheMessageDefinesThem)
          WM_SETTEXT, RecordKind::Sent, DataKind::Text, wine ? watch_ring::kDataUnreadable : uint16_t{0},
          wine ? "" : Bytes(L"Zürich ✓")},
         {"a list box of strings", plain.get(),
-         [&] { SendMessageW(plain.get(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"item")); },
-         LB_ADDSTRING, RecordKind::Sent, DataKind::Text, 0, Bytes(L"item")},
+         [&] { SendMessageW(plain.get(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Genève ✓")); },
+         LB_ADDSTRING, RecordKind::Sent, DataKind::Text, 0, Bytes(L"Genève ✓")},
         {"item data, no string", ownerDrawn.get(), [&] { SendMessageW(ownerDrawn.get(), LB_ADDSTRING, 0, 0x1234); },
          LB_ADDSTRING, RecordKind::Sent, DataKind::None, 0, ""},
         {"an edit message's number to a window of another class", top.get(),
@@ -126,8 +126,9 @@ TEST(HookCopyTest, AWindowPosIsCopiedInTheLayoutOfTheTargetsBitness)
         const HWND window = helper.TopWindows().at(0);
         WatchSession session(window);
         ASSERT_TRUE(session.Watching()) << session.Problem();
-        // The helper moves itself: a move asked from here reaches it inside a message sent from here.
-        PostMessageW(window, WM_APP + 6, MAKEWPARAM(11, 22), MAKELPARAM(133, 44));
+        // The helper's thread moves its window inside a message sent from here, with a WINDOWPOS of
+        // its own: the hook reads that, though it does not read what this process's pointers point to.
+        SetWindowPos(window, nullptr, 11, 22, 133, 44, SWP_NOZORDER | SWP_NOACTIVATE);
         Record record;
         ASSERT_TRUE(Next(session, window, WM_WINDOWPOSCHANGING, RecordKind::Sent, record));
         EXPECT_EQ(DataKind::WindowPos, record.dataKind);
