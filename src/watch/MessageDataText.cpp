@@ -21,6 +21,7 @@ struct Reader {
     bool sixtyFour;
     uint64_t wParam;
     const MessageData& data;
+    const std::wstring* code; // a notification's code as the structure after NMHDR names it
 };
 
 size_t PointerBytes(const Reader& reader)
@@ -142,6 +143,8 @@ std::wstring Field(const Table::Field& field, size_t offset, const Reader& reade
         const std::wstring inner = Fields(*field.layout, offset, reader);
         return field.label.empty() ? inner : L"{" + inner + L"}";
     }
+    case Type::NotifyCode:
+        return reader.code != nullptr ? *reader.code : FieldText(field, value, 32, reader.sixtyFour, reader.wParam);
     case Type::Point:
         return PointText(reader.bytes, offset);
     case Type::Rect:
@@ -204,12 +207,18 @@ std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam)
     const wchar_t* name = StructureOf(data.kind);
     const Table::Layout* layout = name != nullptr ? Table::Get().Structure(name) : nullptr;
     if (layout == nullptr) return std::wstring();
-    const Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, wParam, data};
+    Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, wParam, data, nullptr};
     if (data.kind == DataKind::Notify) {
-        // NMHDR's code is its last field: a UINT after two pointer-sized ones.
+        // NMHDR's code is its last field: a UINT after two pointer-sized ones. Where two controls
+        // share a code, the size of what the hook copied says whose structure it is.
         const size_t codeAt = 2 * PointerBytes(reader);
-        if (codeAt + 4 <= reader.limit) {
-            if (const Table::Layout* full = Table::Get().Notification(Signed(data.bytes, codeAt))) layout = full;
+        const auto* candidates = codeAt + 4 <= reader.limit ? Table::Get().Notifications(Signed(data.bytes, codeAt)) : nullptr;
+        for (size_t i = 0; candidates != nullptr && i < candidates->size(); ++i) {
+            const Table::Notification& candidate = (*candidates)[i];
+            if (candidate.bySize && LayoutSize(*candidate.layout, reader) != reader.limit) continue;
+            layout = candidate.layout;
+            reader.code = &candidate.code;
+            break;
         }
     }
     const std::wstring fields = Fields(*layout, 0, reader);

@@ -42,7 +42,7 @@ const struct {
     {L"vk", Type::VirtualKey},   {L"keydata", Type::KeyData},   {L"color", Type::Color},
     {L"data", Type::Data},       {L"point", Type::Point},       {L"rect", Type::Rect},
     {L"style", Type::Style},     {L"exstyle", Type::ExStyle},   {L"gwlstyle", Type::GwlStyle},
-    {L"tailtext", Type::TailText}, {L"tailbytes", Type::TailBytes},
+    {L"tailtext", Type::TailText}, {L"tailbytes", Type::TailBytes}, {L"nmcode", Type::NotifyCode},
 };
 
 std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator)
@@ -65,6 +65,11 @@ MessageDecodingTable::MessageDecodingTable()
 {
     for (const NamedValue& named : kValues) m_sets[named.set].push_back({named.value, named.name});
     for (const wchar_t* line : kRules) Read(line);
+    for (auto& [code, notifications] : m_notifications) {
+        size_t names = 0;
+        for (const Value& named : m_sets[L"NM"]) names += named.value == code ? 1 : 0;
+        for (Notification& notification : notifications) notification.bySize = names > 1;
+    }
 }
 
 void MessageDecodingTable::Read(const std::wstring& line)
@@ -81,7 +86,7 @@ void MessageDecodingTable::Read(const std::wstring& line)
             bool known = false;
             for (const Value& code : m_sets[L"NM"]) {
                 if (code.name != words[i]) continue;
-                m_notifications[code.value] = layout;
+                m_notifications[code.value].push_back({code.name, layout, false});
                 known = true;
             }
             if (!known) m_problems += L"unknown notification " + words[i] + L"\n";
@@ -162,8 +167,8 @@ MessageDecodingTable::Field MessageDecodingTable::ParseField(const std::wstring&
         } else {
             m_problems += L"no values named " + argument + L"\n";
         }
-    } else if (field.type == Type::VirtualKey) {
-        field.values = &m_sets[L"VK"];
+    } else if (field.type == Type::VirtualKey || field.type == Type::NotifyCode) {
+        field.values = &m_sets[field.type == Type::VirtualKey ? L"VK" : L"NM"];
     } else if (field.type == Type::Enum || field.type == Type::Flags) {
         m_problems += L"values not named: " + word + L"\n";
     }
@@ -188,10 +193,10 @@ const MessageDecodingTable::Layout* MessageDecodingTable::Structure(const wchar_
     return found == m_layouts.end() ? nullptr : &found->second;
 }
 
-const MessageDecodingTable::Layout* MessageDecodingTable::Notification(int64_t code) const
+const std::vector<MessageDecodingTable::Notification>* MessageDecodingTable::Notifications(int64_t code) const
 {
     const auto found = m_notifications.find(code);
-    return found == m_notifications.end() ? nullptr : found->second;
+    return found == m_notifications.end() ? nullptr : &found->second;
 }
 
 std::wstring MessageDecodingTable::Problems() const

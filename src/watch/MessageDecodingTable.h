@@ -11,6 +11,7 @@ class MessageDecodingTable {
 public:
     enum class Type : uint8_t {
         Hex, Dec, SignedDec, Bool, Handle, Pointer, Enum, Flags, Char, VirtualKey, KeyData, Color, Data,
+        NotifyCode, // NMHDR's code: named after the structure that follows where two controls share it
         // Inside structures only.
         Point, Rect, Style, ExStyle, GwlStyle, TailText, TailBytes, Struct,
     };
@@ -35,6 +36,12 @@ public:
     struct Layout {
         std::vector<Field> fields;
     };
+    // A structure that follows NMHDR, and the name its code has with it.
+    struct Notification {
+        std::wstring code;
+        const Layout* layout;
+        bool bySize; // another control's code too: only a copy of this structure's size is this
+    };
     struct Rule {
         std::vector<Field> wParam, lParam, answer;
     };
@@ -43,8 +50,9 @@ public:
 
     const Rule* Find(const std::wstring& name) const;
     const Layout* Structure(const wchar_t* name) const;
-    // The structure that follows NMHDR for a notification code; null for NMHDR alone.
-    const Layout* Notification(int64_t code) const;
+    // The structures that may follow NMHDR for a notification code: one, or one per control
+    // where two share the code (TBN_SAVE and UDN_DELTAPOS); null for NMHDR alone.
+    const std::vector<Notification>* Notifications(int64_t code) const;
     // The number of message names the table decodes.
     size_t Messages() const noexcept { return m_rules.size(); }
     // What in the data files does not hold together (an unknown value set, structure or type),
@@ -61,6 +69,6 @@ private:
     std::unordered_map<std::wstring, ValueSet> m_sets;
     std::unordered_map<std::wstring, Layout> m_layouts;
     std::unordered_map<std::wstring, Rule> m_rules;
-    std::unordered_map<int64_t, const Layout*> m_notifications;
+    std::unordered_map<int64_t, std::vector<Notification>> m_notifications;
     std::wstring m_problems;
 };

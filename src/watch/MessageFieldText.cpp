@@ -140,6 +140,7 @@ std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value,
     case Type::Pointer:
         return PointerText(value, sixtyFour);
     case Type::Enum:
+    case Type::NotifyCode:
         if (const wchar_t* name = NameOf(field.values, SignExtend(value, bits))) return name;
         return Format(L"%lld", static_cast<unsigned long long>(SignExtend(value, bits)));
     case Type::Flags:

@@ -47,12 +47,12 @@ LRESULT CALLBACK Target(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 // The watched windows live on a thread of their own, which pumps until told to quit.
 class DecoderTarget {
 public:
-    enum { Top, Edit, List, ListView, TreeView, Count };
+    enum { Top, Edit, List, ListView, TreeView, UpDown, Count };
     DecoderTarget()
     {
         std::promise<void> ready;
         m_thread = std::thread([this, &ready] {
-            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES};
+            INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_UPDOWN_CLASS};
             InitCommonControlsEx(&controls);
             WNDCLASSW target = {};
             target.lpfnWndProc = Target;
@@ -65,9 +65,10 @@ public:
                                                   nullptr, nullptr));
             };
             UniqueWindow edit = child(L"Edit", ES_AUTOHSCROLL), list = child(L"ListBox", LBS_HASSTRINGS),
-                         view = child(WC_LISTVIEWW, LVS_REPORT), tree = child(WC_TREEVIEWW, 0);
+                         view = child(WC_LISTVIEWW, LVS_REPORT), tree = child(WC_TREEVIEWW, 0),
+                         upDown = child(UPDOWN_CLASSW, 0);
             m_windows[Top] = top.get(), m_windows[Edit] = edit.get(), m_windows[List] = list.get(),
-            m_windows[ListView] = view.get(), m_windows[TreeView] = tree.get();
+            m_windows[ListView] = view.get(), m_windows[TreeView] = tree.get(), m_windows[UpDown] = upDown.get();
             m_threadId = GetCurrentThreadId();
             ready.set_value();
             MSG message;
@@ -181,6 +182,8 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
     selected.itemNew.mask = TVIF_STATE, selected.itemNew.hItem = reinterpret_cast<HTREEITEM>(0x777);
     selected.itemNew.state = TVIS_SELECTED;
     NMHDR focused = {target.Window(T::Edit), 7, static_cast<UINT>(NM_SETFOCUS)};
+    NMUPDOWN spun = {{target.Window(T::UpDown), 8, static_cast<UINT>(UDN_DELTAPOS)}, 3, -1};
+    NMHDR saved = {fake, 9, static_cast<UINT>(TBN_SAVE)}; // UDN_DELTAPOS's code too
     RECT suggested = {10, 20, 300, 400};
     const std::wstring longText(200, L'x'), truncated = L"lpsz:\"" + std::wstring(96, L'x') + L"\"\x2026";
     wchar_t buffer[64] = {};
@@ -256,19 +259,21 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
          L"hItem:0x00000777 state:TVIS_SELECTED stateMask:0 pszText:NULL cchTextMax:0 iImage:0 iSelectedImage:0 cChildren:0 "
          L"lParam:0x0} ptDrag:(0,0)}", L"0"},
         {T::Top, WM_NOTIFY, 7, at(&focused), L"idCtrl:7 pnmh:{hwndFrom:{1} idFrom:7 code:NM_SETFOCUS}", L"0"},
+        {T::Top, WM_NOTIFY, 8, at(&spun), L"idCtrl:8 pnmh:{hwndFrom:{5} idFrom:8 code:UDN_DELTAPOS iPos:3 iDelta:-1}", L"0"},
+        {T::Top, WM_NOTIFY, 9, at(&saved), L"idCtrl:9 pnmh:{hwndFrom:0x00001234 idFrom:9 code:TBN_SAVE}", L"0"},
     };
     std::vector<HWND> windows;
     for (int i = 0; i < T::Count; ++i) windows.push_back(target.Window(i));
     Check(session, windows, rows, false);
 
-    // A 64-bit window's own WINDOWPOS, laid out with 8-byte handles: the helper moves itself.
+    // A 64-bit window's own WINDOWPOS, laid out with 8-byte handles.
     if (!SyntheticDesktopProcess::SixtyFourBitRuns()) return;
     SyntheticDesktopProcess helper(L"target", SyntheticDesktopProcess::Bits::SixtyFour);
     ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
     const HWND top = helper.TopWindows().at(0);
     WatchSession wide(top);
     ASSERT_TRUE(wide.Watching()) << wide.Problem();
-    PostMessageW(top, WM_APP + 6, MAKEWPARAM(10, 20), MAKELPARAM(300, 200));
+    SetWindowPos(top, nullptr, 10, 20, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
     Check(wide, {top},
           {{0, WM_WINDOWPOSCHANGING, 0, 0, L"lpwp:{hwnd:{0} hwndInsertAfter:HWND_TOP x:10 y:20 cx:300 cy:200 flags:SWP_NOZORDER|SWP_NOACTIVATE}", L"", true}},
           true);
