@@ -35,6 +35,12 @@ std::wstring Join(const std::wstring& a, const std::wstring& b, const wchar_t* s
     return a.empty() ? b : b.empty() ? a : a + separator + b;
 }
 
+std::wstring PointerText(uint64_t value, bool sixtyFour)
+{
+    if (value == 0) return L"NULL";
+    return sixtyFour ? Format(L"0x%016llX", value) : Format(L"0x%08llX", value & 0xFFFFFFFFull);
+}
+
 namespace {
 const wchar_t* NameOf(const Table::ValueSet* values, int64_t value)
 {
@@ -52,9 +58,10 @@ std::wstring FlagNames(const Table::ValueSet* values, uint64_t value, int bits)
         const wchar_t* zero = NameOf(values, 0);
         return zero != nullptr ? zero : L"0";
     }
+    if (values == nullptr) return Format(L"0x%llX", value);
     std::wstring names;
     uint64_t left = value;
-    for (const Table::Value& named : values != nullptr ? *values : Table::ValueSet()) {
+    for (const Table::Value& named : *values) {
         const uint64_t bitsOf = static_cast<uint64_t>(named.value) & WidthMask(bits);
         if (bitsOf == 0 || (left & bitsOf) != bitsOf) continue;
         names = Join(names, named.name, L"|");
@@ -99,15 +106,6 @@ std::wstring ColorText(uint64_t color)
     return text;
 }
 
-} // namespace
-
-std::wstring PointerText(uint64_t value, bool sixtyFour)
-{
-    if (value == 0) return L"NULL";
-    return sixtyFour ? Format(L"0x%016llX", value) : Format(L"0x%08llX", value & 0xFFFFFFFFull);
-}
-
-namespace {
 // Handles have 32 significant bits in 32-bit and 64-bit processes alike, as the log shows them.
 std::wstring HandleText(const Table::ValueSet* special, uint64_t value, int bits)
 {
@@ -121,7 +119,6 @@ std::wstring StyleText(std::wstring names)
     for (size_t at; (at = names.find(L" | ")) != std::wstring::npos;) names.replace(at, 3, L"|");
     return names.empty() ? L"0" : names;
 }
-
 } // namespace
 
 std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value, int bits, bool sixtyFour, uint64_t wParam)
@@ -159,7 +156,7 @@ std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value,
         return StyleText(ExtendedStyleNames(static_cast<DWORD>(value)));
     case Type::GwlStyle:
         return StyleText(SignExtend(wParam, 32) == GWL_EXSTYLE ? ExtendedStyleNames(static_cast<DWORD>(value))
-                                                                        : StyleNames(static_cast<DWORD>(value)));
+                                                             : StyleNames(static_cast<DWORD>(value)));
     default:
         return Format(L"0x%llX", value);
     }
