@@ -1,6 +1,6 @@
 // Decoded parameters and answers of real messages, taken through the hook from windows of a
-// second thread of this process (a plain window, an Edit, a ListBox and a list view) and from a
-// 64-bit helper's window, against the words each should read as.
+// second thread of this process (a plain window and real controls where the class matters) and
+// from a 64-bit helper's window, against the words each should read as.
 #include "support/FormDriver.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TestWindows.h"
@@ -27,9 +27,9 @@ struct Row {
     bool itsOwn = false;       // sent by the watched thread itself on what the test did, with a pointer of its own
 };
 
-// The hook believes pointers only in messages a thread sends itself, outside any send from
-// another thread (Wine hands it other threads' pointers unchecked): the plain window sends each
-// row's message on the test's behalf when the test posts it the row.
+// The hook reads what a message points to only where the thread sent it itself (Wine hands it
+// other threads' pointers unchecked): the plain window sends each row's message on the test's
+// behalf when the test posts it the row.
 constexpr UINT kRelay = WM_APP + 7;
 
 // It also answers WM_GETMINMAXINFO itself, so that the answer's data is known.
