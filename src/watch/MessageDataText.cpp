@@ -97,7 +97,7 @@ int32_t Signed(const std::string& bytes, size_t offset)
 
 std::wstring PointText(const std::string& bytes, size_t offset)
 {
-    return L"(" + std::to_wstring(Signed(bytes, offset)) + L"," + std::to_wstring(Signed(bytes, offset + 4)) + L")";
+    return L"(" + SignedDecimal(Signed(bytes, offset)) + L"," + SignedDecimal(Signed(bytes, offset + 4)) + L")";
 }
 
 // What the hook copied after the structure (or all of it, for a string), as the text it is.
@@ -121,7 +121,7 @@ std::wstring Quoted(const MessageData& data, size_t from)
         } else if (c == L'\r' || c == L'\n' || c == L'\t') {
             quoted += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : L"\\t";
         } else if (c < 0x20) {
-            quoted += Format(L"\\x%02llX", c);
+            quoted += L"\\x" + Hex(c, 2, false);
         } else {
             quoted += c;
         }
@@ -154,7 +154,7 @@ std::wstring Field(const Table::Field& field, size_t offset, const Reader& reade
     case Type::TailBytes: {
         if (tail >= reader.bytes.size()) return PointerText(value, reader.sixtyFour);
         std::wstring hex;
-        for (size_t i = tail; i < reader.bytes.size(); ++i) hex += Format(L"%02llX", static_cast<uint8_t>(reader.bytes[i]));
+        for (size_t i = tail; i < reader.bytes.size(); ++i) hex += Hex(static_cast<uint8_t>(reader.bytes[i]), 2, false);
         return (reader.data.flags & watch_ring::kDataTruncated) ? hex + L"\x2026" : hex;
     }
     default:

@@ -6,7 +6,6 @@
 
 #include <commctrl.h>
 
-#include <cwchar>
 
 using Table = MessageDecodingTable;
 using Type = Table::Type;
@@ -23,11 +22,33 @@ int64_t SignExtend(uint64_t value, int bits)
     return static_cast<int64_t>(((value & WidthMask(bits)) ^ sign) - sign);
 }
 
-std::wstring Format(const wchar_t* format, unsigned long long value)
+// By hand: swprintf takes several times as long, and a saved log formats millions of numbers.
+std::wstring Hex(uint64_t value, int digits, bool prefixed)
 {
-    wchar_t text[32];
-    std::swprintf(text, 32, format, value);
-    return text;
+    wchar_t text[16];
+    int at = 16;
+    do {
+        text[--at] = L"0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while (value != 0 || 16 - at < digits);
+    std::wstring hex = prefixed ? L"0x" : L"";
+    return hex.append(text + at, text + 16);
+}
+
+std::wstring Decimal(uint64_t value)
+{
+    wchar_t text[20];
+    int at = 20;
+    do {
+        text[--at] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return std::wstring(text + at, text + 20);
+}
+
+std::wstring SignedDecimal(int64_t value)
+{
+    return value < 0 ? L"-" + Decimal(0 - static_cast<uint64_t>(value)) : Decimal(static_cast<uint64_t>(value));
 }
 
 std::wstring Join(const std::wstring& a, const std::wstring& b, const wchar_t* separator)
@@ -38,7 +59,7 @@ std::wstring Join(const std::wstring& a, const std::wstring& b, const wchar_t* s
 std::wstring PointerText(uint64_t value, bool sixtyFour)
 {
     if (value == 0) return L"NULL";
-    return sixtyFour ? Format(L"0x%016llX", value) : Format(L"0x%08llX", value & 0xFFFFFFFFull);
+    return sixtyFour ? Hex(value, 16) : Hex(value & 0xFFFFFFFFull, 8);
 }
 
 namespace {
@@ -58,7 +79,7 @@ std::wstring FlagNames(const Table::ValueSet* values, uint64_t value, int bits)
         const wchar_t* zero = NameOf(values, 0);
         return zero != nullptr ? zero : L"0";
     }
-    if (values == nullptr) return Format(L"0x%llX", value);
+    if (values == nullptr) return Hex(value);
     std::wstring names;
     uint64_t left = value;
     for (const Table::Value& named : *values) {
@@ -67,13 +88,13 @@ std::wstring FlagNames(const Table::ValueSet* values, uint64_t value, int bits)
         names = Join(names, named.name, L"|");
         left &= ~bitsOf;
     }
-    return left == 0 ? names : Join(names, Format(L"0x%llX", left), L"|");
+    return left == 0 ? names : Join(names, Hex(left), L"|");
 }
 
 std::wstring CharText(uint64_t code)
 {
     if (code < 0x20 || code == 0x7F || code > 0xFFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return Format(L"0x%02llX", code);
+        return Hex(code, 2);
     }
     return std::wstring(L"'") + static_cast<wchar_t>(code) + L"'";
 }
@@ -83,27 +104,21 @@ std::wstring KeyName(const Table::ValueSet* keys, uint64_t code)
 {
     if (const wchar_t* name = NameOf(keys, static_cast<int64_t>(code))) return name;
     if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z')) return CharText(code);
-    return Format(L"0x%02llX", code);
+    return Hex(code, 2);
 }
 
 std::wstring KeyData(uint64_t data)
 {
-    wchar_t text[96];
-    std::swprintf(text, 96, L"cRepeat:%u ScanCode:%02X fExtended:%u fAltDown:%u fRepeat:%u fUp:%u",
-                  static_cast<unsigned>(data & 0xFFFF), static_cast<unsigned>((data >> 16) & 0xFF),
-                  static_cast<unsigned>((data >> 24) & 1), static_cast<unsigned>((data >> 29) & 1),
-                  static_cast<unsigned>((data >> 30) & 1), static_cast<unsigned>((data >> 31) & 1));
-    return text;
+    const auto bit = [data](int at) { return (data >> at) & 1 ? L"1" : L"0"; };
+    return L"cRepeat:" + Decimal(data & 0xFFFF) + L" ScanCode:" + Hex((data >> 16) & 0xFF, 2, false) +
+           L" fExtended:" + bit(24) + L" fAltDown:" + bit(29) + L" fRepeat:" + bit(30) + L" fUp:" + bit(31);
 }
 
 std::wstring ColorText(uint64_t color)
 {
     if (color == CLR_NONE) return L"CLR_NONE";
     if (color == CLR_DEFAULT) return L"CLR_DEFAULT";
-    wchar_t text[48];
-    std::swprintf(text, 48, L"RGB(%u,%u,%u)", static_cast<unsigned>(GetRValue(color)),
-                  static_cast<unsigned>(GetGValue(color)), static_cast<unsigned>(GetBValue(color)));
-    return text;
+    return L"RGB(" + Decimal(GetRValue(color)) + L"," + Decimal(GetGValue(color)) + L"," + Decimal(GetBValue(color)) + L")";
 }
 
 // Handles have 32 significant bits in 32-bit and 64-bit processes alike, as the log shows them.
@@ -111,7 +126,7 @@ std::wstring HandleText(const Table::ValueSet* special, uint64_t value, int bits
 {
     if (const wchar_t* name = NameOf(special, SignExtend(value, bits))) return name;
     if (value == 0) return L"NULL";
-    return Format(L"0x%08llX", value & 0xFFFFFFFFull);
+    return Hex(value & 0xFFFFFFFFull, 8);
 }
 
 std::wstring StyleText(std::wstring names)
@@ -125,11 +140,11 @@ std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value,
 {
     switch (field.type) {
     case Type::Hex:
-        return Format(L"0x%llX", value);
+        return Hex(value);
     case Type::Dec:
-        return Format(L"%llu", value);
+        return Decimal(value);
     case Type::SignedDec:
-        return Format(L"%lld", static_cast<unsigned long long>(SignExtend(value, bits)));
+        return SignedDecimal(SignExtend(value, bits));
     case Type::Bool:
         return value != 0 ? L"TRUE" : L"FALSE";
     case Type::Handle:
@@ -139,7 +154,7 @@ std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value,
     case Type::Enum:
     case Type::NotifyCode:
         if (const wchar_t* name = NameOf(field.values, SignExtend(value, bits))) return name;
-        return Format(L"%lld", static_cast<unsigned long long>(SignExtend(value, bits)));
+        return SignedDecimal(SignExtend(value, bits));
     case Type::Flags:
         return FlagNames(field.values, value, bits);
     case Type::Char:
@@ -158,6 +173,6 @@ std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value,
         return StyleText(SignExtend(wParam, 32) == GWL_EXSTYLE ? ExtendedStyleNames(static_cast<DWORD>(value))
                                                              : StyleNames(static_cast<DWORD>(value)));
     default:
-        return Format(L"0x%llX", value);
+        return Hex(value);
     }
 }

@@ -14,6 +14,9 @@ std::wstring PointerText(uint64_t value, bool sixtyFour);
 
 uint64_t WidthMask(int bits);
 int64_t SignExtend(uint64_t value, int bits);
-std::wstring Format(const wchar_t* format, unsigned long long value);
+// Upper-case hex digits, at least `digits` of them, after "0x" when `prefixed`.
+std::wstring Hex(uint64_t value, int digits = 1, bool prefixed = true);
+std::wstring Decimal(uint64_t value);
+std::wstring SignedDecimal(int64_t value);
 // `a` and `b` with `separator` between, or whichever is not empty.
 std::wstring Join(const std::wstring& a, const std::wstring& b, const wchar_t* separator = L" ");
