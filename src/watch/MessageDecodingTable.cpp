@@ -139,6 +139,7 @@ MessageDecodingTable::Field MessageDecodingTable::ParseField(const std::wstring&
             field.bytes = part == L"u8" ? 1 : part == L"u16" ? 2 : 0;
         } else if (part.size() > 1 && part[0] == L'm' && iswxdigit(part[1])) {
             field.mask = std::wcstoull(part.c_str() + 1, nullptr, 16);
+            field.bits = 0; // bits picked in place are no signed number
         } else {
             break;
         }

@@ -26,7 +26,7 @@ public:
         // A parameter's bits: shifted right, then masked (0: all of them).
         uint8_t shift = 0;
         uint64_t mask = 0;
-        uint8_t bits = 0; // 16 for lo and hi words: the width a signed value has
+        uint8_t bits = 0; // 16 for lo and hi words: the width a signed value has (0: unsigned)
         // A structure's field: its size in bytes, 0 for pointer-sized.
         uint8_t bytes = 4;
         Type type = Type::Hex;

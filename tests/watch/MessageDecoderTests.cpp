@@ -204,6 +204,8 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
         {T::Top, WM_CHAR, L'\x00e9', 0x00120001, L"chCharCode:'\x00e9' cRepeat:1 ScanCode:12 fExtended:0 fAltDown:0 fRepeat:0 fUp:0", nullptr},
         {T::Top, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 40), 0, L"nScrollCode:SB_THUMBTRACK nPos:40 hwndScrollBar:NULL", L""},
         {T::Top, WM_COMMAND, MAKEWPARAM(7, EN_CHANGE), 0x1234, L"wID:7 wNotifyCode:EN_CHANGE hwndCtl:0x00001234", L""},
+        {T::Top, WM_APPCOMMAND, 0x1234, MAKELPARAM(MK_LBUTTON, FAPPCOMMAND_MOUSE | APPCOMMAND_BROWSER_BACKWARD),
+         L"hwnd:0x00001234 cmd:APPCOMMAND_BROWSER_BACKWARD uDevice:FAPPCOMMAND_MOUSE dwKeys:MK_LBUTTON", nullptr},
         {T::Top, WM_MENUSELECT, MAKEWPARAM(3, MF_POPUP | MF_HILITE), 0, L"uItem:3 fuFlags:MF_POPUP|MF_HILITE hmenu:NULL", L""},
         {T::Top, WM_TIMER, 42, 0, L"nIDEvent:42 tmprc:NULL", nullptr},
         {T::Top, WM_RENDERFORMAT, CF_UNICODETEXT, 0, L"uFormat:CF_UNICODETEXT", L""},
