@@ -202,8 +202,11 @@ const wchar_t* StructureOf(DataKind kind)
 
 std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam)
 {
-    if (data.flags & watch_ring::kDataUnreadable) return L"(unreadable)";
-    if (data.kind == DataKind::Text) return Quoted(data, data.structBytes);
+    // What could be read before the hook could read no more is shown, and the rest said so.
+    const bool unreadable = (data.flags & watch_ring::kDataUnreadable) != 0;
+    if (unreadable && data.bytes.empty()) return L"(unreadable)";
+    const wchar_t* rest = unreadable ? L"(unreadable)" : L"";
+    if (data.kind == DataKind::Text) return Join(Quoted(data, data.structBytes), rest);
     const wchar_t* name = StructureOf(data.kind);
     const Table::Layout* layout = name != nullptr ? Table::Get().Structure(name) : nullptr;
     if (layout == nullptr) return std::wstring();
@@ -221,7 +224,7 @@ std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam)
             break;
         }
     }
-    const std::wstring fields = Fields(*layout, 0, reader);
+    const std::wstring fields = Join(Fields(*layout, 0, reader), rest);
     // A lone unnamed field (a RECT) needs no braces.
     return layout->fields.size() == 1 && layout->fields[0].label.empty() ? fields : L"{" + fields + L"}";
 }
