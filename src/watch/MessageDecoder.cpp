@@ -1,14 +1,62 @@
-// PLACEHOLDER until the decoding table lands: decodes nothing.
+// The table says what each field of a message is (MessageDecodingTable); the field and data
+// texts say how each kind reads. Runs when a cell is shown or saved, never in the hook.
 #include "watch/MessageDecoder.h"
+
+#include "watch/MessageDataText.h"
+#include "watch/MessageDecodingTable.h"
+#include "watch/MessageFieldText.h"
+
+namespace {
+using Table = MessageDecodingTable;
+
+struct Context {
+    bool sixtyFour;
+    uint64_t wParam;
+    const MessageData* data;
+};
+
+// One parameter or the answer through its fields. `omitMissingData`: a field for data the hook
+// did not copy says nothing (an answer), rather than showing the pointer (a parameter).
+std::wstring Fields(const std::vector<Table::Field>& fields, uint64_t raw, const Context& context, bool omitMissingData)
+{
+    const int width = context.sixtyFour ? 64 : 32;
+    raw &= WidthMask(width);
+    std::wstring text;
+    for (const Table::Field& field : fields) {
+        uint64_t value = raw >> field.shift;
+        int bits = width;
+        if (field.mask != 0) {
+            value &= field.mask;
+            bits = field.bits != 0 ? field.bits : 64;
+        }
+        std::wstring shown;
+        if (field.type == Table::Type::Data) {
+            shown = value == 0 && !omitMissingData ? L"NULL" : DataText(*context.data, context.sixtyFour, context.wParam);
+            if (shown.empty() && omitMissingData) continue;
+            if (shown.empty()) shown = PointerText(value, context.sixtyFour);
+        } else {
+            shown = FieldText(field, value, bits, context.sixtyFour, context.wParam);
+        }
+        text = Join(text, field.label.empty() ? shown : field.label + L":" + shown);
+    }
+    return text;
+}
+} // namespace
 
 MessageDecoder::MessageDecoder(bool sixtyFour) : m_sixtyFour(sixtyFour) {}
 
-std::wstring MessageDecoder::Parameters(const std::wstring&, uint64_t, uint64_t, const MessageData&) const
+std::wstring MessageDecoder::Parameters(const std::wstring& name, uint64_t wParam, uint64_t lParam,
+                                        const MessageData& data) const
 {
-    return m_sixtyFour ? std::wstring() : std::wstring();
+    const Table::Rule* rule = Table::Get().Find(name);
+    if (rule == nullptr) return std::wstring();
+    const Context context{m_sixtyFour, wParam, &data};
+    return Join(Fields(rule->wParam, wParam, context, false), Fields(rule->lParam, lParam, context, false));
 }
 
-std::wstring MessageDecoder::Answer(const std::wstring&, uint64_t, const MessageData&) const
+std::wstring MessageDecoder::Answer(const std::wstring& name, uint64_t result, const MessageData& answerData) const
 {
-    return std::wstring();
+    const Table::Rule* rule = Table::Get().Find(name);
+    if (rule == nullptr) return std::wstring();
+    return Fields(rule->answer, result, {m_sixtyFour, 0, &answerData}, true);
 }

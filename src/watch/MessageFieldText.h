@@ -1,0 +1,22 @@
+// How one field of a decoded message reads, by its type in the decoding table. Shared by the
+// parameters and answers (MessageDecoder) and the structures inside them (MessageDataText).
+#pragma once
+#include "watch/MessageDecodingTable.h"
+
+#include <cstdint>
+#include <string>
+
+// `bits`: the field's width, which a signed value and a negative named value are read at.
+// `wParam`: the message's, for a structure whose meaning it chooses (STYLESTRUCT).
+std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value, int bits, bool sixtyFour,
+                       uint64_t wParam);
+std::wstring PointerText(uint64_t value, bool sixtyFour);
+
+uint64_t WidthMask(int bits);
+int64_t SignExtend(uint64_t value, int bits);
+// Upper-case hex digits, at least `digits` of them, after "0x" when `prefixed`.
+std::wstring Hex(uint64_t value, int digits = 1, bool prefixed = true);
+std::wstring Decimal(uint64_t value);
+std::wstring SignedDecimal(int64_t value);
+// `a` and `b` with `separator` between, or whichever is not empty.
+std::wstring Join(const std::wstring& a, const std::wstring& b, const wchar_t* separator = L" ");
