@@ -1,8 +1,9 @@
 // The copying of a message's data into its record. Every read stays inside what the message
 // defines (a string up to its terminator or the count the message gives, a structure of its
-// documented size), and a read that would run past the page the message's pointer lies in asks
-// the system first: the text's character set or a control's version may make a pointer's memory
-// shorter than assumed, and a fault here would take the watched program down.
+// documented size). A string read that would run past the page its pointer lies in asks the
+// system first, as the text's character set may make its memory shorter than assumed, and so
+// does every read of a message from another thread: a fault here would take the watched program
+// down.
 #include "hook/MessageCopy.h"
 
 #include "hook/ControlClass.h"
@@ -47,12 +48,15 @@ Trust TrustOf(bool sentHere)
     return OnWine() ? Trust::Nothing : Trust::Checked;
 }
 
-// How many of the `want` bytes at `p` can be read. For a message of this thread the page of `p`
-// can be read, as the message defines that memory; beyond it, and everywhere for one from
-// another thread, the system is asked.
-size_t Readable(const void* p, size_t want, Trust trust)
+// How many of the `want` bytes at `p` can be read. A structure of its documented size in a
+// message of this thread is memory the message defines: it is read whole. For a string the
+// message defines the page of `p` only, as its character set may be other than assumed; beyond
+// that, and everywhere for a message from another thread, the system is asked.
+enum class Extent { Documented, String };
+size_t Readable(const void* p, size_t want, Trust trust, Extent extent = Extent::Documented)
 {
     if (p == nullptr || trust == Trust::Nothing) return 0;
+    if (trust == Trust::ThisThread && extent == Extent::Documented) return want;
     const auto start = reinterpret_cast<uintptr_t>(p);
     uintptr_t known = trust == Trust::ThisThread ? (start & ~(kPage - 1)) + kPage : start;
     while (known - start < want) {
@@ -118,7 +122,7 @@ void PutText(Record& record, const void* text, size_t limit, bool ansi, Trust tr
     const size_t room = (kDataBytes - record.dataBytes) / unit;
     // One character more than fits tells whether the string goes on.
     const size_t want = limit < room + 1 ? limit : room + 1;
-    const size_t readable = Readable(text, want * unit, trust) / unit;
+    const size_t readable = Readable(text, want * unit, trust, Extent::String) / unit;
     const auto* in = static_cast<const uint8_t*>(text);
     uint8_t* out = record.data + record.dataBytes;
     size_t count = 0;
