@@ -1,25 +1,31 @@
-// GetSaveFileNameW with a JSON and a text filter; a name typed without an extension gets the
-// chosen filter's.
+// GetSaveFileNameW with a filter per format; a name typed without one of the formats'
+// extensions gets the chosen filter's.
 #include "export/SaveDialog.h"
 
-#include "export/InventoryExport.h"
 #include "platform/RuntimeError.h"
 
 #include <commdlg.h>
 
-std::optional<std::wstring> AskExportPath(HWND owner)
+namespace {
+bool EndsWithExtension(const std::wstring& path, const wchar_t* extension)
 {
-    static const wchar_t kFilter[] = L"JSON inventory (*.json)\0*.json\0Text inventory (*.txt)\0*.txt\0";
+    const std::wstring dotted = std::wstring(L".") + extension;
+    return path.size() > dotted.size() && lstrcmpiW(path.c_str() + path.size() - dotted.size(), dotted.c_str()) == 0;
+}
+} // namespace
+
+std::optional<std::wstring> AskSavePath(HWND owner, const SaveFormats& formats)
+{
     std::wstring buffer(32768, L'\0');
-    lstrcpyW(&buffer[0], L"inventory.json");
+    lstrcpynW(&buffer[0], formats.defaultName, static_cast<int>(buffer.size()));
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = kFilter;
+    dialog.lpstrFilter = formats.filter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = &buffer[0];
     dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    dialog.lpstrDefExt = L"json";
+    dialog.lpstrDefExt = formats.extensions[0];
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&dialog)) {
         // Its own error codes are no Win32 errors; zero means the user cancelled.
@@ -27,6 +33,15 @@ std::optional<std::wstring> AskExportPath(HWND owner)
         return std::nullopt;
     }
     std::wstring path(buffer.c_str());
-    if (!ExportFormatOf(path)) path += dialog.nFilterIndex == 2 ? L".txt" : L".json";
+    if (!EndsWithExtension(path, formats.extensions[0]) && !EndsWithExtension(path, formats.extensions[1])) {
+        path += std::wstring(L".") + formats.extensions[dialog.nFilterIndex == 2 ? 1 : 0];
+    }
     return path;
+}
+
+std::optional<std::wstring> AskExportPath(HWND owner)
+{
+    static const SaveFormats kFormats = {L"JSON inventory (*.json)\0*.json\0Text inventory (*.txt)\0*.txt\0",
+                                         L"inventory.json", {L"json", L"txt"}};
+    return AskSavePath(owner, kFormats);
 }

@@ -3,10 +3,9 @@
 #include "watch/MessageLogFile.h"
 
 #include "export/FileReplacement.h"
+#include "export/SaveDialog.h"
 #include "platform/LineText.h"
 #include "platform/RuntimeError.h"
-
-#include <commdlg.h>
 
 #include <nlohmann/json.hpp>
 
@@ -108,24 +107,7 @@ std::wstring LogText(const MessageLogColumns& columns, const std::vector<size_t>
 
 std::optional<std::wstring> AskLogPath(HWND owner)
 {
-    static const wchar_t kFilter[] = L"CSV (*.csv)\0*.csv\0JSON (*.json)\0*.json\0";
-    std::wstring buffer(32768, L'\0');
-    lstrcpyW(&buffer[0], L"messages.csv");
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = kFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = &buffer[0];
-    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    dialog.lpstrDefExt = L"csv";
-    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&dialog)) {
-        // Its own error codes are no Win32 errors; zero means the user cancelled.
-        if (CommDlgExtendedError() != 0) RaiseError(E_FAIL);
-        return std::nullopt;
-    }
-    std::wstring path(buffer.c_str());
-    if (!LogFormatOf(path)) path += dialog.nFilterIndex == 2 ? L".json" : L".csv";
-    return path;
+    static const SaveFormats kFormats = {L"CSV (*.csv)\0*.csv\0JSON (*.json)\0*.json\0", L"messages.csv",
+                                         {L"csv", L"json"}};
+    return AskSavePath(owner, kFormats);
 }
