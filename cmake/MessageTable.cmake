@@ -29,8 +29,9 @@ function(generate_message_table output)
         endif()
         set(name "${CMAKE_MATCH_1}")
         set(value "${CMAKE_MATCH_2}")
-        # Aliases (LVM_GETITEM for the A or W form) carry no digit; range marks are no messages.
-        if(NOT value MATCHES "[0-9]" OR name MATCHES "(FIRST|LAST|MSGMAX)$")
+        # Aliases (LVM_GETITEM for the A or W form) carry no digit, but a message may be WM_USER
+        # itself (TBM_GETPOS); range marks are no messages.
+        if((NOT value MATCHES "[0-9]" AND NOT value MATCHES "^\\(?WM_USER\\)?$") OR name MATCHES "(FIRST|LAST|MSGMAX)$")
           continue()
         endif()
         string(APPEND text "#ifdef ${name}\n{static_cast<UINT>(${name}), L\"${name}\", L\"${class}\"},\n#endif\n")

@@ -83,6 +83,7 @@ TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGro
         {L"SysTreeView32", TVM_INSERTITEMW, L"TVM_INSERTITEMW", L"control"},
         {L"msctls_statusbar32", WM_USER + 1, L"SB_SETTEXTA", L"control"}, // the same value, two classes
         {L"msctls_progress32", WM_USER + 1, L"PBM_SETRANGE", L"control"},
+        {L"msctls_trackbar32", WM_USER, L"TBM_GETPOS", L"control"}, // defined as WM_USER itself
         {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
         {L"Button", 0x0093, L"0x0093", L"window"},
         {L"Button", registered, L"WindowInventory.NameTest", L"user"},
