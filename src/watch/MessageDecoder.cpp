@@ -46,9 +46,12 @@ std::wstring Fields(const std::vector<Table::Field>& fields, uint64_t raw, const
 MessageDecoder::MessageDecoder(bool sixtyFour) : m_sixtyFour(sixtyFour) {}
 
 std::wstring MessageDecoder::Parameters(const std::wstring& name, uint64_t wParam, uint64_t lParam,
-                                        const MessageData& data) const
+                                        const MessageData& data, const std::wstring& controlClass) const
 {
-    const Table::Rule* rule = Table::Get().Find(name);
+    // A rule of the control's class ("WM_COMMAND/Button") names its codes; the message's own
+    // rule stands for every other sender.
+    const Table::Rule* rule = controlClass.empty() ? nullptr : Table::Get().Find(name + L"/" + controlClass);
+    if (rule == nullptr) rule = Table::Get().Find(name);
     if (rule == nullptr) return std::wstring();
     const Context context{m_sixtyFour, wParam, &data};
     return Join(Fields(rule->wParam, wParam, context, false), Fields(rule->lParam, lParam, context, false));

@@ -39,19 +39,20 @@ MessageLog::MessageLog(const std::wstring& windowClass)
 {
 }
 
-MessageNames* MessageLog::NamesOf(uint64_t window)
+MessageNames* MessageLog::NamesOf(uint64_t window, MessageNames* unknown)
 {
     if (window == m_lastWindow && m_lastNames != nullptr) return m_lastNames;
     auto found = m_windowNames.find(window);
     if (found == m_windowNames.end()) {
         if (m_windowNames.size() >= kCachedWindows) m_windowNames.clear();
         wchar_t name[256] = {};
-        MessageNames* names = m_watchedNames;
+        MessageNames* names = unknown;
         if (GetClassNameW(reinterpret_cast<HWND>(static_cast<UINT_PTR>(window)), name, 256) > 0) {
             names = &m_classes.try_emplace(name, name).first->second;
         }
         found = m_windowNames.emplace(window, names).first;
     }
+    if (found->second == nullptr) return nullptr;
     m_lastWindow = window;
     return m_lastNames = found->second;
 }
@@ -62,7 +63,7 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
     for (const watch_ring::Record& record : records) {
         const uint16_t openDepth = m_unanswered.empty() ? 0 : m_unanswered.back().depth;
         if (record.droppedBefore != 0) {
-            Keep(Entry{record.time, record.window, record.droppedBefore, 0, 0, nullptr, m_watchedNames, 0, Kind::Dropped,
+            Keep(Entry{record.time, record.window, record.droppedBefore, 0, 0, nullptr, m_watchedNames, nullptr, 0, Kind::Dropped,
                        openDepth, false, false, false});
         }
         if (record.kind == RecordKind::Returned) {
@@ -104,8 +105,12 @@ void MessageLog::Add(const std::vector<watch_ring::Record>& records)
         }
         std::shared_ptr<Copied> data;
         if (record.dataKind != watch_ring::DataKind::None) data = std::make_shared<Copied>(Copied{Copy(record), {}});
-        Keep(Entry{record.time, record.window, record.wParam, record.lParam, 0, std::move(data), NamesOf(record.window),
-                   record.message, sent ? Kind::Sent : Kind::Posted, depth, false, false, false});
+        // A control's notification codes are its class's; read now, as the control may go.
+        MessageNames* control =
+            record.message == WM_COMMAND && record.lParam != 0 ? NamesOf(record.lParam, nullptr) : nullptr;
+        Keep(Entry{record.time, record.window, record.wParam, record.lParam, 0, std::move(data),
+                   NamesOf(record.window, m_watchedNames), control, record.message, sent ? Kind::Sent : Kind::Posted,
+                   depth, false, false, false});
     }
 }
 

@@ -31,6 +31,7 @@ public:
         uint64_t wParam, lParam, result; // Dropped: wParam is how many
         std::shared_ptr<Copied> data;     // null: nothing copied; a send and its closing row share it
         MessageNames* names;              // of the window's class
+        MessageNames* control;            // WM_COMMAND: of its control's class, when it could be read
         UINT message;
         Kind kind;
         uint16_t depth; // how many sends it is nested in
@@ -75,7 +76,8 @@ private:
     };
     bool Passes(const Entry& entry) const;
     void Keep(Entry&& entry);
-    MessageNames* NamesOf(uint64_t window);
+    // The names of `window`'s class, cached per window; `unknown` when the class cannot be read.
+    MessageNames* NamesOf(uint64_t window, MessageNames* unknown);
 
     // Per class, as the names of control messages depend on it; nodes stay where they are.
     std::map<std::wstring, MessageNames> m_classes;

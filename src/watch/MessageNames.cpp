@@ -44,7 +44,7 @@ std::wstring Hex(const wchar_t* format, UINT value)
 }
 } // namespace
 
-MessageNames::MessageNames(const std::wstring& windowClass)
+MessageNames::MessageNames(const std::wstring& windowClass) : m_windowClass(windowClass)
 {
     for (const TableEntry& entry : kTable) {
         const bool common = entry.windowClass[0] == L'\0';

@@ -13,6 +13,7 @@ public:
     // `windowClass`: the watched window's class name, which decides whose control messages apply.
     explicit MessageNames(const std::wstring& windowClass);
 
+    const std::wstring& WindowClass() const noexcept { return m_windowClass; }
     const std::wstring& Name(UINT message);
     // "mouse", "keyboard", "paint", "timer", "command", "window", "control" or "user".
     const wchar_t* Group(UINT message);
@@ -26,6 +27,7 @@ private:
     const Entry& Lookup(UINT message);
     static constexpr size_t kCachedNames = 4096;
 
+    std::wstring m_windowClass;
     std::unordered_map<UINT, Entry> m_entries;
     // Registered and unknown numbers, named as they come.
     std::unordered_map<UINT, Entry> m_unknown;

@@ -88,12 +88,14 @@ bool Await(Condition condition)
 TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAndFound)
 {
     UniqueWindow one = NestingWindow(L"one"), two = NestingWindow(L"two");
+    UniqueWindow button(CreateWindowW(L"Button", L"b", WS_CHILD, 0, 0, 1, 1, two.get(), nullptr, nullptr, nullptr));
     MessageLogWindow log(nullptr, one.get());
     log.SetEveryWindow(true);
     ASSERT_TRUE(log.Watching()) << log.StatusText();
     const UINT odd = RegisterWindowMessageW(L"Log,\"Test\"");
     EXPECT_EQ(13, SendMessageW(one.get(), WM_APP + 3, 5, 7));
     EXPECT_EQ(3, SendMessageW(two.get(), WM_APP + 1, 1, 2));
+    SendMessageW(two.get(), WM_COMMAND, MAKEWPARAM(9, BN_CLICKED), reinterpret_cast<LPARAM>(button.get()));
     PostMessageW(one.get(), odd, 0, 0);
     ASSERT_TRUE(Await([&] {
         log.Poll();
@@ -175,6 +177,12 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     log.SetFilter(std::wstring(other.begin(), other.end()) + L" APP+0x1");
     ASSERT_EQ(1u, log.Log().Rows());
     EXPECT_EQ(L"00000003", log.CellText(0, Col::kResult));
+    // A control's notification code is named by its class, which the log read as the row came.
+    log.SetFilter(std::wstring(other.begin(), other.end()) + L" COMMAND");
+    ASSERT_EQ(1u, log.Log().Rows());
+    const std::string control = Hex8(button.get());
+    EXPECT_EQ(L"wID:9 wNotifyCode:BN_CLICKED hwndCtl:0x" + std::wstring(control.begin(), control.end()),
+              log.CellText(0, Col::kParameters));
 }
 
 INPUT Key(WORD key, DWORD flags)
