@@ -14,7 +14,8 @@ constexpr struct {
 } kColumns[] = {{L"Time", 96, false},       {L"Kind", 60, false},   {L"Window", 80, true},
                 {L"Message", 220, false},   {L"Parameters", 300, false}, {L"wParam", 80, true},
                 {L"lParam", 80, true},      {L"Result", 80, true},  {L"Answer", 160, false}};
-// A 64-bit process's numbers are as wide as its pointers: shown with all 16 digits.
+// A 64-bit process's numbers are as wide as its pointers: shown with all 16 digits. Not its
+// windows': a handle's value is 32 bits wide in every process, as the tree shows it.
 constexpr int kWideNumberWidth = 136;
 // Nested messages are indented by this much per send they are in.
 constexpr wchar_t kIndent[] = L"    ";
@@ -64,7 +65,7 @@ bool MessageLogColumns::RightAligned(int column)
 
 int MessageLogColumns::Width(int column) const noexcept
 {
-    return m_wide && kColumns[column].number ? kWideNumberWidth : kColumns[column].width;
+    return m_wide && kColumns[column].number && column != kWindow ? kWideNumberWidth : kColumns[column].width;
 }
 
 std::wstring MessageLogColumns::TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start)
@@ -98,7 +99,7 @@ std::wstring MessageLogColumns::Text(size_t row, int column, bool plain) const
     case kKind:
         return gap ? L"dropped" : closing ? L"returned" : sent ? L"sent" : L"posted";
     case kWindow:
-        return gap ? L"" : Hex(entry.window, m_wide);
+        return gap ? L"" : Hex(entry.window & 0xFFFFFFFFu, false);
     case kMessage: {
         std::wstring text;
         if (!plain) {
