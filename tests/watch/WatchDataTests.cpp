@@ -84,6 +84,7 @@ TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGro
         {L"msctls_statusbar32", WM_USER + 1, L"SB_SETTEXTA", L"control"}, // the same value, two classes
         {L"msctls_progress32", WM_USER + 1, L"PBM_SETRANGE", L"control"},
         {L"msctls_trackbar32", WM_USER, L"TBM_GETPOS", L"control"}, // defined as WM_USER itself
+        {L"ComboLBox", LB_GETCURSEL, L"LB_GETCURSEL", L"control"},   // a combo box's list
         {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
         {L"Button", 0x0093, L"0x0093", L"window"},
         {L"Button", registered, L"WindowInventory.NameTest", L"user"},
