@@ -226,10 +226,15 @@ TEST(LogWindowTest, TabTheMnemonicsTheFindKeyAndEscWorkInTheLogWindow)
     };
     const auto focusOn = [&](HWND control) { return [&log, control] { return GetFocus() == control && log.IsOpen(); }; };
     ASSERT_TRUE(until(focusOn(list))) << "the list has the keyboard when the log opens";
+    SendMessageW(one.get(), WM_APP + 1, 1, 2);
+    ASSERT_TRUE(until([&] { return log.Log().Rows() == 1; }));
+    ASSERT_TRUE(OpenClipboard(nullptr) && EmptyClipboard() && CloseClipboard());
     const struct {
         std::initializer_list<WORD> keys;
         std::function<bool()> done;
     } steps[] = {
+        {{VK_CONTROL, 'A'}, [&] { return SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }},
+        {{VK_CONTROL, 'C'}, [&] { return Clipboard().find(L"\tWM_APP+0x1\t") != std::wstring::npos; }},
         {{VK_TAB}, focusOn(pause)},
         {{VK_SHIFT, VK_TAB}, focusOn(list)},
         {{VK_MENU, 'P'}, [&] { return GetWindowTextLengthW(pause) == 7; }}, // "&Resume"
