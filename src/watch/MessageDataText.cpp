@@ -200,6 +200,33 @@ const wchar_t* StructureOf(DataKind kind)
 }
 } // namespace
 
+namespace {
+// The structure that follows a notification's NMHDR in `reader`'s copy, and its code's name
+// there: where two controls share a code, the size of what the hook copied says whose it is.
+const Table::Notification* NotificationOf(const Reader& reader)
+{
+    // NMHDR's code is its last field: a UINT after two pointer-sized ones.
+    const size_t codeAt = 2 * PointerBytes(reader);
+    const auto* candidates = codeAt + 4 <= reader.limit ? Table::Get().Notifications(Signed(reader.bytes, codeAt)) : nullptr;
+    for (size_t i = 0; candidates != nullptr && i < candidates->size(); ++i) {
+        const Table::Notification& candidate = (*candidates)[i];
+        if (!candidate.bySize || LayoutSize(*candidate.layout, reader) == reader.limit) return &candidate;
+    }
+    return nullptr;
+}
+} // namespace
+
+std::wstring NotificationName(const MessageData& data, bool sixtyFour)
+{
+    if (data.kind != DataKind::Notify) return std::wstring();
+    const Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, 0, data, nullptr};
+    if (const Table::Notification* notification = NotificationOf(reader)) return notification->code;
+    const size_t codeAt = 2 * PointerBytes(reader);
+    if (codeAt + 4 > reader.limit) return std::wstring();
+    const wchar_t* name = Table::Get().ValueName(L"NM", Signed(data.bytes, codeAt));
+    return name != nullptr ? name : std::wstring();
+}
+
 std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam)
 {
     // What could be read before the hook could read no more is shown, and the rest said so.
@@ -212,16 +239,9 @@ std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam)
     if (layout == nullptr) return std::wstring();
     Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, wParam, data, nullptr};
     if (data.kind == DataKind::Notify) {
-        // NMHDR's code is its last field: a UINT after two pointer-sized ones. Where two controls
-        // share a code, the size of what the hook copied says whose structure it is.
-        const size_t codeAt = 2 * PointerBytes(reader);
-        const auto* candidates = codeAt + 4 <= reader.limit ? Table::Get().Notifications(Signed(data.bytes, codeAt)) : nullptr;
-        for (size_t i = 0; candidates != nullptr && i < candidates->size(); ++i) {
-            const Table::Notification& candidate = (*candidates)[i];
-            if (candidate.bySize && LayoutSize(*candidate.layout, reader) != reader.limit) continue;
-            layout = candidate.layout;
-            reader.code = &candidate.code;
-            break;
+        if (const Table::Notification* notification = NotificationOf(reader)) {
+            layout = notification->layout;
+            reader.code = &notification->code;
         }
     }
     const std::wstring fields = Join(Fields(*layout, 0, reader), rest);

@@ -9,3 +9,6 @@
 // Empty when nothing was copied or the kind has no layout; "(unreadable)" when the hook could
 // not read it. `wParam`: the message's, which says what a STYLESTRUCT holds.
 std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam);
+// The name of the code in a copied NMHDR (a notification's structure), as DataText names it;
+// empty when there is none or it has no name.
+std::wstring NotificationName(const MessageData& data, bool sixtyFour);

@@ -57,9 +57,13 @@ std::wstring MessageDecoder::Parameters(const std::wstring& name, uint64_t wPara
     return Join(Fields(rule->wParam, wParam, context, false), Fields(rule->lParam, lParam, context, false));
 }
 
-std::wstring MessageDecoder::Answer(const std::wstring& name, uint64_t result, const MessageData& answerData) const
+std::wstring MessageDecoder::Answer(const std::wstring& name, uint64_t result, const MessageData& answerData,
+                                    const MessageData& sentData) const
 {
-    const Table::Rule* rule = Table::Get().Find(name);
+    // A rule of the notification's code ("WM_NOTIFY/NM_CUSTOMDRAW") says what its answer means.
+    const std::wstring code = NotificationName(sentData, m_sixtyFour);
+    const Table::Rule* rule = code.empty() ? nullptr : Table::Get().Find(name + L"/" + code);
+    if (rule == nullptr) rule = Table::Get().Find(name);
     if (rule == nullptr) return std::wstring();
     return Fields(rule->answer, result, {m_sixtyFour, 0, &answerData}, true);
 }

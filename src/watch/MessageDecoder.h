@@ -30,8 +30,10 @@ public:
     std::wstring Parameters(const std::wstring& name, uint64_t wParam, uint64_t lParam, const MessageData& data,
                             const std::wstring& controlClass = std::wstring()) const;
     // The answer in words ("HTCLIENT", "MA_ACTIVATE", the text WM_GETTEXT copied); empty when the
-    // raw result says all there is.
-    std::wstring Answer(const std::wstring& name, uint64_t result, const MessageData& answerData) const;
+    // raw result says all there is. `sentData`: what was copied as it was sent, whose
+    // notification code, if any, says what a WM_NOTIFY's answer means.
+    std::wstring Answer(const std::wstring& name, uint64_t result, const MessageData& answerData,
+                        const MessageData& sentData = MessageData()) const;
 
 private:
     bool m_sixtyFour;

@@ -120,7 +120,8 @@ std::wstring MessageLogColumns::Text(size_t row, int column, bool plain) const
         if (answers) return Hex(entry.result, m_wide);
         return !sent || entry.closed ? L"" : entry.lost ? L"(dropped)" : L"\x2026";
     case kAnswer:
-        return answers ? m_decoder.Answer(MessageLog::Name(entry), entry.result, entry.data ? entry.data->answer : kNothing)
+        return answers ? m_decoder.Answer(MessageLog::Name(entry), entry.result, entry.data ? entry.data->answer : kNothing,
+                                          entry.data ? entry.data->sent : kNothing)
                        : L"";
     default:
         return L"";

@@ -39,6 +39,9 @@ LRESULT CALLBACK Target(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         const Row& row = *reinterpret_cast<const Row*>(lParam);
         return SendMessageW(reinterpret_cast<HWND>(wParam), row.message, row.wParam, row.lParam);
     }
+    if (message == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+        return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+    }
     if (message != WM_GETMINMAXINFO) return DefWindowProcW(window, message, wParam, lParam);
     reinterpret_cast<MINMAXINFO*>(lParam)->ptMaxTrackSize = {800, 600};
     return 0;
@@ -151,7 +154,7 @@ void Check(WatchSession& session, const std::vector<HWND>& windows, const std::v
             EXPECT_EQ(Expand(row.parameters, windows), decoder.Parameters(name, record->wParam, record->lParam, DataOf(*record)));
         }
         if (row.answer) {
-            EXPECT_EQ(row.answer, decoder.Answer(name, answer->result, DataOf(*answer)));
+            EXPECT_EQ(row.answer, decoder.Answer(name, answer->result, DataOf(*answer), DataOf(*record)));
         }
     }
 }
@@ -184,6 +187,7 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
     NMHDR focused = {target.Window(T::Edit), 7, static_cast<UINT>(NM_SETFOCUS)};
     NMUPDOWN spun = {{target.Window(T::UpDown), 8, static_cast<UINT>(UDN_DELTAPOS)}, 3, -1};
     NMHDR saved = {fake, 9, static_cast<UINT>(TBN_SAVE)}; // UDN_DELTAPOS's code too
+    NMCUSTOMDRAW drawn = {{target.Window(T::ListView), 10, static_cast<UINT>(NM_CUSTOMDRAW)}, CDDS_PREPAINT, nullptr, {}, 0, 0, 0};
     RECT suggested = {10, 20, 300, 400};
     const std::wstring longText(200, L'x'), truncated = L"lpsz:\"" + std::wstring(96, L'x') + L"\"\x2026";
     wchar_t buffer[64] = {};
@@ -263,6 +267,8 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
         {T::Top, WM_NOTIFY, 7, at(&focused), L"idCtrl:7 pnmh:{hwndFrom:{1} idFrom:7 code:NM_SETFOCUS}", L"0"},
         {T::Top, WM_NOTIFY, 8, at(&spun), L"idCtrl:8 pnmh:{hwndFrom:{5} idFrom:8 code:UDN_DELTAPOS iPos:3 iDelta:-1}", L"0"},
         {T::Top, WM_NOTIFY, 9, at(&saved), L"idCtrl:9 pnmh:{hwndFrom:0x00001234 idFrom:9 code:TBN_SAVE}", L"0"},
+        // Its code says what the answer means.
+        {T::Top, WM_NOTIFY, 10, at(&drawn), nullptr, L"CDRF_NOTIFYPOSTPAINT|CDRF_NOTIFYITEMDRAW"},
     };
     std::vector<HWND> windows;
     for (int i = 0; i < T::Count; ++i) windows.push_back(target.Window(i));
