@@ -19,7 +19,7 @@ struct Reader {
     const std::string& bytes;
     size_t limit; // the structure's end within bytes
     bool sixtyFour;
-    uint64_t wParam;
+    const FieldContext& context;
     const MessageData& data;
     const std::wstring* code; // a notification's code as the structure after NMHDR names it
 };
@@ -144,7 +144,7 @@ std::wstring Field(const Table::Field& field, size_t offset, const Reader& reade
         return field.label.empty() ? inner : L"{" + inner + L"}";
     }
     case Type::NotifyCode:
-        return reader.code != nullptr ? *reader.code : FieldText(field, value, 32, reader.sixtyFour, reader.wParam);
+        return reader.code != nullptr ? *reader.code : FieldText(field, value, 32, reader.sixtyFour, reader.context);
     case Type::Point:
         return PointText(reader.bytes, offset);
     case Type::Rect:
@@ -158,7 +158,7 @@ std::wstring Field(const Table::Field& field, size_t offset, const Reader& reade
         return (reader.data.flags & watch_ring::kDataTruncated) ? hex + L"\x2026" : hex;
     }
     default:
-        return FieldText(field, value, static_cast<int>(size * 8), reader.sixtyFour, reader.wParam);
+        return FieldText(field, value, static_cast<int>(size * 8), reader.sixtyFour, reader.context);
     }
 }
 
@@ -219,7 +219,8 @@ const Table::Notification* NotificationOf(const Reader& reader)
 std::wstring NotificationName(const MessageData& data, bool sixtyFour)
 {
     if (data.kind != DataKind::Notify) return std::wstring();
-    const Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, 0, data, nullptr};
+    const FieldContext none;
+    const Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, none, data, nullptr};
     if (const Table::Notification* notification = NotificationOf(reader)) return notification->code;
     const size_t codeAt = 2 * PointerBytes(reader);
     if (codeAt + 4 > reader.limit) return std::wstring();
@@ -227,7 +228,7 @@ std::wstring NotificationName(const MessageData& data, bool sixtyFour)
     return name != nullptr ? name : std::wstring();
 }
 
-std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam)
+std::wstring DataText(const MessageData& data, bool sixtyFour, const FieldContext& context)
 {
     // What could be read before the hook could read no more is shown, and the rest said so.
     const bool unreadable = (data.flags & watch_ring::kDataUnreadable) != 0;
@@ -237,7 +238,7 @@ std::wstring DataText(const MessageData& data, bool sixtyFour, uint64_t wParam)
     const wchar_t* name = StructureOf(data.kind);
     const Table::Layout* layout = name != nullptr ? Table::Get().Structure(name) : nullptr;
     if (layout == nullptr) return std::wstring();
-    Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, wParam, data, nullptr};
+    Reader reader{data.bytes, std::min<size_t>(data.structBytes, data.bytes.size()), sixtyFour, context, data, nullptr};
     if (data.kind == DataKind::Notify) {
         if (const Table::Notification* notification = NotificationOf(reader)) {
             layout = notification->layout;

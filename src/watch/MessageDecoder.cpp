@@ -11,7 +11,7 @@ using Table = MessageDecodingTable;
 
 struct Context {
     bool sixtyFour;
-    uint64_t wParam;
+    FieldContext field;
     const MessageData* data;
 };
 
@@ -31,11 +31,11 @@ std::wstring Fields(const std::vector<Table::Field>& fields, uint64_t raw, const
         }
         std::wstring shown;
         if (field.type == Table::Type::Data) {
-            shown = value == 0 && !omitMissingData ? L"NULL" : DataText(*context.data, context.sixtyFour, context.wParam);
+            shown = value == 0 && !omitMissingData ? L"NULL" : DataText(*context.data, context.sixtyFour, context.field);
             if (shown.empty() && omitMissingData) continue;
             if (shown.empty()) shown = PointerText(value, context.sixtyFour);
         } else {
-            shown = FieldText(field, value, bits, context.sixtyFour, context.wParam);
+            shown = FieldText(field, value, bits, context.sixtyFour, context.field);
         }
         text = Join(text, field.label.empty() ? shown : field.label + L":" + shown);
     }
@@ -46,14 +46,15 @@ std::wstring Fields(const std::vector<Table::Field>& fields, uint64_t raw, const
 MessageDecoder::MessageDecoder(bool sixtyFour) : m_sixtyFour(sixtyFour) {}
 
 std::wstring MessageDecoder::Parameters(const std::wstring& name, uint64_t wParam, uint64_t lParam,
-                                        const MessageData& data, const std::wstring& controlClass) const
+                                        const MessageData& data, const std::wstring& windowClass,
+                                        const std::wstring& controlClass) const
 {
     // A rule of the control's class ("WM_COMMAND/Button") names its codes; the message's own
     // rule stands for every other sender.
     const Table::Rule* rule = controlClass.empty() ? nullptr : Table::Get().Find(name + L"/" + controlClass);
     if (rule == nullptr) rule = Table::Get().Find(name);
     if (rule == nullptr) return std::wstring();
-    const Context context{m_sixtyFour, wParam, &data};
+    const Context context{m_sixtyFour, {wParam, windowClass}, &data};
     return Join(Fields(rule->wParam, wParam, context, false), Fields(rule->lParam, lParam, context, false));
 }
 
@@ -65,5 +66,5 @@ std::wstring MessageDecoder::Answer(const std::wstring& name, uint64_t result, c
     const Table::Rule* rule = code.empty() ? nullptr : Table::Get().Find(name + L"/" + code);
     if (rule == nullptr) rule = Table::Get().Find(name);
     if (rule == nullptr) return std::wstring();
-    return Fields(rule->answer, result, {m_sixtyFour, 0, &answerData}, true);
+    return Fields(rule->answer, result, {m_sixtyFour, {}, &answerData}, true);
 }

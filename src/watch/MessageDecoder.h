@@ -23,11 +23,13 @@ public:
     explicit MessageDecoder(bool sixtyFour);
 
     // `name`: the message's name as MessageNames gives it for the window's class
-    // ("WM_SIZE", "LB_ADDSTRING", "WM_USER+0x5"...). `controlClass`: for WM_COMMAND, the class
-    // of the control it comes from, whose notification codes it carries (empty: not known).
-    // Empty when nothing is known beyond the raw numbers, e.g.
+    // ("WM_SIZE", "LB_ADDSTRING", "WM_USER+0x5"...). `windowClass`: the class of the window it
+    // is for, whose control styles style words have. `controlClass`: for WM_COMMAND, the class
+    // of the control it comes from, whose notification codes it carries. Either is empty when
+    // not known. Empty when nothing is known beyond the raw numbers, e.g.
     // "fwSizeType:SIZE_RESTORED nWidth:1280 nHeight:720".
     std::wstring Parameters(const std::wstring& name, uint64_t wParam, uint64_t lParam, const MessageData& data,
+                            const std::wstring& windowClass = std::wstring(),
                             const std::wstring& controlClass = std::wstring()) const;
     // The answer in words ("HTCLIENT", "MA_ACTIVATE", the text WM_GETTEXT copied); empty when the
     // raw result says all there is. `sentData`: what was copied as it was sent, whose

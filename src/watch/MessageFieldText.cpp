@@ -136,7 +136,8 @@ std::wstring StyleText(std::wstring names)
 }
 } // namespace
 
-std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value, int bits, bool sixtyFour, uint64_t wParam)
+std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value, int bits, bool sixtyFour,
+                       const FieldContext& context)
 {
     switch (field.type) {
     case Type::Hex:
@@ -166,12 +167,13 @@ std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value,
     case Type::Color:
         return ColorText(value);
     case Type::Style:
-        return StyleText(StyleNames(static_cast<DWORD>(value)));
+        return StyleText(StyleNames(static_cast<DWORD>(value), context.windowClass));
     case Type::ExStyle:
         return StyleText(ExtendedStyleNames(static_cast<DWORD>(value)));
     case Type::GwlStyle:
-        return StyleText(SignExtend(wParam, 32) == GWL_EXSTYLE ? ExtendedStyleNames(static_cast<DWORD>(value))
-                                                             : StyleNames(static_cast<DWORD>(value)));
+        return StyleText(SignExtend(context.wParam, 32) == GWL_EXSTYLE
+                             ? ExtendedStyleNames(static_cast<DWORD>(value))
+                             : StyleNames(static_cast<DWORD>(value), context.windowClass));
     default:
         return Hex(value);
     }

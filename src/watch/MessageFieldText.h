@@ -6,10 +6,17 @@
 #include <cstdint>
 #include <string>
 
+// What a field's text may depend on beyond its value: the message's wParam (which style a
+// STYLESTRUCT holds) and the class of the window the message is for (whose control styles its
+// style words have; empty: the generic ones only).
+struct FieldContext {
+    uint64_t wParam = 0;
+    std::wstring windowClass;
+};
+
 // `bits`: the field's width, which a signed value and a negative named value are read at.
-// `wParam`: the message's, for a structure whose meaning it chooses (STYLESTRUCT).
 std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value, int bits, bool sixtyFour,
-                       uint64_t wParam);
+                       const FieldContext& context);
 std::wstring PointerText(uint64_t value, bool sixtyFour);
 
 uint64_t WidthMask(int bits);

@@ -110,7 +110,7 @@ std::wstring MessageLogColumns::Text(size_t row, int column, bool plain) const
     case kParameters:
         if (gap || closing) return L"";
         return m_decoder.Parameters(MessageLog::Name(entry), entry.wParam, entry.lParam,
-                                    entry.data ? entry.data->sent : kNothing,
+                                    entry.data ? entry.data->sent : kNothing, entry.names->WindowClass(),
                                     entry.control ? entry.control->WindowClass() : std::wstring());
     case kWParam:
         return gap || closing ? L"" : Hex(entry.wParam, m_wide);

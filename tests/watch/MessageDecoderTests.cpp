@@ -151,7 +151,7 @@ void Check(WatchSession& session, const std::vector<HWND>& windows, const std::v
             return record && (answer || !row.answer);
         }));
         if (row.parameters) {
-            EXPECT_EQ(Expand(row.parameters, windows), decoder.Parameters(name, record->wParam, record->lParam, DataOf(*record)));
+            EXPECT_EQ(Expand(row.parameters, windows), decoder.Parameters(name, record->wParam, record->lParam, DataOf(*record), className));
         }
         if (row.answer) {
             EXPECT_EQ(row.answer, decoder.Answer(name, answer->result, DataOf(*answer), DataOf(*record)));
@@ -173,6 +173,7 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
     MINMAXINFO limits = {};
     NCCALCSIZE_PARAMS calc = {{{0, 0, 200, 100}, {1, 1, 2, 2}, {3, 3, 4, 4}}, &position};
     STYLESTRUCT styles = {WS_EX_TOOLWINDOW, WS_EX_TOOLWINDOW | WS_EX_TOPMOST};
+    STYLESTRUCT editStyles = {WS_CHILD | ES_AUTOHSCROLL, WS_CHILD | ES_MULTILINE | ES_AUTOHSCROLL};
     DRAWITEMSTRUCT draw = {ODT_BUTTON, 3, 0, ODA_DRAWENTIRE, ODS_SELECTED | ODS_FOCUS, fake, nullptr, {0, 0, 10, 10}, 0x42};
     MEASUREITEMSTRUCT measure = {ODT_LISTBOX, 4, 1, 50, 16, 0x42};
     DELETEITEMSTRUCT deleted = {ODT_LISTBOX, 4, 1, fake, 0x42};
@@ -242,6 +243,10 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
          L"y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}}"},
         {T::Top, WM_STYLECHANGING, static_cast<WPARAM>(GWL_EXSTYLE), at(&styles),
          L"nStyleType:GWL_EXSTYLE lpss:{styleOld:WS_EX_TOOLWINDOW styleNew:WS_EX_TOOLWINDOW|WS_EX_TOPMOST}", L""},
+        // A control's style words are its class's.
+        {T::Edit, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE), at(&editStyles),
+         L"nStyleType:GWL_STYLE lpss:{styleOld:WS_CHILD|ES_LEFT|ES_AUTOHSCROLL "
+         L"styleNew:WS_CHILD|ES_LEFT|ES_MULTILINE|ES_AUTOHSCROLL}", L""},
         {T::Top, WM_DRAWITEM, 3, at(&draw),
          L"idCtl:3 lpdis:{CtlType:ODT_BUTTON CtlID:3 itemID:0 itemAction:ODA_DRAWENTIRE itemState:ODS_SELECTED|ODS_FOCUS "
          L"hwndItem:0x00001234 hDC:NULL rcItem:(0,0)-(10,10) itemData:0x42}", L"FALSE"},
