@@ -4,6 +4,7 @@
 #include "export/InventoryExport.h"
 
 #include "export/FileReplacement.h"
+#include "export/SaveDialog.h"
 #include "inventory/APi.h"
 #include "platform/LineText.h"
 #include "platform/RuntimeError.h"
@@ -86,13 +87,6 @@ std::string TextDocument(const ScanRecord& record)
     return out;
 }
 
-bool HasExtension(const std::wstring& path, const wchar_t* extension)
-{
-    const size_t length = lstrlenW(extension);
-    return path.size() > length &&
-           CompareStringOrdinal(path.c_str() + path.size() - length, static_cast<int>(length), extension,
-                                static_cast<int>(length), TRUE) == CSTR_EQUAL;
-}
 } // namespace
 
 std::optional<ExportFormat> ExportFormatOf(const std::wstring& path)

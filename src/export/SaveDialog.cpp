@@ -6,13 +6,13 @@
 
 #include <commdlg.h>
 
-namespace {
-bool EndsWithExtension(const std::wstring& path, const wchar_t* extension)
+bool HasExtension(const std::wstring& path, const wchar_t* extension)
 {
-    const std::wstring dotted = std::wstring(L".") + extension;
-    return path.size() > dotted.size() && lstrcmpiW(path.c_str() + path.size() - dotted.size(), dotted.c_str()) == 0;
+    const size_t length = lstrlenW(extension);
+    return path.size() > length &&
+           CompareStringOrdinal(path.c_str() + path.size() - length, static_cast<int>(length), extension,
+                                static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
-} // namespace
 
 std::optional<std::wstring> AskSavePath(HWND owner, const SaveFormats& formats)
 {
@@ -25,7 +25,7 @@ std::optional<std::wstring> AskSavePath(HWND owner, const SaveFormats& formats)
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = &buffer[0];
     dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    dialog.lpstrDefExt = formats.extensions[0];
+    dialog.lpstrDefExt = formats.extensions[0] + 1; // without its dot
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&dialog)) {
         // Its own error codes are no Win32 errors; zero means the user cancelled.
@@ -33,8 +33,8 @@ std::optional<std::wstring> AskSavePath(HWND owner, const SaveFormats& formats)
         return std::nullopt;
     }
     std::wstring path(buffer.c_str());
-    if (!EndsWithExtension(path, formats.extensions[0]) && !EndsWithExtension(path, formats.extensions[1])) {
-        path += std::wstring(L".") + formats.extensions[dialog.nFilterIndex == 2 ? 1 : 0];
+    if (!HasExtension(path, formats.extensions[0]) && !HasExtension(path, formats.extensions[1])) {
+        path += formats.extensions[dialog.nFilterIndex == 2 ? 1 : 0];
     }
     return path;
 }
@@ -42,6 +42,6 @@ std::optional<std::wstring> AskSavePath(HWND owner, const SaveFormats& formats)
 std::optional<std::wstring> AskExportPath(HWND owner)
 {
     static const SaveFormats kFormats = {L"JSON inventory (*.json)\0*.json\0Text inventory (*.txt)\0*.txt\0",
-                                         L"inventory.json", {L"json", L"txt"}};
+                                         L"inventory.json", {L".json", L".txt"}};
     return AskSavePath(owner, kFormats);
 }

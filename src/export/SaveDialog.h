@@ -10,8 +10,11 @@
 struct SaveFormats {
     const wchar_t* filter; // GetSaveFileNameW's: pairs of a description and a pattern
     const wchar_t* defaultName;
-    const wchar_t* extensions[2]; // in the filter's order, without the dot
+    const wchar_t* extensions[2]; // in the filter's order, with the dot
 };
+
+// Whether `path` ends in `extension` (".json"), ignoring case, with a name before it.
+bool HasExtension(const std::wstring& path, const wchar_t* extension);
 
 // The path the user chose, ending in the extension of the format chosen; nothing when the
 // dialog was cancelled. A failure of the dialog itself raises.

@@ -42,11 +42,8 @@ void AppendCsvField(std::string& out, const std::string& field)
 
 std::optional<LogFormat> LogFormatOf(const std::wstring& path)
 {
-    const size_t dot = path.find_last_of(L".\\/");
-    if (dot == std::wstring::npos || path[dot] != L'.') return std::nullopt;
-    const std::wstring extension = path.substr(dot);
-    if (lstrcmpiW(extension.c_str(), L".csv") == 0) return LogFormat::Csv;
-    if (lstrcmpiW(extension.c_str(), L".json") == 0) return LogFormat::Json;
+    if (HasExtension(path, L".csv")) return LogFormat::Csv;
+    if (HasExtension(path, L".json")) return LogFormat::Json;
     return std::nullopt;
 }
 
@@ -108,6 +105,6 @@ std::wstring LogText(const MessageLogColumns& columns, const std::vector<size_t>
 std::optional<std::wstring> AskLogPath(HWND owner)
 {
     static const SaveFormats kFormats = {L"CSV (*.csv)\0*.csv\0JSON (*.json)\0*.json\0", L"messages.csv",
-                                         {L"csv", L"json"}};
+                                         {L".csv", L".json"}};
     return AskSavePath(owner, kFormats);
 }
