@@ -224,7 +224,7 @@ std::wstring NotificationName(const MessageData& data, bool sixtyFour)
     if (const Table::Notification* notification = NotificationOf(reader)) return notification->code;
     const size_t codeAt = 2 * PointerBytes(reader);
     if (codeAt + 4 > reader.limit) return std::wstring();
-    const wchar_t* name = Table::Get().ValueName(L"NM", Signed(data.bytes, codeAt));
+    const wchar_t* name = NameOf(Table::Get().Values(L"NM"), Signed(data.bytes, codeAt));
     return name != nullptr ? name : std::wstring();
 }
 

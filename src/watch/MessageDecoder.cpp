@@ -41,6 +41,13 @@ std::wstring Fields(const std::vector<Table::Field>& fields, uint64_t raw, const
     }
     return text;
 }
+// The rule of `name` as `qualifier` makes it mean more ("WM_COMMAND/Button",
+// "WM_NOTIFY/NM_CUSTOMDRAW"), where the table has one; else the message's own.
+const Table::Rule* RuleOf(const std::wstring& name, const std::wstring& qualifier)
+{
+    const Table::Rule* rule = qualifier.empty() ? nullptr : Table::Get().Find(name + L"/" + qualifier);
+    return rule != nullptr ? rule : Table::Get().Find(name);
+}
 } // namespace
 
 MessageDecoder::MessageDecoder(bool sixtyFour) : m_sixtyFour(sixtyFour) {}
@@ -49,10 +56,8 @@ std::wstring MessageDecoder::Parameters(const std::wstring& name, uint64_t wPara
                                         const MessageData& data, const std::wstring& windowClass,
                                         const std::wstring& controlClass) const
 {
-    // A rule of the control's class ("WM_COMMAND/Button") names its codes; the message's own
-    // rule stands for every other sender.
-    const Table::Rule* rule = controlClass.empty() ? nullptr : Table::Get().Find(name + L"/" + controlClass);
-    if (rule == nullptr) rule = Table::Get().Find(name);
+    // The control's class names a WM_COMMAND's codes.
+    const Table::Rule* rule = RuleOf(name, controlClass);
     if (rule == nullptr) return std::wstring();
     const Context context{m_sixtyFour, {wParam, windowClass}, &data};
     return Join(Fields(rule->wParam, wParam, context, false), Fields(rule->lParam, lParam, context, false));
@@ -61,10 +66,8 @@ std::wstring MessageDecoder::Parameters(const std::wstring& name, uint64_t wPara
 std::wstring MessageDecoder::Answer(const std::wstring& name, uint64_t result, const MessageData& answerData,
                                     const MessageData& sentData) const
 {
-    // A rule of the notification's code ("WM_NOTIFY/NM_CUSTOMDRAW") says what its answer means.
-    const std::wstring code = NotificationName(sentData, m_sixtyFour);
-    const Table::Rule* rule = code.empty() ? nullptr : Table::Get().Find(name + L"/" + code);
-    if (rule == nullptr) rule = Table::Get().Find(name);
+    // The notification's code says what its answer means.
+    const Table::Rule* rule = RuleOf(name, NotificationName(sentData, m_sixtyFour));
     if (rule == nullptr) return std::wstring();
     return Fields(rule->answer, result, {m_sixtyFour, {}, &answerData}, true);
 }

@@ -194,14 +194,10 @@ const MessageDecodingTable::Layout* MessageDecodingTable::Structure(const wchar_
     return found == m_layouts.end() ? nullptr : &found->second;
 }
 
-const wchar_t* MessageDecodingTable::ValueName(const wchar_t* set, int64_t value) const
+const MessageDecodingTable::ValueSet* MessageDecodingTable::Values(const wchar_t* name) const
 {
-    const auto found = m_sets.find(set);
-    if (found == m_sets.end()) return nullptr;
-    for (const Value& named : found->second) {
-        if (named.value == value) return named.name.c_str();
-    }
-    return nullptr;
+    const auto found = m_sets.find(name);
+    return found == m_sets.end() ? nullptr : &found->second;
 }
 
 const std::vector<MessageDecodingTable::Notification>* MessageDecodingTable::Notifications(int64_t code) const

@@ -50,8 +50,8 @@ public:
 
     const Rule* Find(const std::wstring& name) const;
     const Layout* Structure(const wchar_t* name) const;
-    // The first name `value` has in the value set `set`; null when it has none.
-    const wchar_t* ValueName(const wchar_t* set, int64_t value) const;
+    // The value set named `name`; null when there is none.
+    const ValueSet* Values(const wchar_t* name) const;
     // The structures that may follow NMHDR for a notification code: one, or one per control
     // where two share the code (TBN_SAVE and UDN_DELTAPOS); null for NMHDR alone.
     const std::vector<Notification>* Notifications(int64_t code) const;

@@ -62,7 +62,6 @@ std::wstring PointerText(uint64_t value, bool sixtyFour)
     return sixtyFour ? Hex(value, 16) : Hex(value & 0xFFFFFFFFull, 8);
 }
 
-namespace {
 const wchar_t* NameOf(const Table::ValueSet* values, int64_t value)
 {
     if (values == nullptr) return nullptr;
@@ -71,6 +70,8 @@ const wchar_t* NameOf(const Table::ValueSet* values, int64_t value)
     }
     return nullptr;
 }
+
+namespace {
 
 // Named bits, whatever is left in hex; a combined name before its parts if listed first.
 std::wstring FlagNames(const Table::ValueSet* values, uint64_t value, int bits)

@@ -18,6 +18,8 @@ struct FieldContext {
 std::wstring FieldText(const MessageDecodingTable::Field& field, uint64_t value, int bits, bool sixtyFour,
                        const FieldContext& context);
 std::wstring PointerText(uint64_t value, bool sixtyFour);
+// The first name `value` has in `values`; null when it has none (or there are no values).
+const wchar_t* NameOf(const MessageDecodingTable::ValueSet* values, int64_t value);
 
 uint64_t WidthMask(int bits);
 int64_t SignExtend(uint64_t value, int bits);
