@@ -52,7 +52,6 @@ public:
     bool FindNext(bool down);
 
     const MessageLog& Log() const noexcept { return m_log; }
-    const MessageLogColumns& Columns() const noexcept { return m_columns; }
     const std::wstring& StatusText() const noexcept { return m_status; }
     // The text of one cell as the list shows it.
     std::wstring CellText(size_t row, int column) const { return m_columns.Text(row, column); }
