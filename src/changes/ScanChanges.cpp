@@ -2,7 +2,7 @@
 // class as the window has it rather than as the tree could render it.
 #include "changes/ScanChanges.h"
 
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 
 void ScanChanges::Mark(const std::shared_ptr<const ScanRecord>& scan, TreeViewControl& tree,
                        StatusBarControl& statusBar)
@@ -13,12 +13,12 @@ void ScanChanges::Mark(const std::shared_ptr<const ScanRecord>& scan, TreeViewCo
         m_added.clear();
         m_gone.clear();
         for (const RecordedWindow& window : scan->Windows()) {
-            if (m_previous->SameWindow(window.handle, window.processId, window.className)) continue;
+            if (m_previous->SameWindow(window)) continue;
             m_added.push_back(Line(*scan, window));
             tree.SetBold(WindowNodeKey(window.handle));
         }
         for (const RecordedWindow& window : m_previous->Windows()) {
-            if (!scan->SameWindow(window.handle, window.processId, window.className)) {
+            if (!scan->SameWindow(window)) {
                 m_gone.push_back(Line(*m_previous, window));
             }
         }

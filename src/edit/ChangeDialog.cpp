@@ -5,7 +5,7 @@
 
 #include "edit/EditCommands.h"
 #include "inspect/StyleNames.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/RuntimeError.h"
 
 #include <cwchar>

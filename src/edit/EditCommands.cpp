@@ -3,7 +3,7 @@
 #include "edit/EditCommands.h"
 
 #include "edit/ChangeDialog.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 

@@ -3,7 +3,7 @@
 // extended style word, and visibility and enabling have calls of their own that tell the window.
 #include "edit/WindowChange.h"
 
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 
 #include <cwchar>
 

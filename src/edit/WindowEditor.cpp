@@ -3,7 +3,7 @@
 #include "edit/WindowEditor.h"
 
 #include "inspect/StyleNames.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/ProcessIntegrity.h"
 
 namespace {

@@ -1,6 +1,11 @@
-// Both sides are indexed by identity once, so that comparing two scans of 20,000 windows is
-// linear. Visibility is compared only where both files say it (older exports do not).
+// Both sides are indexed once (a file lists each handle once), so that comparing two scans of
+// 20,000 windows is linear. Visibility is compared only where both files say it (older exports
+// do not).
 #include "export/InventoryComparison.h"
+
+#include "inventory/NodeText.h"
+#include "inventory/WindowIdentity.h"
+#include "platform/LineText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,23 +16,7 @@
 namespace {
 using Json = nlohmann::ordered_json;
 
-struct WindowKey {
-    LONG handle;
-    LONG processId;
-    const std::string* className;
-    bool operator==(const WindowKey& other) const
-    {
-        return handle == other.handle && processId == other.processId && *className == *other.className;
-    }
-};
-struct WindowKeyHash {
-    size_t operator()(const WindowKey& key) const noexcept
-    {
-        return std::hash<LONG>()(key.handle) * 31 + std::hash<LONG>()(key.processId);
-    }
-};
-
-template <class Item, class Key, class Hash>
+template <class Item, class Key, class Hash = std::hash<Key>>
 std::unordered_map<Key, const Item*, Hash> IndexOf(const std::vector<Item>& items, Key (*keyOf)(const Item&))
 {
     std::unordered_map<Key, const Item*, Hash> index;
@@ -36,9 +25,17 @@ std::unordered_map<Key, const Item*, Hash> IndexOf(const std::vector<Item>& item
     return index;
 }
 
-WindowKey KeyOfWindow(const ComparedWindow& window)
+LONG HandleOfWindow(const ComparedWindow& window)
 {
-    return {window.handle, window.processId, &window.className};
+    return window.handle;
+}
+
+// The same window in the other file, or nullptr.
+const ComparedWindow* SameWindowIn(const std::unordered_map<LONG, const ComparedWindow*>& index,
+                                   const ComparedWindow& window)
+{
+    const auto found = index.find(window.handle);
+    return found != index.end() && IsSameWindow(*found->second, window) ? found->second : nullptr;
 }
 
 struct ProcessKeyHash {
@@ -52,11 +49,6 @@ std::pair<LONG, std::string> KeyOfProcess(const ComparedProcess& process)
     return {process.processId, process.exeName};
 }
 
-std::string Hex(LONG handle)
-{
-    return HandleHex(handle);
-}
-
 std::string VisibleText(const std::optional<bool>& visible)
 {
     return visible ? (*visible ? "visible" : "hidden") : "unknown";
@@ -64,13 +56,14 @@ std::string VisibleText(const std::optional<bool>& visible)
 
 std::string ProcessLine(const ComparedProcess& process)
 {
-    return process.exeName + " [PID:" + std::to_string(process.processId) + "]";
+    return Utf8(OneLine(ProcessNodeText(FromUtf8(process.exeName), process.processId)));
 }
 
+// The window's node text, on one line, and its process.
 std::string WindowLine(const ComparedWindow& window)
 {
-    return "hWnd: " + Hex(window.handle) + "h  [Class:" + window.className + "] of PID " +
-           std::to_string(window.processId) + ": " + Json(window.caption).dump(-1, ' ', false, Json::error_handler_t::replace);
+    return Utf8(OneLine(WindowNodeText(window.handle, FromUtf8(window.caption), FromUtf8(window.className)))) +
+           " of PID " + std::to_string(window.processId);
 }
 
 // What changed in one window, as "caption", "parent", "visible" with the two values.
@@ -80,7 +73,7 @@ std::vector<std::tuple<const char*, std::string, std::string>> ChangesOf(const C
     const ComparedWindow& a = change.before;
     const ComparedWindow& b = change.after;
     if (a.caption != b.caption) changes.emplace_back("caption", a.caption, b.caption);
-    if (a.parent != b.parent) changes.emplace_back("parent", Hex(a.parent), Hex(b.parent));
+    if (a.parent != b.parent) changes.emplace_back("parent", HandleHex(a.parent), HandleHex(b.parent));
     if (a.visible && b.visible && *a.visible != *b.visible) {
         changes.emplace_back("visible", VisibleText(a.visible), VisibleText(b.visible));
     }
@@ -89,8 +82,8 @@ std::vector<std::tuple<const char*, std::string, std::string>> ChangesOf(const C
 
 Json WindowJson(const ComparedWindow& window)
 {
-    Json json{{"hwnd", Hex(window.handle)}, {"pid", window.processId}, {"class", window.className},
-              {"caption", window.caption}, {"parent", Hex(window.parent)}};
+    Json json{{"hwnd", HandleHex(window.handle)}, {"pid", window.processId}, {"class", window.className},
+              {"caption", window.caption}, {"parent", HandleHex(window.parent)}};
     if (window.visible) json["visible"] = *window.visible;
     return json;
 }
@@ -160,19 +153,21 @@ InventoryDifferences CompareInventories(const ComparedInventory& before, const C
     for (const ComparedProcess& process : before.processes) {
         if (newProcesses.count(KeyOfProcess(process)) == 0) differences.processesGone.push_back(process);
     }
-    const auto oldWindows = IndexOf<ComparedWindow, WindowKey, WindowKeyHash>(before.windows, KeyOfWindow);
-    const auto newWindows = IndexOf<ComparedWindow, WindowKey, WindowKeyHash>(after.windows, KeyOfWindow);
+    const auto oldWindows = IndexOf<ComparedWindow, LONG>(before.windows, HandleOfWindow);
+    const auto newWindows = IndexOf<ComparedWindow, LONG>(after.windows, HandleOfWindow);
     for (const ComparedWindow& window : after.windows) {
-        const auto found = oldWindows.find(KeyOfWindow(window));
-        if (found == oldWindows.end()) {
+        const ComparedWindow* old = SameWindowIn(oldWindows, window);
+        if (old == nullptr) {
             differences.windowsAdded.push_back(window);
             continue;
         }
-        ChangedWindow change{*found->second, window};
+        ChangedWindow change{*old, window};
         if (!ChangesOf(change).empty()) differences.windowsChanged.push_back(std::move(change));
     }
     for (const ComparedWindow& window : before.windows) {
-        if (newWindows.count(KeyOfWindow(window)) == 0) differences.windowsGone.push_back(window);
+        if (SameWindowIn(newWindows, window) == nullptr) {
+            differences.windowsGone.push_back(window);
+        }
     }
     return differences;
 }

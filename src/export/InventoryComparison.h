@@ -1,7 +1,6 @@
 // What changed between two inventories: processes and windows added and gone, and windows whose
-// caption, parent or visibility changed. A window is the same window when its handle, class
-// and process are the same, as the form's marking of new windows has it (handles are reused);
-// a process when its id and executable are.
+// caption, parent or visibility changed. A window is the same window by IsSameWindow, as the
+// form's marking of new windows has it; a process when its id and executable are.
 #pragma once
 #include "export/InventoryExport.h"
 #include "export/InventoryFile.h"

@@ -5,7 +5,7 @@
 
 #include "export/FileReplacement.h"
 #include "export/SaveDialog.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/LineText.h"
 #include "platform/RuntimeError.h"
 
@@ -33,12 +33,11 @@ Json WindowJson(const std::vector<RecordedWindow>& windows, size_t& index, size_
     while (index < end && windows[index].depth > window.depth) children.push_back(WindowJson(windows, index, end));
     // An older reader finds hwnd, caption (INVALID when there is none, as the tree shows it),
     // class and children where it always did.
-    const std::wstring caption = window.caption.empty() ? L"INVALID" : window.caption;
-    Json json{{"hwnd", HandleHex(window.handle)}, {"caption", Utf8(caption)}, {"class", Utf8(window.className)}};
+    Json json{{"hwnd", HandleHex(window.handle)},
+              {"caption", Utf8(window.caption.empty() ? L"INVALID" : window.caption)},
+              {"class", Utf8(window.className)}};
     // The tree renders names through the ANSI code page; its text is kept where that lost something.
-    const std::wstring shown = L"hWnd: " + FormatHandleHex(window.handle) + L"  \x3010" + caption +
-                               L"\x3011  [Class:" + window.className + L"]";
-    if (window.text != shown) json["text"] = Utf8(window.text);
+    if (window.text != WindowNodeText(window.handle, window.caption, window.className)) json["text"] = Utf8(window.text);
     if (window.owner != 0) json["owner"] = HandleHex(window.owner);
     json["thread"] = window.threadId;
     json["visible"] = window.visible;
@@ -57,9 +56,7 @@ std::string JsonDocument(const ScanRecord& record)
         }
         Json json{{"pid", process.processId}, {"exe", Utf8(process.exeName)}};
         if (!process.path.empty()) json["path"] = Utf8(process.path);
-        if (process.text != process.exeName + L" [PID:" + std::to_wstring(process.processId) + L"]") {
-            json["text"] = Utf8(process.text);
-        }
+        if (process.text != ProcessNodeText(process.exeName, process.processId)) json["text"] = Utf8(process.text);
         json["windows"] = std::move(windows);
         processes.push_back(std::move(json));
     }
@@ -111,9 +108,7 @@ void ExportRecord(const ScanRecord* record, const std::wstring& path)
 
 std::string HandleHex(LONG handle)
 {
-    char hex[16];
-    wsprintfA(hex, "%08X", static_cast<unsigned>(handle));
-    return hex;
+    return Utf8(HandleDigits(handle));
 }
 
 std::wstring DescribeExportFailure(HRESULT failure, const std::wstring& path)

@@ -20,7 +20,7 @@ std::string FormatInventory(const ScanRecord& record, ExportFormat format);
 // there is no scan to write).
 void ExportRecord(const ScanRecord* record, const std::wstring& path);
 
-// The handle as the JSON and the tree spell it: eight uppercase hexadecimal digits.
+// The handle as the JSON spells it (HandleDigits, in UTF-8).
 std::string HandleHex(LONG handle);
 
 // "Cannot write PATH: <the system's words for the failure>", for the user.

@@ -2,7 +2,7 @@
 #include "inspect/NodeFacts.h"
 
 #include "inspect/StyleNames.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/UniqueHandles.h"
 
 #include <tlhelp32.h>

@@ -6,7 +6,7 @@
 #include "inspect/PropertiesDialog.h"
 #include "inspect/TreeCopy.h"
 #include "inspect/TreeSearch.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 
 #include <windowsx.h>
 

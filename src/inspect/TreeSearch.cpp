@@ -1,7 +1,7 @@
 // The search walks node by node in display order, so that "down" means what the user sees.
 #include "inspect/TreeSearch.h"
 
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // stops once it is hidden or gone. The timer lives on the overlay's window and dies with it.
 #include "inspect/WindowHighlight.h"
 
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/RuntimeError.h"
 
 namespace {

@@ -44,10 +44,3 @@ std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, Progress
 // (a repeated copy of a window fails on its key and is skipped).
 void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept;
 
-// Eight uppercase hexadecimal digits and "h": 0x1A2B gives "00001A2Bh".
-std::wstring FormatHandleHex(LONG handle);
-// "HWND" + decimal handle.
-std::wstring WindowNodeKey(LONG handle);
-// Process nodes have keys of their own ("PID" + decimal identifier), so that no window handle
-// can take a process's key or the other way round.
-std::wstring ProcessNodeKey(LONG processId);

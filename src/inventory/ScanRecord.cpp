@@ -1,6 +1,8 @@
 // The record's lookups: a handle is in the tree at most once, so it indexes a scan.
 #include "inventory/ScanRecord.h"
 
+#include "inventory/WindowIdentity.h"
+
 ScanRecord::ScanRecord(FILETIME takenAt, LONG liveObjectCount, std::vector<RecordedProcess> processes,
                        std::vector<RecordedWindow> windows)
     : m_takenAt(takenAt), m_liveObjectCount(liveObjectCount), m_processes(std::move(processes)),
@@ -17,10 +19,10 @@ const RecordedWindow* ScanRecord::WindowOfHandle(LONG handle) const noexcept
     return found == m_byHandle.end() ? nullptr : &m_windows[found->second];
 }
 
-const RecordedWindow* ScanRecord::SameWindow(LONG handle, LONG processId, const std::wstring& className) const noexcept
+const RecordedWindow* ScanRecord::SameWindow(const RecordedWindow& other) const noexcept
 {
-    const RecordedWindow* window = WindowOfHandle(handle);
-    return window != nullptr && window->processId == processId && window->className == className ? window : nullptr;
+    const RecordedWindow* window = WindowOfHandle(other.handle);
+    return window != nullptr && IsSameWindow(*window, other) ? window : nullptr;
 }
 
 ptrdiff_t ScanRecord::ProcessIndexOf(LONG processId) const noexcept

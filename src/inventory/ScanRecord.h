@@ -46,9 +46,8 @@ public:
 
     // The window with this handle, or nullptr.
     const RecordedWindow* WindowOfHandle(LONG handle) const noexcept;
-    // The same window as one of another scan: same handle, process and class (handles are
-    // reused, so the handle alone is not enough). nullptr when this scan has no such window.
-    const RecordedWindow* SameWindow(LONG handle, LONG processId, const std::wstring& className) const noexcept;
+    // This scan's window that is the same window (IsSameWindow) as one of another scan, or nullptr.
+    const RecordedWindow* SameWindow(const RecordedWindow& other) const noexcept;
     // Index into Processes(), or -1.
     ptrdiff_t ProcessIndexOf(LONG processId) const noexcept;
 

@@ -1,6 +1,7 @@
-// FillWindowTree and AddWindowNode: process and window nodes, their keys and texts.
+// FillWindowTree and AddWindowNode: a node per process and per window, in the formats of NodeText.
 #include "inventory/APi.h"
 
+#include "inventory/NodeText.h"
 #include "inventory/ScanRecordBuilder.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
@@ -41,31 +42,12 @@ LONG ReadHandle(IScreenWindowInfo* window)
     return handle;
 }
 
-std::wstring WindowNodeText(IScreenWindowInfo* window, LONG handle)
+std::wstring NodeTextOf(IScreenWindowInfo* window, LONG handle)
 {
-    std::wstring caption = ReadString(&IScreenWindowInfo::get_Caption, window);
-    if (caption.empty()) caption = L"INVALID";
-    return L"hWnd: " + FormatHandleHex(handle) + L"  \x3010" + caption + L"\x3011  [Class:" +
-           ReadString(&IScreenWindowInfo::get_ClassName, window) + L"]";
+    return WindowNodeText(handle, ReadString(&IScreenWindowInfo::get_Caption, window),
+                          ReadString(&IScreenWindowInfo::get_ClassName, window));
 }
 } // namespace
-
-std::wstring FormatHandleHex(LONG handle)
-{
-    wchar_t text[16];
-    wsprintfW(text, L"%08Xh", static_cast<unsigned>(handle));
-    return text;
-}
-
-std::wstring WindowNodeKey(LONG handle)
-{
-    return L"HWND" + std::to_wstring(handle);
-}
-
-std::wstring ProcessNodeKey(LONG processId)
-{
-    return L"PID" + std::to_wstring(processId);
-}
 
 namespace {
 void AddRecordedWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey,
@@ -76,7 +58,7 @@ void AddRecordedWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, con
     LONG handle = 0;
     RunStep([&] {
         handle = ReadHandle(window);
-        const std::wstring text = WindowNodeText(window, handle);
+        const std::wstring text = NodeTextOf(window, handle);
         tree.AddChild(parentKey, WindowNodeKey(handle), text);
         if (g_record != nullptr) g_record->AddWindow(handle, parentHandle, text);
     });
@@ -132,7 +114,7 @@ std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, Progress
         ProcessRecord& record = ProcessList[static_cast<size_t>(i)];
         progress.put_Value(static_cast<float>(i));
         const std::wstring processKey = ProcessNodeKey(record.ProcessId);
-        const std::wstring processText = record.ExeName + L" [PID:" + std::to_wstring(record.ProcessId) + L"]";
+        const std::wstring processText = ProcessNodeText(record.ExeName, record.ProcessId);
         tree.AddRoot(processKey, processText);
         g_record->AddProcess(record.ProcessId, record.ExeName, processText);
         if (!record.Windows) continue;

@@ -4,7 +4,7 @@
 #include "pointer/WindowPointer.h"
 
 #include "inspect/WindowHighlight.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 
 #include <algorithm>
 
@@ -194,7 +194,7 @@ std::wstring WindowPointer::Describe(HWND window)
     InternalGetWindowText(window, caption, 256);
     wchar_t className[256] = {};
     GetClassNameW(window, className, 256);
-    return L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(window))) + L"  \"" + caption + L"\"  [Class:" + className + L"]";
+    return WindowNodeText(static_cast<LONG>(reinterpret_cast<INT_PTR>(window)), caption, className);
 }
 
 void WindowPointer::Track(POINT screen)

@@ -38,7 +38,8 @@ public:
     // boxes and transparent windows (and cloaked top-level ones and the overlay frames). Nullptr
     // over no window.
     static HWND WindowAt(POINT screen);
-    // hWnd: 000A0B2Ch  "caption"  [Class:Button], read without sending the window a message.
+    // The window as the tree names it (hWnd: 000A0B2Ch  【caption】  [Class:Button]), read
+    // without sending the window a message.
     static std::wstring Describe(HWND window);
 
 private:

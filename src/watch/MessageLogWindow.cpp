@@ -4,7 +4,7 @@
 #include "watch/MessageLogWindow.h"
 
 #include "controls/Twips.h"
-#include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowClass.h"
 #include "platform/WindowObject.h"
@@ -50,8 +50,7 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at)
     InternalGetWindowText(watched, caption, 256);
     DWORD processId = 0;
     const DWORD threadId = GetWindowThreadProcessId(watched, &processId);
-    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \"" + caption +
-                    L"\"  [Class:" + ClassOf(watched) + L"]";
+    m_description = WindowNodeText(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched)), caption, ClassOf(watched));
     const std::wstring title = L"Messages: " + m_description + L", process " + std::to_wstring(processId) +
                                L", thread " + std::to_wstring(threadId);
 

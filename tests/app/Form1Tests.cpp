@@ -158,7 +158,7 @@ TEST_F(Form1Test, EachScanShowsTheCountInAPlainBoxAndAFullNewInventory)
         EXPECT_EQ(GetCurrentProcessId(), processId) << ::testing::PrintToString(window);
     }
     const auto line = [&](HWND window, const std::wstring& indent) {
-        const std::wstring start = indent + L"hWnd: " + FormatHandleHex(HandleValue(window));
+        const std::wstring start = indent + L"hWnd: " + HandleText(window);
         return std::find_if(lines.begin(), lines.end(), [&](const std::wstring& l) { return l.rfind(start, 0) == 0; }) -
                lines.begin();
     };

@@ -148,7 +148,7 @@ TEST_F(RobustnessTest, AWindowThatNeverAnswersDoesNotHoldUpTheScan)
     watchdog.join();
     const std::vector<std::wstring> tree = ReadTree(Tree());
     const std::wstring tail = L"\x3011  [Class:SyntheticDesktopWindow]";
-    const std::wstring topText = L"hWnd: " + FormatHandleHex(HandleValue(top)) + L"  \x3010hung top" + tail;
+    const std::wstring topText = NodeTextOf(top, L"hung top", L"SyntheticDesktopWindow");
     EXPECT_NE(tree.end(), std::find(tree.begin(), tree.end(), L"  " + topText)) << "read without asking the window";
     std::vector<std::wstring> captions;
     for (const std::wstring& line : Beneath(tree, topText)) captions.push_back(line.substr(line.find(L'\x3010')));
@@ -184,7 +184,7 @@ TEST_F(RobustnessTest, ChainsBuildTheObjectsTheDuplicationRulePredictsAndShowEac
 
         ScanExpectingCount();
         const std::vector<std::wstring> lines =
-            Beneath(ReadTree(Tree()), L"hWnd: " + FormatHandleHex(top) + L"  \x3010" L"chain top");
+            Beneath(ReadTree(Tree()), L"hWnd: " + HandleText(chain.TopWindows().at(0)) + L"  \x3010" L"chain top");
         ASSERT_EQ(static_cast<size_t>(depth), lines.size()) << "each window once";
         for (int level = 1; level <= depth; ++level) {
             const std::wstring& line = lines[level - 1];

@@ -2,7 +2,6 @@
 // platform's own calls; then the commands of the form: the change dialog, undo refused, close.
 #include "edit/ChangeDialog.h"
 #include "edit/WindowEditor.h"
-#include "inventory/APi.h"
 #include "platform/MessageBox.h"
 #include "support/Form1Fixture.h"
 #include "support/MessageBoxCloser.h"
@@ -170,7 +169,7 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
     ASSERT_TRUE(hung.WaitReady(20000)) << hung.Error();
     const HWND stuck = hung.TopWindows().at(0);
     WindowEditor editor;
-    EXPECT_EQ(L"Window " + FormatHandleHex(HandleValue(stuck)) + L" is not responding: nothing changed",
+    EXPECT_EQ(L"Window " + HandleText(stuck) + L" is not responding: nothing changed",
               editor.Apply({ChangeKind::Caption, stuck, WindowValue{L"retitled"}}).text);
     wchar_t caption[64] = {};
     GetWindowTextW(stuck, caption, 64);
@@ -208,7 +207,7 @@ TEST_F(EditFormTest, TheDialogAppliesTickedFlagsCtrlZUndoesOnlyWhatStillStandsAn
     SyntheticDesktopProcess helper(L"target");
     ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
     const HWND top = helper.TopWindows().at(0);
-    const std::wstring handle = FormatHandleHex(HandleValue(top)), window = L"Window " + handle;
+    const std::wstring handle = HandleText(top), window = L"Window " + handle;
     {
         MessageBoxCloser closer(kApplicationTitle);
         m_form->meu_File_Click();

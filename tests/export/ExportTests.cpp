@@ -3,7 +3,6 @@
 // against the tree; two scans with one window gone and one new in between.
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
-#include "inventory/APi.h"
 #include "platform/MessageBox.h"
 #include "support/MessageBoxCloser.h"
 #include "support/ProgramPath.h"
@@ -327,7 +326,7 @@ TEST(ScanChanges, TextExportIsTheTreeAndTheSecondScanMarksWhatCameAndCountsWhatW
         added += first.windows.count(window) == 0;
         EXPECT_EQ(first.windows.count(window) == 0, bold) << Utf8(window);
         if (window.find(L" [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]") != std::wstring::npos) {
-            EXPECT_EQ(window.find(FormatHandleHex(HandleValue(coming.get()))) != std::wstring::npos, bold) << Utf8(window);
+            EXPECT_EQ(window.find(HandleText(coming.get())) != std::wstring::npos, bold) << Utf8(window);
         }
     }
     const size_t gone = first.windows.size() - (second.windows.size() - added);

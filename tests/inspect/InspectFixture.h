@@ -39,8 +39,8 @@ protected:
         }
         return nullptr;
     }
-    HTREEITEM Node(HWND window) { return Node(WindowNodeKey(HandleValue(window))); }
-    HTREEITEM OwnProcessNode() { return Node(ProcessNodeKey(static_cast<LONG>(GetCurrentProcessId()))); }
+    HTREEITEM Node(HWND window) { return Node(KeyOf(window)); }
+    HTREEITEM OwnProcessNode() { return Node(KeyOfProcess(GetCurrentProcessId())); }
     // A key typed into the tree, which the form must take.
     void Press(WORD key, BYTE modifiers = 0) { EXPECT_TRUE(PressKey(Tree().hWnd(), key, modifiers)) << key; }
     std::wstring Clipboard()

@@ -61,7 +61,7 @@ TEST_F(InspectTest, FindWalksTheWholeTreeBothWaysWrapsAndTellsWhatItMissed)
         {0, 0, Process, L"qx7 needle", true, true, m_child.get()},
         {VK_F3, 0, Child, L"", false, false, m_child.get()},     // only itself matches
         {VK_F3, FSHIFT, Top, L"", false, false, m_child.get()},
-        {0, 0, Top, FormatHandleHex(HandleValue(m_grand.get())), false, true, m_grand.get()},
+        {0, 0, Top, HandleText(m_grand.get()), false, true, m_grand.get()},
         {0, 0, Top, L"qx7 nowhere", false, true, nullptr},
         {0, 0, Process, L"top \x263A", true, true, m_top.get()}, // the caption in Unicode, not as shown
     };
@@ -98,7 +98,7 @@ TEST_F(InspectTest, Panel1TellsTheLiveFactsOfTheSelectedNode)
     Scan();
     EXPECT_EQ(L"", Panel1()) << "empty until something is selected";
     const HTREEITEM goneNode = Node(m_gone.get());
-    const std::wstring gone = L"Window " + FormatHandleHex(HandleValue(m_gone.get()));
+    const std::wstring gone = L"Window " + HandleText(m_gone.get());
     m_gone.reset();
     const DWORD thread = GetCurrentThreadId();
     int ownWindows = 0;
@@ -107,8 +107,8 @@ TEST_F(InspectTest, Panel1TellsTheLiveFactsOfTheSelectedNode)
         GetWindowThreadProcessId(window, &process);
         ownWindows += process == GetCurrentProcessId();
     }
-    const std::wstring top = L"Window " + FormatHandleHex(HandleValue(m_top.get()));
-    const std::wstring hidden = L"Window " + FormatHandleHex(HandleValue(m_hidden.get()));
+    const std::wstring top = L"Window " + HandleText(m_top.get());
+    const std::wstring hidden = L"Window " + HandleText(m_hidden.get());
     const struct Case {
         HTREEITEM node;
         std::wstring expected;
@@ -130,7 +130,7 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
     Scan();
     const std::wstring text = PropertiesText({NodeSubject::Kind::Window, HandleValue(m_top.get())});
     const std::wstring lines[] = {
-        L"Handle:\t" + FormatHandleHex(HandleValue(m_top.get())), L"Owner:\tnone", L"Caption:\tQx7 Needle top \x263A",
+        L"Handle:\t" + HandleText(m_top.get()), L"Owner:\tnone", L"Caption:\tQx7 Needle top \x263A",
         L"Class:\tWindowInventoryTestWindow", L"Process:\t" + std::to_wstring(GetCurrentProcessId()),
         L"Thread:\t" + std::to_wstring(GetCurrentThreadId()), L"Window:\t(40, 50)-(360, 250), 320 x 200",
         L"Style:\t0x94C80005\r\n\tWS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS |\r\n\tWS_CAPTION | WS_SYSMENU | 0x00000005\r\n",
@@ -146,7 +146,7 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
 
     // Enter opens the dialog on the selected node, with the same text, selectable.
     Tree().Select(Node(m_top.get()));
-    MessageBoxCloser closer(L"Properties of window " + FormatHandleHex(HandleValue(m_top.get())));
+    MessageBoxCloser closer(L"Properties of window " + HandleText(m_top.get()));
     Press(VK_RETURN);
     ASSERT_EQ(1u, closer.Texts().size());
     std::wstring shown = closer.Texts()[0];
@@ -260,7 +260,7 @@ TEST_F(InspectTest, CopyAndTheContextMenuPutNodeTextsOnTheClipboard)
     EXPECT_EQ(top, Clipboard());
     EXPECT_EQ(L"Copied 1 line", Panel1());
     Press('C', FCONTROL | FSHIFT);
-    EXPECT_EQ(top + L"\r\n  " + child + L"\r\n    hWnd: " + FormatHandleHex(HandleValue(m_grand.get())) +
+    EXPECT_EQ(top + L"\r\n  " + child + L"\r\n    hWnd: " + HandleText(m_grand.get()) +
                   L"  \x3010two\\r\\nlines\\t\\x01\x3011  [Class:" + TestWindowClass() + L"]",
               Clipboard());
 
@@ -372,12 +372,12 @@ TEST_F(InspectTest, HighlightFlashesAFrameACaptureSeesAndLeavesScreenOrderAndFoc
     }
 
     ShowWindow(m_child.get(), SW_MINIMIZE);
-    const std::wstring gone = FormatHandleHex(HandleValue(m_gone.get()));
+    const std::wstring gone = HandleText(m_gone.get());
     const HTREEITEM goneNode = Node(m_gone.get());
     m_gone.reset();
     const std::pair<HTREEITEM, std::wstring> cases[] = {
-        {Node(m_hidden.get()), L"Window " + FormatHandleHex(HandleValue(m_hidden.get())) + L" is hidden: nothing to highlight"},
-        {Node(m_child.get()), L"Window " + FormatHandleHex(HandleValue(m_child.get())) + L" is minimized: nothing to highlight"},
+        {Node(m_hidden.get()), L"Window " + HandleText(m_hidden.get()) + L" is hidden: nothing to highlight"},
+        {Node(m_child.get()), L"Window " + HandleText(m_child.get()) + L" is minimized: nothing to highlight"},
         {goneNode, L"Window " + gone + L" no longer exists: nothing to highlight"},
         {OwnProcessNode(), L"A process has no rectangle: select one of its windows to highlight"},
     };

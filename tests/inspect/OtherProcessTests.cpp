@@ -38,8 +38,7 @@ TEST_F(Form1Fixture, WindowsOf32And64BitProcessesAreListedWithTheirFactsAndPrope
 
         // Children by caption, so that the texts below are spelled out, not read back.
         const auto node = [](HWND window, const wchar_t* caption, const wchar_t* windowClass) {
-            return L"hWnd: " + FormatHandleHex(HandleValue(window)) + L"  \x3010" + caption + L"\x3011  [Class:" +
-                   windowClass + L"]";
+            return NodeTextOf(window, caption, windowClass);
         };
         const auto child = [&](HWND parent, const wchar_t* caption) {
             return FindWindowExW(parent, nullptr, SyntheticDesktopProcess::kWindowClass, caption);
@@ -57,9 +56,9 @@ TEST_F(Form1Fixture, WindowsOf32And64BitProcessesAreListedWithTheirFactsAndPrope
 
         // Selecting the node tells its live facts in panel 1.
         TreeViewControl& tree = m_form->TreeView1();
-        tree.Select(tree.ItemOfKey(WindowNodeKey(HandleValue(top))));
+        tree.Select(tree.ItemOfKey(KeyOf(top)));
         const DWORD thread = GetWindowThreadProcessId(top, nullptr);
-        EXPECT_EQ(L"Window " + FormatHandleHex(HandleValue(top)) + L": (760, 100)-(1160, 400), 400 x 300, visible, thread " +
+        EXPECT_EQ(L"Window " + HandleText(top) + L": (760, 100)-(1160, 400), 400 x 300, visible, thread " +
                       std::to_wstring(thread),
                   Panel1());
 

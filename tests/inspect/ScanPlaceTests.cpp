@@ -127,7 +127,7 @@ TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
     Scan();
     const std::wstring own = L"inspect_tests.exe [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]";
     const std::wstring tail = L"\x3011  [Class:WindowInventoryTestWindow]  " + own + L"\r\n";
-    const std::wstring goneLine = L"  hWnd: " + FormatHandleHex(HandleValue(m_gone.get())) + L"  \x3010Qx7 gone" + tail;
+    const std::wstring goneLine = L"  hWnd: " + HandleText(m_gone.get()) + L"  \x3010Qx7 gone" + tail;
     Tree().Expand(OwnProcessNode());
     Tree().Expand(Node(m_top.get()));
     Tree().Select(Node(m_child.get()));
@@ -138,7 +138,7 @@ TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
         Press(VK_F5);
     }
     const HTREEITEM selected = Tree().Selection();
-    EXPECT_EQ(WindowNodeKey(HandleValue(m_child.get())), Tree().Key(selected));
+    EXPECT_EQ(KeyOf(m_child.get()), Tree().Key(selected));
     EXPECT_TRUE(Shown(Tree().hWnd(), selected));
     const auto expanded = [&](HTREEITEM item) {
         return (SendMessageW(Tree().hWnd(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
@@ -151,7 +151,7 @@ TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
     Press('D', FCONTROL);
     ASSERT_EQ(1u, closer.Texts().size());
     const std::wstring listing = closer.Texts()[0];
-    const std::wstring newLine = L"  hWnd: " + FormatHandleHex(HandleValue(newcomer.get())) + L"  \x3010Qx7 newcomer" + tail;
+    const std::wstring newLine = L"  hWnd: " + HandleText(newcomer.get()) + L"  \x3010Qx7 newcomer" + tail;
     const size_t gone = listing.find(L"Gone windows: ");
     EXPECT_EQ(0u, listing.find(L"New windows: ")) << ::testing::PrintToString(listing);
     EXPECT_LT(listing.find(newLine), gone) << ::testing::PrintToString(listing);

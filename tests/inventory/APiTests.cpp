@@ -2,6 +2,7 @@
 // cannot be made to show) and the fill of a real tree view and progress bar, its message box
 // answered as a person would. The window pass on the real desktop is tested through Form1's scan.
 #include "inventory/APi.h"
+#include "inventory/NodeText.h"
 #include "platform/ProcessSnapshot.h"
 #include "support/MessageBoxCloser.h"
 #include "support/TestWindows.h"
@@ -50,6 +51,19 @@ std::wstring FromAnsi(const char* text)
     wchar_t wide[64] = {};
     MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 64);
     return wide;
+}
+
+// The one spelling of every name, for values the platform would never hand a test.
+TEST(NodeTextTest, NamesAreSpelledAsTheTreeShowsThem)
+{
+    EXPECT_EQ(L"hWnd: 000A0B2Ch  \x3010Save As\x3011  [Class:#32770]", WindowNodeText(0x000A0B2C, L"Save As", L"#32770"));
+    EXPECT_EQ(L"hWnd: 000A0B2Ch  \x3010INVALID\x3011  [Class:#32770]", WindowNodeText(0x000A0B2C, L"", L"#32770"));
+    EXPECT_EQ(L"hWnd: FFFFFFFEh  \x3010x\x3011  [Class:]", WindowNodeText(-2, L"x", L""));
+    EXPECT_EQ(L"explorer.exe [PID:1234]", ProcessNodeText(L"explorer.exe", 1234));
+    EXPECT_EQ(L" [PID:0]", ProcessNodeText(L"", 0));
+    EXPECT_EQ(L"HWND658220", WindowNodeKey(658220));
+    EXPECT_EQ(L"HWND-2", WindowNodeKey(-2));
+    EXPECT_EQ(L"PID1234", ProcessNodeKey(1234));
 }
 
 TEST(BuildProcessListTest, ScriptedSnapshotsGiveEveryEntryButTheFirstOrThePlaceholder)
@@ -107,12 +121,6 @@ protected:
         return ReadTree(m_tree.hWnd());
     }
 
-    static std::wstring NodeText(HWND window, const std::wstring& caption)
-    {
-        return L"hWnd: " + FormatHandleHex(HandleValue(window)) + L"  \x3010" + caption + L"\x3011  [Class:" +
-               TestWindowClass() + L"]";
-    }
-
     static bool InitControls()
     {
         const INITCOMMONCONTROLSEX init = {sizeof init, ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS};
@@ -141,9 +149,9 @@ TEST_F(TreeFillingTest, EachWindowShowsOnceUnderItsParentAndEveryObjectIsRelease
 
     std::wstring box;
     EXPECT_EQ((std::vector<std::wstring>{
-                  L"idle.exe [PID:11]", L"explorer.exe [PID:1234]", L"  " + NodeText(t.get(), L"Save As"),
-                  L"    " + NodeText(c.get(), L"C"), L"      " + NodeText(g.get(), L"INVALID"),
-                  L"  " + NodeText(w.get(), L"INVALID"), L"other.exe [PID:33]", L"  " + NodeText(other.get(), L"other")}),
+                  L"idle.exe [PID:11]", L"explorer.exe [PID:1234]", L"  " + NodeTextOf(t.get(), L"Save As"),
+                  L"    " + NodeTextOf(c.get(), L"C"), L"      " + NodeTextOf(g.get(), L"INVALID"),
+                  L"  " + NodeTextOf(w.get(), L"INVALID"), L"other.exe [PID:33]", L"  " + NodeTextOf(other.get(), L"other")}),
               Fill(&box));
     EXPECT_EQ(std::to_wstring(before + 6), box);
     EXPECT_EQ(2.0f, m_progress.Max()) << "one step per process";
@@ -163,8 +171,8 @@ TEST_F(TreeFillingTest, WindowHandlesAndProcessIdsThatCollideStillGetTheirNodes)
     AddRecord(L"owner.exe", 4321, {w.get()});
     AddRecord(L"clash.exe", HandleValue(child.get()));
     EXPECT_EQ((std::vector<std::wstring>{L"early.exe [PID:" + std::to_wstring(HandleValue(w.get())) + L"]",
-                                         L"owner.exe [PID:4321]", L"  " + NodeText(w.get(), L"collides"),
-                                         L"    " + NodeText(child.get(), L"under it"),
+                                         L"owner.exe [PID:4321]", L"  " + NodeTextOf(w.get(), L"collides"),
+                                         L"    " + NodeTextOf(child.get(), L"under it"),
                                          L"clash.exe [PID:" + std::to_wstring(HandleValue(child.get())) + L"]"}),
               Fill());
 }

@@ -152,7 +152,7 @@ TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickRea
                 ASSERT_TRUE(Press(VK_ESCAPE));
                 MouseAt(c.at, MOUSEEVENTF_LEFTUP);
             }
-            const std::wstring expected = c.how == DragThenEscape ? before : WindowNodeKey(HandleValue(c.expected));
+            const std::wstring expected = c.how == DragThenEscape ? before : KeyOf(c.expected);
             EXPECT_TRUE(PollUntil(10000, [&] {
                 PumpMessages();
                 return !m_form->Pointer().Active() && SelectedKey() == expected;

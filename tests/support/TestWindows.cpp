@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 const wchar_t* TestWindowClass()
 {
     static const wchar_t* const name = [] {
@@ -17,6 +19,28 @@ const wchar_t* TestWindowClass()
         return windowClass.lpszClassName;
     }();
     return name;
+}
+
+std::wstring HandleText(HWND window)
+{
+    wchar_t text[16];
+    swprintf(text, 16, L"%08lXh", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window) & 0xFFFFFFFF));
+    return text;
+}
+
+std::wstring NodeTextOf(HWND window, const std::wstring& caption, const std::wstring& className)
+{
+    return L"hWnd: " + HandleText(window) + L"  \x3010" + caption + L"\x3011  [Class:" + className + L"]";
+}
+
+std::wstring KeyOf(HWND window)
+{
+    return L"HWND" + std::to_wstring(HandleValue(window));
+}
+
+std::wstring KeyOfProcess(DWORD processId)
+{
+    return L"PID" + std::to_wstring(processId);
 }
 
 UniqueWindow CreateTopWindow(const std::wstring& caption, DWORD style)

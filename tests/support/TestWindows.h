@@ -20,6 +20,14 @@ inline LONG HandleValue(HWND window)
     return static_cast<LONG>(reinterpret_cast<INT_PTR>(window));
 }
 
+// What the program must call a window and a process, spelled here apart from the program: the
+// handle's text ("00010A2Bh"), a window's node text, and the tree's keys ("HWND68139",
+// "PID1234").
+std::wstring HandleText(HWND window);
+std::wstring NodeTextOf(HWND window, const std::wstring& caption, const std::wstring& className = TestWindowClass());
+std::wstring KeyOf(HWND window);
+std::wstring KeyOfProcess(DWORD processId);
+
 // Dispatches whatever is queued for this thread.
 void PumpMessages();
 

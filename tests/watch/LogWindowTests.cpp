@@ -142,7 +142,7 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     EXPECT_EQ("0000000C", nested.at("result"));
     EXPECT_TRUE(nested.at("parameters").is_string() && nested.at("answer").is_string());
     EXPECT_EQ("Log,\"Test\"", saved["messages"][3].at("message"));
-    EXPECT_EQ(0u, saved.at("watched").get<std::string>().find("hWnd: " + handle + "h  \"one\""));
+    EXPECT_EQ(0u, saved.at("watched").get<std::string>().find("hWnd: " + handle + "h  \xE3\x80\x90one\xE3\x80\x91  [Class:"));
     DeleteFileW(csv.c_str());
     DeleteFileW(json.c_str());
 

@@ -6,8 +6,9 @@
 #include "support/FormDriver.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TestWindows.h"
-#include "inventory/APi.h"
 #include "watch/MessageLogWindow.h"
+
+#include <commctrl.h>
 
 #include <cstddef>
 #include <memory>
@@ -274,7 +275,7 @@ TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
         log.Poll();
         return !log.Watching();
     }));
-    EXPECT_EQ(0u, log.StatusText().find(L"Window " + FormatHandleHex(HandleValue(m_inner)) +
+    EXPECT_EQ(0u, log.StatusText().find(L"Window " + HandleText(m_inner) +
                                         L" was destroyed: the log has stopped"));
     EXPECT_EQ(L"WM_NCDESTROY", log.CellText(log.Log().Rows() - 1, Col::kMessage));
 
