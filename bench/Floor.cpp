@@ -1,9 +1,7 @@
 // The floor's three stages.
 #include "Floor.h"
 
-#include "inventory/ScanRecordBuilder.h"
 #include "platform/AnsiText.h"
-#include "platform/ProcessNames.h"
 #include "platform/ProcessSnapshot.h"
 
 #include <commctrl.h>
@@ -86,23 +84,15 @@ size_t FloorScan::Fill(HWND tree, HWND progress)
     SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
     SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(m_processes.size()) - 1);
     std::unordered_map<HWND, Node> nodes;
-    // The record's reads: the same facts kept beside the tree, dropped with the fill as the
-    // bench drops the product's record.
-    const std::unordered_map<DWORD, std::wstring> unicodeNames = ReadUnicodeExeNames();
-    std::vector<RecordedProcess> recordedProcesses;
-    std::vector<RecordedWindow> recorded;
     HTREEITEM lastRoot = nullptr;
     size_t inserted = 0;
     for (size_t i = 0; i < m_processes.size(); ++i) {
         Process& process = m_processes[i];
         SendMessageW(progress, PBM_SETPOS, i, 0);
         UpdateWindow(progress);
-        const std::wstring processText = process.exeName + L" [PID:" + std::to_wstring(process.processId) + L"]";
-        Node root{Insert(tree, TVI_ROOT, lastRoot, processText), nullptr};
-        const auto unicode = unicodeNames.find(process.processId);
-        recordedProcesses.push_back(RecordedProcess{static_cast<LONG>(process.processId),
-                                                    unicode != unicodeNames.end() ? unicode->second : process.exeName,
-                                                    ReadProcessImagePath(process.processId), processText, 0, 0});
+        Node root{Insert(tree, TVI_ROOT, lastRoot,
+                         process.exeName + L" [PID:" + std::to_wstring(process.processId) + L"]"),
+                  nullptr};
         lastRoot = root.item;
         ++inserted;
         for (const Window& window : process.windows) {
@@ -119,14 +109,9 @@ size_t FloorScan::Fill(HWND tree, HWND progress)
             if (text.empty()) text = L"INVALID";
             wchar_t handle[16];
             wsprintfW(handle, L"%08Xh", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window.window)));
-            std::wstring nodeText =
-                L"hWnd: " + std::wstring(handle) + L"  \x3010" + text + L"\x3011  [Class:" + window.className + L"]";
-            const HTREEITEM item = Insert(tree, parent->item, parent->lastChild, nodeText);
-            RecordedWindow facts;
-            facts.handle = static_cast<LONG>(reinterpret_cast<INT_PTR>(window.window));
-            facts.text = std::move(nodeText);
-            ReadWindowFacts(window.window, true, facts);
-            recorded.push_back(std::move(facts));
+            const HTREEITEM item = Insert(tree, parent->item, parent->lastChild,
+                                          L"hWnd: " + std::wstring(handle) + L"  \x3010" + text + L"\x3011  [Class:" +
+                                              window.className + L"]");
             parent->lastChild = item;
             nodes.emplace(window.window, Node{item, nullptr});
             ++inserted;

@@ -3,9 +3,8 @@
 // EnumChildWindows calls, nested in the same way (a window k levels deep is enumerated 2^(k-1)
 // times); one GetWindowTextA per object and the same insertions into the same real tree view
 // with redraw off, a repeated copy of a window looked up and skipped as the keyed insertion
-// refuses it. The fill's floor also makes the scan record's reads (the wide snapshot, each
-// process's path, each window's Unicode class and caption, owner, thread, visibility and
-// rectangle) and keeps them beside the tree, as the product's record does.
+// refuses it. It is the scan as designed, before the scan had a record: what reading the record
+// costs is the product's own, never the floor's.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>

@@ -10,11 +10,14 @@
 #include "export/InventoryExport.h"
 #include "inspect/TreeSearch.h"
 #include "inventory/APi.h"
+#include "inventory/ScanRecorder.h"
 #include "platform/LineText.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 using Json = nlohmann::ordered_json;
@@ -45,13 +48,66 @@ void Print(const char* stage, const StageResult& result, const char* unit)
 }
 } // namespace
 
+namespace {
+enum class Reading { Inline, Beside, DuringTheBox };
+
+// One scan with its record read one way: the fill's time, and the time from the tree filled to
+// the record whole.
+std::pair<double, double> ScanReadingRecord(BenchHost& host, Reading reading)
+{
+    BuildProcessList();
+    EnumWindows(EnumTopWindowProc, 0);
+    (void)TakeTopWindowFailure();
+    ScanRecorder recorder(ProcessList, TopWindowOrder);
+    const double start = NowMs();
+    if (reading == Reading::Beside) recorder.ReadOnThread(nullptr, 0);
+    if (reading == Reading::DuringTheBox) {
+        FillWindowTreeReading(recorder, host.Tree(), host.Progress());
+    } else {
+        FillWindowTree(host.Tree(), host.Progress());
+    }
+    const double filled = NowMs();
+    recorder.Record();
+    const double whole = NowMs();
+    PumpMessages();
+    return {filled - start, whole - filled};
+}
+
+// What each way of reading the record costs the clear, box and fill (the box answered at once),
+// and how long the record then takes: read on the GUI thread after the fill, on a thread beside
+// the whole of it, or on a thread only while the box is up and after the fill (the form's way).
+void CompareReadings(BenchHost& host, int rounds, size_t windows)
+{
+    const char* const names[] = {"on the GUI thread after the fill", "on a thread beside clear and fill",
+                                 "on a thread while the box is up"};
+    std::vector<double> fill[3], after[3];
+    for (int round = 0; round < rounds; ++round) {
+        for (int way = 0; way < 3; ++way) {
+            const auto [filling, rest] = ScanReadingRecord(host, static_cast<Reading>((way + round) % 3));
+            fill[(way + round) % 3].push_back(filling);
+            after[(way + round) % 3].push_back(rest);
+        }
+    }
+    const double alone = Median(fill[0]);
+    for (int way = 0; way < 3; ++way) {
+        std::printf("bulk   record read %-34s clear+fill %7.1f ms (%.2fx alone), whole %7.1f ms after it"
+                    " (%.1f us per window)\n",
+                    names[way], Median(fill[way]), Median(fill[way]) / std::max(alone, 1e-3), Median(after[way]),
+                    1000 * Median(after[way]) / std::max<size_t>(1, windows));
+    }
+}
+} // namespace
+
 void MeasureRecordWork(BenchHost& host, int rounds, Report& report)
 {
     BuildProcessList();
     EnumWindows(EnumTopWindowProc, 0);
     (void)TakeTopWindowFailure();
-    const std::shared_ptr<const ScanRecord> record = FillWindowTree(host.Tree(), host.Progress());
+    ScanRecorder recorder(ProcessList, TopWindowOrder);
+    FillWindowTree(host.Tree(), host.Progress());
+    const std::shared_ptr<const ScanRecord> record = recorder.Record();
     const size_t windows = record->Windows().size();
+    CompareReadings(host, rounds, windows);
 
     StageResult exportTime, compareTime;
     std::string productBytes, floorBytes;

@@ -9,6 +9,7 @@
 #include "Timing.h"
 #include "app/Form1.h"
 #include "inventory/APi.h"
+#include "inventory/ScanRecorder.h"
 #include "platform/MessageBox.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "window_model/ScreenWindowInfo.h"
@@ -22,6 +23,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -40,9 +42,14 @@ int WINAPI TimedOk(HWND, LPCWSTR, LPCWSTR, UINT)
 enum Stage { kList, kPass, kClear, kFill, kClickToBox, kBoxToFilled, kClickToFilled, kStageCount };
 const char* const kStageNames[kStageCount] = {"process list", "window pass", "clear",        "fill",
                                               "click->box",   "box->filled", "click->filled"};
+// What the user waits for is judged tighter than the stages it is made of.
+const double kClickToBoxTarget = 1.05;
 
 struct RepeatResult {
     StageResult stages[kStageCount];
+    Timing recordAfterFill; // from the click's return to the record whole
+    Timing outline;         // the record's outline, at the end of the window pass
+    size_t windows = 0;
     size_t nodes = 0;
     size_t floorNodes = 0;
     long long objects = 0;
@@ -72,7 +79,8 @@ void ListInTurns(RepeatResult& result)
     result.stages[kList].floor.Add(Median(floor));
 }
 
-// The stages one by one, as Form1::Scan runs them, on the form's own tree and progress bar.
+// The stages one by one, as Form1::Scan runs them, on the form's own tree and progress bar: the
+// record's outline ends the pass, and its facts are read while the box is up and after the fill.
 void ProductStages(Form1& form, RepeatResult& result)
 {
     RunStage("the process list", [] { BuildProcessList(); });
@@ -80,12 +88,16 @@ void ProductStages(Form1& form, RepeatResult& result)
     const LONG before = WindowObjectCount;
     EnumWindows(EnumTopWindowProc, 0);
     const HRESULT failure = TakeTopWindowFailure();
+    const double enumerated = NowMs();
+    ScanRecorder recorder(ProcessList, TopWindowOrder);
     const double passed = NowMs();
+    result.outline.Add(passed - enumerated);
     if (FAILED(failure)) std::printf("  !! the window pass failed: %ls\n", DescribeError(failure).c_str());
     result.objects = WindowObjectCount - before;
     g_boxes = 0;
-    RunStage("the fill", [&] { FillWindowTree(form.TreeView1(), form.pBar1()); });
+    RunStage("the fill", [&] { FillWindowTreeReading(recorder, form.TreeView1(), form.pBar1()); });
     const double filled = NowMs();
+    RunStage("the record", [&] { recorder.Record(); });
     if (g_boxes != 1) ++result.scansWithOtherBoxes;
     result.stages[kPass].product.Add(passed - listed);
     result.stages[kClear].product.Add(g_boxAt - passed);
@@ -105,6 +117,10 @@ void ProductClick(Form1& form, RepeatResult& result)
     result.stages[kClickToBox].product.Add(g_boxAt - start);
     result.stages[kBoxToFilled].product.Add(filled - g_boxAt);
     result.stages[kClickToFilled].product.Add(filled - start);
+    // The rest of the record is read in the background; the floor must not run beside it.
+    const std::shared_ptr<const ScanRecord> record = form.LastRecord();
+    result.recordAfterFill.Add(NowMs() - filled);
+    result.windows = record ? record->Windows().size() : 0;
     PumpMessages();
 }
 
@@ -175,11 +191,13 @@ Counts CountOneScan(Form1& form)
         BuildProcessList();
         counts.allocations[kList] = CountingAllocator::Fault::Seen();
     }
+    std::optional<ScanRecorder> recorder;
     {
         g_countingStage = kPass;
         CountingAllocator::Fault count(0);
         EnumWindows(EnumTopWindowProc, 0);
         (void)TakeTopWindowFailure();
+        recorder.emplace(ProcessList, TopWindowOrder); // the record's outline
         counts.allocations[kPass] = CountingAllocator::Fault::Seen();
     }
     {
@@ -266,15 +284,24 @@ int RunRepeatScan(int rounds, Report& report)
     }
 
     std::printf("repeat %-13s %10s %10s %8s %8s  %s\n", "stage", "product", "floor", "ratio", "target", "scans 2 to "
-                "N+1 of one program: medians in ms, ratio = median of product / floor within a round");
+                "N+1 of one program: medians in ms, ratio = median of product / floor within a round;");
+    std::printf("repeat %-13s %10s %10s %8s %8s  %s\n", "", "", "", "", "", "floor: the scan as designed before it had a record");
     for (int stage = 0; stage < kStageCount; ++stage) {
         const StageResult& times = result.stages[stage];
         const double ratio = times.Ratio();
-        const bool met = ratio <= target;
+        const double stageTarget = stage == kClickToBox ? std::min(target, kClickToBoxTarget) : target;
+        const bool met = ratio <= stageTarget;
         report.Judge(met);
         std::printf("repeat %-13s %10.2f %10.2f %7.2fx %7.2fx  %s\n", kStageNames[stage], Median(times.product.samples),
-                    Median(times.floor.samples), ratio, target, met ? "met" : "NOT MET");
+                    Median(times.floor.samples), ratio, stageTarget, met ? "met" : "NOT MET");
     }
+    const double perNode = 1000 * Median(result.stages[kBoxToFilled].product.samples) / std::max<size_t>(1, result.nodes);
+    const double floorPerNode = 1000 * Median(result.stages[kBoxToFilled].floor.samples) / std::max<size_t>(1, result.floorNodes);
+    std::printf("repeat per node      box->filled %.1f us per node (floor %.1f us)\n", perNode, floorPerNode);
+    std::printf("repeat record        outline %.1f ms (median) of the window pass; whole %.1f ms (median) after the"
+                " click returned with the tree filled, the box answered at once: its %zu windows read on a thread"
+                " while the box was up and after the fill\n",
+                Median(result.outline.samples), Median(result.recordAfterFill.samples), result.windows);
     const bool filledAll = result.nodes >= 20000 && result.nodes == result.floorNodes && counts.paints == 0;
     report.Judge(filledAll && result.scansWithOtherBoxes == 0);
     std::printf("repeat nodes          %zu nodes from %lld objects (floor %zu), %d paints while clearing and filling:"

@@ -34,6 +34,8 @@ struct ScanResult {
     size_t floorEntries = 0;   // the floor's equivalent of objects
     size_t nodes = 0;          // inserted by the product's fill
     size_t floorNodes = 0;
+    size_t windows = 0;        // in the product's record
+    Timing recordAfterFill;    // from the tree filled to the record whole (the box answered at once)
 };
 
 // Product and floor in turn, the order alternating; the first round only warms up.

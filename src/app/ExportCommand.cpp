@@ -1,15 +1,13 @@
-// Switches are few and fixed, so they are read by hand. The export is the form's own scan read
-// back from its tree, so the file holds exactly what the window would have shown. It lives
-// beside Form1 because it starts one: the export area stays free of the form and the form can
-// use the export area's writers for Ctrl+S.
+// Switches are few and fixed, so they are read by hand. The export is the scan the form makes,
+// list and window pass, made into the same record the form keeps, without a tree: no window of
+// this process exists while it runs, and no box is shown or answered unseen.
 #include "app/ExportCommand.h"
 
 #include "app/CompareCommand.h"
 #include "app/ConsoleOutput.h"
-#include "app/Form1.h"
 #include "export/InventoryExport.h"
+#include "inventory/ScanRecorder.h"
 #include "platform/LineText.h"
-#include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 
 #include <shellapi.h>
@@ -52,12 +50,6 @@ bool IsSwitch(const std::wstring& argument, const wchar_t* name)
     return CompareStringOrdinal(argument.c_str(), -1, name, -1, TRUE) == CSTR_EQUAL;
 }
 
-// The count box and any error box of the form are answered without being shown.
-int WINAPI AnswerUnseen(HWND, LPCWSTR, LPCWSTR, UINT) noexcept
-{
-    return IDOK;
-}
-
 int RunExportCommand(const std::vector<std::wstring>& arguments)
 {
     if (arguments.size() != 2) {
@@ -70,19 +62,13 @@ int RunExportCommand(const std::vector<std::wstring>& arguments)
         return kExitUsage;
     }
 
-    ReplaceMessageBoxFunction(AnswerUnseen);
-    Form1 form;
-    form.Show(SW_HIDE);
-    if (!form.hWnd()) {
-        TellConsole(L"cannot create the window that holds the scan");
-        return kExitFailure;
-    }
-    const HRESULT scanned = ExceptionBarrier([&] { form.Scan(); });
+    std::shared_ptr<const ScanRecord> record;
+    const HRESULT scanned = ExceptionBarrier([&] { record = ScanIntoRecord(); });
     if (FAILED(scanned)) {
         TellConsole(L"the scan failed: " + DescribeError(scanned));
         return kExitFailure;
     }
-    const HRESULT written = ExceptionBarrier([&] { ExportRecord(form.LastRecord().get(), path); });
+    const HRESULT written = ExceptionBarrier([&] { ExportRecord(record.get(), path); });
     if (FAILED(written)) {
         TellConsole(DescribeExportFailure(written, path));
         return kExitFailure;

@@ -1,5 +1,5 @@
-// The command line: "/export PATH" runs one scan in a Form1 that is never shown and writes it to
-// PATH, with no window or message box at all; "/?" and "/help" tell the usage; anything else is
+// The command line: "/export PATH" runs one scan and writes its record to PATH, with
+// no window or message box at all; "/?" and "/help" tell the usage; anything else is
 // a wrong command line. What it says goes to the console that started the program.
 #pragma once
 

@@ -1,19 +1,14 @@
-// Form1: start-up, window layout, the scan command, keeping the progress bar docked, and the
-// commands that keys and the tree's context menu reach.
+// Form1: start-up, window layout, keeping the progress bar docked, and its window procedure. The
+// scan command is in Form1Scan.cpp, the commands that keys and the context menu reach in
+// Form1Commands.cpp.
 #include "app/Form1.h"
 
 #include "app/AboutBox.h"
-#include "export/InventoryExport.h"
-#include "export/SaveDialog.h"
-#include "inspect/PropertiesDialog.h"
-#include "inspect/TreePlace.h"
-#include "inventory/APi.h"
 #include "platform/WindowClass.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowObject.h"
 #include "controls/Twips.h"
-#include "window_model/ScreenWindowInfo.h"
 
 #include <commctrl.h>
 
@@ -22,7 +17,6 @@
 
 namespace {
 const wchar_t kWindowClass[] = L"WindowInventoryForm1";
-const wchar_t kScanning[] = L"Scanning\x2026";
 
 // Design of the window and its controls, in twips.
 constexpr double kClientWidth = 10365;
@@ -56,14 +50,6 @@ UniqueFont CreateTreeFont(int dpi)
     return font;
 }
 
-// A control that failed to be created is no control to run a command on.
-template <class Control>
-Control& Required(const std::unique_ptr<Control>& control)
-{
-    if (!control) RaiseError(kErrorObjectNotSet);
-    return *control;
-}
-
 // Single-precision subtraction that raises instead of yielding an infinity or a NaN.
 float CheckedSingleSub(float a, float b)
 {
@@ -95,6 +81,7 @@ Form1::Form1()
 
 Form1::~Form1()
 {
+    m_recorder.reset(); // its reader thread stops
     m_logs.clear(); // their hooks go with them
     m_pointer.reset();
     m_edit.reset(); // it tells the inspector
@@ -234,48 +221,6 @@ void Form1::OnDpiChanged(int dpi, const RECT& suggested)
     PlaceProgressBar();
 }
 
-void Form1::meu_File_Click()
-{
-    RunHandler([&] {
-        TreeViewControl& tree = Required(m_treeView1);
-        StatusBarControl& status = Required(m_sBar1);
-        const TreePlace place(tree);
-        // The scan holds the thread: what it shows must be on the screen before it starts.
-        const std::wstring before = status.PanelText(1);
-        status.SetPanelText(1, kScanning);
-        UpdateWindow(status.hWnd());
-        const HCURSOR cursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        const HRESULT scanned = ExceptionBarrier([&] { Scan(); });
-        SetCursor(cursor);
-        if (status.PanelText(1) == kScanning) status.SetPanelText(1, before);
-        RaiseIfFailed(scanned);
-        place.Restore(tree);
-        m_scanChanges.Mark(m_record, tree, status);
-    });
-}
-
-void Form1::Scan()
-{
-    // The tree is about to change: the old record no longer describes it.
-    m_record.reset();
-    if (m_inspector) m_inspector->SetRecord(nullptr);
-    BuildProcessList();
-    EnumWindows(EnumTopWindowProc, 0);
-    RaiseIfFailed(TakeTopWindowFailure());
-    m_record = FillWindowTree(Required(m_treeView1), Required(m_pBar1));
-    if (m_inspector) m_inspector->SetRecord(m_record);
-}
-
-void Form1::SaveTree()
-{
-    const std::optional<std::wstring> path = AskExportPath(hWnd());
-    if (!path) return;
-    const HRESULT saved = ExceptionBarrier([&] { ExportRecord(m_record.get(), *path); });
-    if (FAILED(saved)) {
-        ShowMessageBox(hWnd(), DescribeExportFailure(saved, *path), kApplicationTitle, MB_OK | MB_ICONERROR);
-    }
-}
-
 void Form1::RestoreFocus() noexcept
 {
     const bool remembered = m_focusedChild != nullptr && IsWindow(m_focusedChild) && IsChild(hWnd(), m_focusedChild);
@@ -284,16 +229,6 @@ void Form1::RestoreFocus() noexcept
     } else if (m_treeView1) {
         SetFocus(m_treeView1->hWnd());
     }
-}
-
-void Form1::ShowChanges()
-{
-    const std::optional<std::wstring> listing = m_scanChanges.Listing();
-    if (!listing) {
-        m_inspector->Say(L"Nothing to compare yet: the changes are listed from the second scan on");
-        return;
-    }
-    ShowPropertiesDialog(hWnd(), L"Changes since the previous scan", *listing);
 }
 
 void Form1::ReportError(HRESULT error) noexcept
@@ -343,6 +278,10 @@ LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_DRAWITEM:
         if (m_sBar1 && m_sBar1->DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
         break;
+    case kRecordWholeMessage:
+        // It may come from a reader of an earlier scan, whose record was taken by then.
+        if (m_recorder && m_recorder->Whole()) CompleteRecord();
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == kMeuFileId && lParam == 0) {
             meu_File_Click();

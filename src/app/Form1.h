@@ -9,6 +9,7 @@
 #include "controls/TreeViewControl.h"
 #include "edit/EditCommands.h"
 #include "inventory/ScanRecord.h"
+#include "inventory/ScanRecorder.h"
 #include "inspect/TreeInspector.h"
 #include "platform/UniqueHandles.h"
 #include "pointer/WindowPointer.h"
@@ -43,10 +44,12 @@ public:
 
     // The scan: the Click of meu_File.
     void meu_File_Click();
-    // The scan itself, raising what fails: the command's body, and all that /export runs.
+    // The scan itself, raising what fails: the command's body. Its record is read beside it
+    // (while the count box is up, and after the fill) and taken once whole.
     void Scan();
-    // The scan that the tree shows, as data; none before the first scan.
-    const std::shared_ptr<const ScanRecord>& LastRecord() const noexcept { return m_record; }
+    // The scan that the tree shows, as data, whole (the rest of its reading done first); none
+    // before the first scan.
+    std::shared_ptr<const ScanRecord> LastRecord();
 
     static constexpr UINT kMeuFileId = 1001;
 
@@ -73,6 +76,9 @@ private:
     // Gives the keyboard back to the child that had it when the form was left, else the tree.
     void RestoreFocus() noexcept;
     void ShowChanges();
+    // Takes the last scan's record once it is whole, reading the rest first where it is not:
+    // the inspector gets it, and what is new since the scan before is marked.
+    void CompleteRecord();
 
     // Runs one event handler; an error that reaches it ends the handler and is reported.
     template <class Handler>
@@ -95,6 +101,8 @@ private:
     };
     static const Command kCommands[];
     static constexpr UINT kFirstCommandId = 2000;
+    // Posted by the scan's record reader once the record is whole.
+    static constexpr UINT kRecordWholeMessage = WM_APP + 1;
     void CreateInspection();
     bool OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer);
     bool RunCommand(UINT id);
@@ -113,6 +121,8 @@ private:
     std::unique_ptr<StatusBarControl> m_sBar1;
     std::unique_ptr<ProgressBarControl> m_pBar1;
     std::shared_ptr<const ScanRecord> m_record;
+    std::shared_ptr<ScanRecorder> m_recorder; // the last scan's, until its record is taken
+    bool m_filling = false;                   // a scan is between its window pass and its filled tree
     ScanChanges m_scanChanges;
     HWND m_focusedChild = nullptr;
     std::unique_ptr<TreeInspector> m_inspector;

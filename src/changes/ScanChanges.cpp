@@ -1,5 +1,5 @@
-// Both scans are the records the fills kept, so they hold the windows the user sees, with the
-// class as the window has it rather than as the tree could render it.
+// Both scans are the scans' records, so they hold the windows the user sees, with the class as
+// the window has it rather than as the tree could render it.
 #include "changes/ScanChanges.h"
 
 #include "inventory/NodeText.h"
@@ -15,7 +15,9 @@ void ScanChanges::Mark(const std::shared_ptr<const ScanRecord>& scan, TreeViewCo
         for (const RecordedWindow& window : scan->Windows()) {
             if (m_previous->SameWindow(window)) continue;
             m_added.push_back(Line(*scan, window));
-            tree.SetBold(WindowNodeKey(window.handle));
+            const std::wstring key = WindowNodeKey(window.handle);
+            // The record is read apart from the tree: a window without a node is listed all the same.
+            if (tree.ItemOfKey(key) != nullptr) tree.SetBold(key);
         }
         for (const RecordedWindow& window : m_previous->Windows()) {
             if (!scan->SameWindow(window)) {

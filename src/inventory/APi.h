@@ -4,12 +4,11 @@
 #include "platform/ComPtr.h"
 #include "controls/ProgressBarControl.h"
 #include "controls/TreeViewControl.h"
-#include "inventory/ScanRecord.h"
 #include "window_model/IScreenWindowInfo.h"
 
 #include <windows.h>
 
-#include <memory>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,9 +23,12 @@ struct ProcessRecord {
 
 // The records of the last scan; at least one element once a scan has begun.
 extern std::vector<ProcessRecord> ProcessList;
+// The top-level windows the last window pass attached, in the order the platform reported them
+// (z-order, topmost first), across processes: each record keeps only its own.
+extern std::vector<HWND> TopWindowOrder;
 
 // Replaces ProcessList with the running processes (from the snapshot's second entry on), or
-// with the placeholder record alone when the snapshot delivers nothing.
+// with the placeholder record alone when the snapshot delivers nothing; empties TopWindowOrder.
 void BuildProcessList();
 
 // The EnumWindows callback: attaches the window, with its whole child tree, to its process.
@@ -37,9 +39,10 @@ BOOL CALLBACK EnumTopWindowProc(HWND hwnd, LPARAM lParam) noexcept;
 
 // Clears the tree, reports the live object count, fills one root per process and its windows
 // beneath it, releasing each top-level window's objects once its nodes are in. Running out of
-// memory on the way is raised once the fill is through. Returns the scan's record: what the
-// tree now shows, as data.
-std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress);
+// memory on the way is raised once the fill is through. `countBox`, when given, is told true
+// just before the count box shows and false once it is answered, before the first node goes in.
+void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress,
+                    const std::function<void(bool shown)>& countBox = nullptr);
 // Inserts one window's node under `parentKey` and walks its children; no failure leaves it
 // (a repeated copy of a window fails on its key and is skipped).
 void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept;

@@ -17,6 +17,7 @@ void BuildProcessList()
     std::vector<ProcessRecord> placeholder(1);
     ProcessList.swap(placeholder);
     placeholder.clear();
+    TopWindowOrder.clear();
 
     const UniqueSnapshot snapshot(Toolhelp().CreateSnapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return;

@@ -4,9 +4,9 @@
 #include "inventory/WindowIdentity.h"
 
 ScanRecord::ScanRecord(FILETIME takenAt, LONG liveObjectCount, std::vector<RecordedProcess> processes,
-                       std::vector<RecordedWindow> windows)
+                       std::vector<RecordedWindow> windows, std::vector<size_t> topLevelOrder)
     : m_takenAt(takenAt), m_liveObjectCount(liveObjectCount), m_processes(std::move(processes)),
-      m_windows(std::move(windows))
+      m_windows(std::move(windows)), m_topLevelOrder(std::move(topLevelOrder))
 {
     m_byHandle.reserve(m_windows.size());
     for (size_t i = 0; i < m_windows.size(); ++i) m_byHandle.emplace(m_windows[i].handle, i);

@@ -1,7 +1,7 @@
-// One scan kept as data: every process and window the tree shows, read in Unicode, with the
-// tree's own text beside it. Saving, copying, finding and comparing read this record, never the
-// node texts taken apart again. It never changes once built; the form holds it until the next
-// scan.
+// One scan kept as data: every process and window of the scan, each window once under the
+// window it is shown under, in the tree's order, its names read in Unicode and its node text
+// beside them. Saving, copying, finding and comparing read this record, never the node texts
+// taken apart again. It never changes once built; the form holds it until the next scan.
 #pragma once
 #include <windows.h>
 
@@ -17,7 +17,10 @@ struct RecordedWindow {
     LONG processId = 0;
     std::wstring className;
     std::wstring caption; // read without a message; empty when it has none
-    std::wstring text;    // the node's text as the tree shows it
+    // The node's text: caption and class rendered through the ANSI code page as the tree shows
+    // them. (For a window of the scanning process that answers WM_GETTEXT with something else
+    // than its caption, a status bar, the tree shows that answer.)
+    std::wstring text;
     bool visible = false;
     RECT rect = {};
     unsigned depth = 0; // 0 for a top-level window
@@ -36,13 +39,16 @@ struct RecordedProcess {
 class ScanRecord {
 public:
     // `windows` in display order, each process's run of them contiguous, as its entries say.
+    // `topLevelOrder`: indexes into `windows` of the top-level windows in the order the platform
+    // enumerated them, across processes (z-order, topmost first).
     ScanRecord(FILETIME takenAt, LONG liveObjectCount, std::vector<RecordedProcess> processes,
-               std::vector<RecordedWindow> windows);
+               std::vector<RecordedWindow> windows, std::vector<size_t> topLevelOrder);
 
     FILETIME TakenAt() const noexcept { return m_takenAt; }
     LONG LiveObjectCount() const noexcept { return m_liveObjectCount; }
     const std::vector<RecordedProcess>& Processes() const noexcept { return m_processes; }
     const std::vector<RecordedWindow>& Windows() const noexcept { return m_windows; }
+    const std::vector<size_t>& TopLevelOrder() const noexcept { return m_topLevelOrder; }
 
     // The window with this handle, or nullptr.
     const RecordedWindow* WindowOfHandle(LONG handle) const noexcept;
@@ -56,6 +62,7 @@ private:
     LONG m_liveObjectCount;
     std::vector<RecordedProcess> m_processes;
     std::vector<RecordedWindow> m_windows;
+    std::vector<size_t> m_topLevelOrder;
     std::unordered_map<LONG, size_t> m_byHandle;
     std::unordered_map<LONG, size_t> m_byProcess;
 };

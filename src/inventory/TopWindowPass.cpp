@@ -4,6 +4,8 @@
 #include "platform/RuntimeError.h"
 #include "window_model/ScreenWindowInfo.h"
 
+std::vector<HWND> TopWindowOrder;
+
 namespace {
 HRESULT g_topWindowFailure = S_OK;
 
@@ -25,6 +27,7 @@ void AttachTopWindow(HWND hwnd)
     if (!owner->Windows) owner->Windows.emplace();
     // In its slot before hWnd is set: reachable from ProcessList while its children are built.
     owner->Windows->push_back(object);
+    TopWindowOrder.push_back(hwnd);
     RaiseIfFailed(object->put_hWnd(static_cast<LONG>(reinterpret_cast<INT_PTR>(hwnd))));
 }
 } // namespace

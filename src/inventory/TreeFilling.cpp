@@ -2,7 +2,6 @@
 #include "inventory/APi.h"
 
 #include "inventory/NodeText.h"
-#include "inventory/ScanRecordBuilder.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 #include "platform/UniqueHandles.h"
@@ -14,8 +13,6 @@ namespace {
 // Running out of memory is no step to skip: a node would go missing without a word. The fill
 // finishes what it can, releases every object, and then raises it.
 HRESULT g_fillFailure = S_OK;
-// The record of the fill under way; none while AddWindowNode is called on its own.
-ScanRecordBuilder* g_record = nullptr;
 
 // One step of AddWindowNode: a failure skips the step, and the walk goes on with the next one.
 // True when the step went through.
@@ -41,26 +38,17 @@ LONG ReadHandle(IScreenWindowInfo* window)
     RaiseIfFailed(window->get_hWnd(&handle));
     return handle;
 }
-
-std::wstring NodeTextOf(IScreenWindowInfo* window, LONG handle)
-{
-    return WindowNodeText(handle, ReadString(&IScreenWindowInfo::get_Caption, window),
-                          ReadString(&IScreenWindowInfo::get_ClassName, window));
-}
 } // namespace
 
-namespace {
-void AddRecordedWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey,
-                           LONG parentHandle) noexcept
+void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept
 {
     // The insertion fails for every repeated copy of a window, whose first copy is already in
     // place under its own parent.
-    LONG handle = 0;
     RunStep([&] {
-        handle = ReadHandle(window);
-        const std::wstring text = NodeTextOf(window, handle);
-        tree.AddChild(parentKey, WindowNodeKey(handle), text);
-        if (g_record != nullptr) g_record->AddWindow(handle, parentHandle, text);
+        const LONG handle = ReadHandle(window);
+        tree.AddChild(parentKey, WindowNodeKey(handle),
+                      WindowNodeText(handle, ReadString(&IScreenWindowInfo::get_Caption, window),
+                                     ReadString(&IScreenWindowInfo::get_ClassName, window)));
     });
 
     VARIANT_BOOL hasChildren = VARIANT_FALSE;
@@ -77,26 +65,19 @@ void AddRecordedWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, con
         RunStep([&] {
             ComPtr<IScreenWindowInfo> child;
             RaiseIfFailed(window->get_GetChildObject(k, child.put()));
-            AddRecordedWindowNode(tree, child.get(), childKey, handle);
+            AddWindowNode(tree, child.get(), childKey);
         });
     }
 }
-} // namespace
 
-void AddWindowNode(TreeViewControl& tree, IScreenWindowInfo* window, const std::wstring& parentKey) noexcept
-{
-    AddRecordedWindowNode(tree, window, parentKey, 0);
-}
-
-std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress)
+void FillWindowTree(TreeViewControl& tree, ProgressBarControl& progress, const std::function<void(bool shown)>& countBox)
 {
     g_fillFailure = S_OK;
-    FILETIME takenAt = {};
-    GetSystemTimeAsFileTime(&takenAt);
-    const LONG liveObjectCount = WindowObjectCount;
     tree.Clear();
+    if (countBox) countBox(true);
     ShowMessageBox(GetAncestor(tree.hWnd(), GA_ROOT), std::to_wstring(WindowObjectCount), kApplicationTitle,
                    MB_OK | MB_APPLMODAL);
+    if (countBox) countBox(false);
 
     const LONG upper = static_cast<LONG>(ProcessList.size()) - 1;
     progress.put_Max(static_cast<float>(upper));
@@ -104,28 +85,19 @@ std::shared_ptr<const ScanRecord> FillWindowTree(TreeViewControl& tree, Progress
     progress.put_Value(0);
 
     const TreeViewControl::RedrawSuspension quiet = tree.SuspendRedraw();
-    // After the box: the clear and the box are what a user waits for before anything shows.
-    ScanRecordBuilder recording;
-    g_record = &recording;
-    struct EndRecording {
-        ~EndRecording() { g_record = nullptr; }
-    } endRecording;
     for (LONG i = 0; i <= upper; ++i) {
         ProcessRecord& record = ProcessList[static_cast<size_t>(i)];
         progress.put_Value(static_cast<float>(i));
         const std::wstring processKey = ProcessNodeKey(record.ProcessId);
-        const std::wstring processText = ProcessNodeText(record.ExeName, record.ProcessId);
-        tree.AddRoot(processKey, processText);
-        g_record->AddProcess(record.ProcessId, record.ExeName, processText);
+        tree.AddRoot(processKey, ProcessNodeText(record.ExeName, record.ProcessId));
         if (!record.Windows) continue;
         std::vector<ComPtr<IScreenWindowInfo>>& windows = *record.Windows;
         for (ComPtr<IScreenWindowInfo>& window : windows) {
-            AddRecordedWindowNode(tree, window.get(), processKey, 0);
+            AddWindowNode(tree, window.get(), processKey);
             // One top-level window at a time is turned into nodes and then released.
             if (window) RaiseIfFailed(window->FreeMe());
             window.reset();
         }
     }
     RaiseIfFailed(std::exchange(g_fillFailure, S_OK));
-    return recording.Finish(takenAt, liveObjectCount);
 }

@@ -26,3 +26,11 @@ std::string WideToAnsi(const std::wstring& text)
                         nullptr);
     return result;
 }
+
+std::wstring AnsiRendering(const std::wstring& text, size_t bufferSize)
+{
+    if (bufferSize == 0) return {};
+    std::string ansi = WideToAnsi(text.substr(0, bufferSize - 1));
+    if (ansi.size() > bufferSize - 1) ansi.resize(bufferSize - 1);
+    return AnsiBufferToWide(ansi.data(), ansi.size());
+}

@@ -8,3 +8,7 @@ std::wstring AnsiBufferToWide(const char* bytes, size_t size);
 
 // `text` in the ANSI code page, as the platform renders it (unmappable characters replaced).
 std::string WideToAnsi(const std::wstring& text);
+
+// `text` as an ANSI entry point with a buffer of `bufferSize` bytes gives it back (GetWindowTextA
+// of another process's window): rendered through the ANSI code page, cut to fit with its NUL.
+std::wstring AnsiRendering(const std::wstring& text, size_t bufferSize);

@@ -101,14 +101,18 @@ protected:
         EXPECT_NEAR(status.bottom - status.top - Pixels(60, dpi), bar.bottom - bar.top, 1);
     }
 
-    // One click of the scan command; returns the boxes it showed. With `failAt`, the click's
-    // allocation of that number fails, and `failed` tells whether it came.
+    // One click of the scan command, its record then read whole (what a measure of the process
+    // finds is then the scan's, not a reading still under way); returns the boxes it showed.
+    // With `failAt`, the click's allocation of that number fails, and `failed` tells whether it came.
     std::vector<ShownBox> Scan(LONG failAt = 0, bool* failed = nullptr)
     {
         MessageBoxCloser closer;
-        const AllocationFault fault(failAt);
-        m_form->meu_File_Click();
-        if (failed != nullptr) *failed = AllocationFault::Failed();
+        {
+            const AllocationFault fault(failAt);
+            m_form->meu_File_Click();
+            if (failed != nullptr) *failed = AllocationFault::Failed();
+        }
+        m_form->LastRecord();
         return closer.Boxes();
     }
 

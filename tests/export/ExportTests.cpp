@@ -1,6 +1,5 @@
-// Saving a scan and marking what changed: the built program's /export against windows of a
-// known shape, read back with nlohmann-json; its failures and its usage; the text format
-// against the tree; two scans with one window gone and one new in between.
+// Saving a scan: the built program's /export against windows of a known shape, read back with
+// nlohmann-json; its failures and its usage.
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
 #include "platform/MessageBox.h"
@@ -274,62 +273,5 @@ TEST(CommandLine, TellsTheUsageWhenAskedAndForAnythingItDoesNotKnowInsteadOfOpen
         EXPECT_NE(std::string::npos, output.find("exit codes: /export: 0 done, 1 the scan or the write failed; /compare: 0 "
                                                  "equal,\r\n1 different; 2 a wrong command line or a bad file\r\n"));
     }
-}
-
-// The form's tree as the text format must hold it, and its windows by process, handle and
-// class with whether each is bold.
-struct TreeView {
-    std::wstring text;
-    std::map<std::wstring, bool> windows;
-};
-
-TreeView ViewOf(const Form1& form)
-{
-    TreeView view;
-    std::function<void(const std::vector<TreeViewControl::NodeContent>&, const std::wstring&, size_t)> walk =
-        [&](const auto& nodes, const std::wstring& process, size_t depth) {
-            for (const auto& node : nodes) {
-                view.text += std::wstring(2 * depth, L' ') + node.text + L"\r\n";
-                if (depth > 0) view.windows[process + node.text.substr(0, 15) + node.text.substr(node.text.rfind(L"\x3011 "))] = node.bold;
-                walk(node.children, depth == 0 ? node.text : process, depth + 1);
-            }
-        };
-    walk(form.TreeView1().ReadNodes(), L"", 0);
-    return view;
-}
-
-TEST(ScanChanges, TextExportIsTheTreeAndTheSecondScanMarksWhatCameAndCountsWhatWent)
-{
-    Form1 form;
-    form.Show(SW_SHOWNORMAL);
-    const auto scan = [&] {
-        MessageBoxCloser closer(kApplicationTitle);
-        form.meu_File_Click();
-        EXPECT_EQ(1u, closer.Texts().size()) << "the count box is still shown";
-        wchar_t panel[128] = {};
-        SendMessageW(form.sBar1().hWnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(panel));
-        return std::make_pair(ViewOf(form), std::wstring(panel));
-    };
-    UniqueWindow going = CreateTopWindow(L"going \x00E9");
-    const auto [first, firstPanel] = scan();
-    ExportRecord(form.LastRecord().get(), L"inventory.txt");
-    EXPECT_EQ(Utf8(first.text), ReadFile(L"inventory.txt"));
-    EXPECT_EQ(L"", firstPanel) << "the first scan marks nothing";
-    for (const auto& window : first.windows) EXPECT_FALSE(window.second);
-
-    going.reset();
-    UniqueWindow coming = CreateTopWindow(L"coming");
-    const auto [second, secondPanel] = scan();
-    // Wine's taskbar adds and drops buttons of its own meanwhile: the counts cover them too.
-    size_t added = 0;
-    for (const auto& [window, bold] : second.windows) {
-        added += first.windows.count(window) == 0;
-        EXPECT_EQ(first.windows.count(window) == 0, bold) << Utf8(window);
-        if (window.find(L" [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]") != std::wstring::npos) {
-            EXPECT_EQ(window.find(HandleText(coming.get())) != std::wstring::npos, bold) << Utf8(window);
-        }
-    }
-    const size_t gone = first.windows.size() - (second.windows.size() - added);
-    EXPECT_EQ(std::to_wstring(added) + L" new, " + std::to_wstring(gone) + L" gone since the previous scan", secondPanel);
 }
 } // namespace

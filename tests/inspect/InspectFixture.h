@@ -30,6 +30,7 @@ protected:
     {
         MessageBoxCloser closer(kApplicationTitle);
         m_form->meu_File_Click();
+        m_form->LastRecord(); // and the marking that comes with it
     }
     TreeViewControl& Tree() { return m_form->TreeView1(); }
     HTREEITEM Node(const std::wstring& key)

@@ -1,0 +1,270 @@
+// The outline mirrors the fill: a window's node goes in when its parent's node is there and its
+// own key is not, so each window lands once, under the object that reported its first copy; the
+// tree appends a node after its parent's last child, so the display order is the insertion
+// order regrouped under the parents, depth first.
+#include "inventory/ScanRecorder.h"
+
+#include "inventory/NodeText.h"
+#include "platform/AnsiText.h"
+#include "platform/ProcessNames.h"
+#include "platform/RuntimeError.h"
+#include "platform/UniqueHandles.h"
+#include "window_model/ScreenWindowInfo.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+// A window's node as the fill inserts it: its handle, and the window it goes under (none: the
+// process's node).
+struct Placed {
+    LONG handle;
+    LONG parent;
+    bool top;
+};
+
+// The window objects of one scan walked as the fill walks them, every copy of every window.
+class OutlineWalk {
+public:
+    explicit OutlineWalk(size_t objects) { m_shown.reserve(objects); }
+
+    void Visit(IScreenWindowInfo* window, bool top, LONG parent, std::vector<Placed>& placed)
+    {
+        if (window == nullptr) return;
+        LONG handle = 0;
+        if (FAILED(window->get_hWnd(&handle))) return;
+        if ((top || m_shown.count(parent) != 0) && m_shown.insert(handle).second) placed.push_back(Placed{handle, parent, top});
+        VARIANT_BOOL hasChildren = VARIANT_FALSE;
+        LONG last = -1;
+        if (FAILED(window->get_HasChildWindow(&hasChildren)) || !hasChildren || FAILED(window->get_GetChildCount(&last))) {
+            return;
+        }
+        for (LONG k = 0; k <= last; ++k) {
+            ComPtr<IScreenWindowInfo> child;
+            if (SUCCEEDED(window->get_GetChildObject(k, child.put()))) Visit(child.get(), false, handle, placed);
+        }
+    }
+
+private:
+    std::unordered_set<LONG> m_shown; // across processes, as the tree's keys are
+};
+
+using InternalGetWindowTextFunction = int(WINAPI*)(HWND, LPWSTR, int);
+
+// InternalGetWindowText reads the caption the window keeps without asking it (GetWindowTextW
+// sends WM_GETTEXT to a window of this process, and waits on a hung one of another). It is
+// user32's own and undocumented for use, so it is looked up; without it the caption is empty.
+InternalGetWindowTextFunction CaptionReader() noexcept
+{
+    static const auto reader = reinterpret_cast<InternalGetWindowTextFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "InternalGetWindowText")));
+    return reader;
+}
+
+HWND WindowOf(LONG handle)
+{
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle));
+}
+
+LONG HandleOf(HWND window)
+{
+    return static_cast<LONG>(reinterpret_cast<INT_PTR>(window));
+}
+} // namespace
+
+ScanRecorder::ScanRecorder(const std::vector<ProcessRecord>& processes, const std::vector<HWND>& topWindowOrder)
+{
+    GetSystemTimeAsFileTime(&m_takenAt);
+    m_liveObjectCount = WindowObjectCount;
+    TakeOutline(processes, topWindowOrder);
+}
+
+ScanRecorder::~ScanRecorder()
+{
+    if (!m_reader.joinable()) return;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_resume.notify_all();
+    m_reader.join();
+}
+
+void ScanRecorder::TakeOutline(const std::vector<ProcessRecord>& processes, const std::vector<HWND>& topWindowOrder)
+{
+    OutlineWalk walk(static_cast<size_t>(std::max<LONG>(WindowObjectCount, 0)));
+    std::unordered_map<LONG, size_t> topIndex;
+    for (const ProcessRecord& process : processes) {
+        RecordedProcess recorded;
+        recorded.processId = process.ProcessId;
+        recorded.exeName = process.ExeName;
+        recorded.text = ProcessNodeText(process.ExeName, process.ProcessId);
+        recorded.firstWindow = m_windows.size();
+        std::vector<Placed> placed;
+        if (process.Windows) {
+            for (const ComPtr<IScreenWindowInfo>& window : *process.Windows) walk.Visit(window.get(), true, 0, placed);
+        }
+        // Regrouped under their parents, depth first: the tree's display order.
+        std::unordered_map<LONG, size_t> indexOf;
+        for (size_t i = 0; i < placed.size(); ++i) indexOf.emplace(placed[i].handle, i);
+        std::vector<std::vector<size_t>> children(placed.size());
+        std::vector<size_t> tops;
+        for (size_t i = 0; i < placed.size(); ++i) {
+            const auto parent = placed[i].top ? indexOf.end() : indexOf.find(placed[i].parent);
+            if (parent == indexOf.end()) tops.push_back(i);
+            else children[parent->second].push_back(i);
+        }
+        std::vector<std::pair<size_t, unsigned>> pending; // index into placed, depth
+        for (auto top = tops.rbegin(); top != tops.rend(); ++top) pending.emplace_back(*top, 0);
+        while (!pending.empty()) {
+            const auto [index, depth] = pending.back();
+            pending.pop_back();
+            const Placed& node = placed[index];
+            RecordedWindow window;
+            window.handle = node.handle;
+            window.parent = node.top ? 0 : node.parent;
+            window.processId = process.ProcessId; // the tree shows it under this process
+            window.depth = depth;
+            if (node.top) topIndex.emplace(node.handle, m_windows.size());
+            m_windows.push_back(std::move(window));
+            for (auto child = children[index].rbegin(); child != children[index].rend(); ++child) {
+                pending.emplace_back(*child, depth + 1);
+            }
+        }
+        recorded.endWindow = m_windows.size();
+        m_processes.push_back(std::move(recorded));
+    }
+    for (const HWND top : topWindowOrder) {
+        const auto found = topIndex.find(HandleOf(top));
+        if (found != topIndex.end()) m_topLevelOrder.push_back(found->second);
+    }
+}
+
+void ScanRecorder::ReadOnThread(HWND notify, UINT message)
+{
+    m_notify = notify;
+    m_message = message;
+    m_reader = std::thread([this] { ReadAll(true); });
+}
+
+ScanRecorder::Hold::Hold(ScanRecorder& recorder) : m_recorder(recorder)
+{
+    const std::lock_guard<std::mutex> lock(m_recorder.m_mutex);
+    ++m_recorder.m_holds;
+}
+
+ScanRecorder::Hold::~Hold()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_recorder.m_mutex);
+        --m_recorder.m_holds;
+    }
+    m_recorder.m_resume.notify_all();
+}
+
+bool ScanRecorder::MayGoOn()
+{
+    if (m_holds.load() == 0) return !m_stop.load();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_resume.wait(lock, [&] { return m_holds.load() == 0 || m_stop.load(); });
+    return !m_stop.load();
+}
+
+void ScanRecorder::ReadAll(bool onThread) noexcept
+{
+    m_failure = ExceptionBarrier([&] {
+        if (onThread && !MayGoOn()) return;
+        ReadProcesses();
+        m_visibleAtDepth.clear();
+        for (size_t i = 0; i < m_windows.size(); ++i) {
+            if (onThread && !MayGoOn()) return;
+            ReadWindow(i);
+        }
+    });
+    if (onThread && m_stop.load()) return;
+    m_whole = true;
+    if (m_notify != nullptr) PostMessageW(m_notify, m_message, 0, 0);
+}
+
+void ScanRecorder::ReadProcesses()
+{
+    const std::unordered_map<DWORD, std::wstring> unicodeNames = ReadUnicodeExeNames();
+    for (RecordedProcess& process : m_processes) {
+        const DWORD id = static_cast<DWORD>(process.processId);
+        // The ANSI name of the outline stays where the wide walk no longer has the process.
+        const auto unicode = unicodeNames.find(id);
+        if (unicode != unicodeNames.end()) process.exeName = unicode->second;
+        process.path = ReadProcessImagePath(id);
+    }
+}
+
+void ScanRecorder::ReadWindow(size_t index)
+{
+    // Each read of another process's window is a trip to the window server under Wine, so the
+    // style answers what it can: a child window has no owner, and a window is visible when its
+    // own style says so and its parent is (IsWindowVisible walks every ancestor again).
+    RecordedWindow& facts = m_windows[index];
+    const HWND window = WindowOf(facts.handle);
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    wchar_t text[1024];
+    const int classLength = GetClassNameW(window, text, static_cast<int>(std::size(text)));
+    facts.className.assign(text, classLength > 0 ? static_cast<size_t>(classLength) : 0);
+    const InternalGetWindowTextFunction reader = CaptionReader();
+    const int captionLength = reader != nullptr ? reader(window, text, static_cast<int>(std::size(text))) : 0;
+    facts.caption.assign(text, captionLength > 0 ? static_cast<size_t>(captionLength) : 0);
+    facts.owner = (style & WS_CHILD) ? 0 : HandleOf(GetWindow(window, GW_OWNER));
+    facts.threadId = GetWindowThreadProcessId(window, nullptr);
+    // In display order every ancestor came before.
+    m_visibleAtDepth.resize(facts.depth + 1);
+    facts.visible = (facts.depth == 0 || m_visibleAtDepth[facts.depth - 1]) && (style & WS_VISIBLE) != 0;
+    m_visibleAtDepth[facts.depth] = facts.visible;
+    if (!GetWindowRect(window, &facts.rect)) facts.rect = RECT{};
+    // As the window object's GetWindowTextA and GetClassNameA render them into their 255 bytes.
+    facts.text = WindowNodeText(facts.handle, AnsiRendering(facts.caption, 255), AnsiRendering(facts.className, 255));
+}
+
+std::shared_ptr<const ScanRecord> ScanRecorder::Record()
+{
+    if (m_record) return m_record;
+    if (m_reader.joinable()) {
+        m_reader.join();
+    } else if (!m_whole) {
+        ReadAll(false);
+    }
+    RaiseIfFailed(m_failure);
+    m_record = std::make_shared<const ScanRecord>(m_takenAt, m_liveObjectCount, std::move(m_processes),
+                                                  std::move(m_windows), std::move(m_topLevelOrder));
+    return m_record;
+}
+
+void FillWindowTreeReading(ScanRecorder& recorder, TreeViewControl& tree, ProgressBarControl& progress, HWND notify,
+                           UINT message)
+{
+    std::optional<ScanRecorder::Hold> hold(std::in_place, recorder);
+    recorder.ReadOnThread(notify, message);
+    FillWindowTree(tree, progress, [&](bool boxShown) {
+        if (boxShown) hold.reset();
+        else hold.emplace(recorder);
+    });
+}
+
+std::shared_ptr<const ScanRecord> ScanIntoRecord()
+{
+    BuildProcessList();
+    EnumWindows(EnumTopWindowProc, 0);
+    RaiseIfFailed(TakeTopWindowFailure());
+    ScanRecorder recorder(ProcessList, TopWindowOrder);
+    // As the fill releases them: no object outlives the scan.
+    for (ProcessRecord& process : ProcessList) {
+        if (!process.Windows) continue;
+        for (ComPtr<IScreenWindowInfo>& window : *process.Windows) {
+            if (window) RaiseIfFailed(window->FreeMe());
+            window.reset();
+        }
+    }
+    return recorder.Record();
+}
