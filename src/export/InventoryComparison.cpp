@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <map>
+#include <set>
 #include <tuple>
 #include <unordered_map>
 
@@ -147,15 +148,36 @@ InventoryDifferences CompareInventories(const ComparedInventory& before, const C
     InventoryDifferences differences;
     const auto oldProcesses = IndexOf<ComparedProcess, std::pair<LONG, std::string>, ProcessKeyHash>(before.processes, KeyOfProcess);
     const auto newProcesses = IndexOf<ComparedProcess, std::pair<LONG, std::string>, ProcessKeyHash>(after.processes, KeyOfProcess);
+    // This program's own processes, marked so in either file, and their windows are passed over:
+    // each run of the program is a process of its own.
+    std::set<std::pair<LONG, std::string>> own;
+    for (const ComparedInventory* inventory : {&before, &after}) {
+        for (const ComparedProcess& process : inventory->processes) {
+            if (process.self) own.insert(KeyOfProcess(process));
+        }
+    }
+    const auto ownProcessIds = [&](const ComparedInventory& inventory) {
+        std::set<LONG> ids;
+        for (const ComparedProcess& process : inventory.processes) {
+            if (own.count(KeyOfProcess(process)) != 0) ids.insert(process.processId);
+        }
+        return ids;
+    };
+    const std::set<LONG> ownBefore = ownProcessIds(before), ownAfter = ownProcessIds(after);
     for (const ComparedProcess& process : after.processes) {
-        if (oldProcesses.count(KeyOfProcess(process)) == 0) differences.processesAdded.push_back(process);
+        if (oldProcesses.count(KeyOfProcess(process)) == 0 && own.count(KeyOfProcess(process)) == 0) {
+            differences.processesAdded.push_back(process);
+        }
     }
     for (const ComparedProcess& process : before.processes) {
-        if (newProcesses.count(KeyOfProcess(process)) == 0) differences.processesGone.push_back(process);
+        if (newProcesses.count(KeyOfProcess(process)) == 0 && own.count(KeyOfProcess(process)) == 0) {
+            differences.processesGone.push_back(process);
+        }
     }
     const auto oldWindows = IndexOf<ComparedWindow, LONG>(before.windows, HandleOfWindow);
     const auto newWindows = IndexOf<ComparedWindow, LONG>(after.windows, HandleOfWindow);
     for (const ComparedWindow& window : after.windows) {
+        if (ownAfter.count(window.processId) != 0) continue;
         const ComparedWindow* old = SameWindowIn(oldWindows, window);
         if (old == nullptr) {
             differences.windowsAdded.push_back(window);
@@ -165,7 +187,7 @@ InventoryDifferences CompareInventories(const ComparedInventory& before, const C
         if (!ChangesOf(change).empty()) differences.windowsChanged.push_back(std::move(change));
     }
     for (const ComparedWindow& window : before.windows) {
-        if (SameWindowIn(newWindows, window) == nullptr) {
+        if (ownBefore.count(window.processId) == 0 && SameWindowIn(newWindows, window) == nullptr) {
             differences.windowsGone.push_back(window);
         }
     }

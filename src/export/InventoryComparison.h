@@ -1,6 +1,7 @@
 // What changed between two inventories: processes and windows added and gone, and windows whose
 // caption, parent or visibility changed. A window is the same window by IsSameWindow, as the
-// form's marking of new windows has it; a process when its id and executable are.
+// form's marking of new windows has it; a process when its id and executable are. The
+// processes of WindowInventory itself (marked "self") and their windows are not compared.
 #pragma once
 #include "export/InventoryExport.h"
 #include "export/InventoryFile.h"

@@ -57,6 +57,8 @@ std::string JsonDocument(const ScanRecord& record)
         Json json{{"pid", process.processId}, {"exe", Utf8(process.exeName)}};
         if (!process.path.empty()) json["path"] = Utf8(process.path);
         if (process.text != ProcessNodeText(process.exeName, process.processId)) json["text"] = Utf8(process.text);
+        // This program's own processes come and go with every run: /compare passes them over.
+        if (process.self) json["self"] = true;
         json["windows"] = std::move(windows);
         processes.push_back(std::move(json));
     }

@@ -17,12 +17,14 @@ using Json = nlohmann::json;
 class InventoryReader {
 public:
     // What the value about to come is, from where the parser stands.
-    enum class Slot { Root, Processes, Process, Pid, Exe, Windows, Window, Hwnd, Caption, Class, Visible, Ignored };
+    enum class Slot { Root, Processes, Process, Pid, Exe, Self, Windows, Window, Hwnd, Caption, Class, Visible, Ignored };
 
     bool null() { return Scalar(false); }
     bool boolean(bool value)
     {
-        if (Next() == Slot::Visible) OpenWindow().visible = value;
+        const Slot slot = Next();
+        if (slot == Slot::Visible) OpenWindow().visible = value;
+        if (slot == Slot::Self) m_processes.back().process.self = value;
         return Scalar(true);
     }
     bool number_integer(Json::number_integer_t value) { return Number(value); }
@@ -163,7 +165,11 @@ private:
         case Slot::Root: return level.key == "processes" ? Slot::Processes : Slot::Ignored;
         case Slot::Processes: return Slot::Process;
         case Slot::Process:
-            return level.key == "pid" ? Slot::Pid : level.key == "exe" ? Slot::Exe : level.key == "windows" ? Slot::Windows : Slot::Ignored;
+            return level.key == "pid"       ? Slot::Pid
+                   : level.key == "exe"     ? Slot::Exe
+                   : level.key == "self"    ? Slot::Self
+                   : level.key == "windows" ? Slot::Windows
+                                            : Slot::Ignored;
         case Slot::Windows: return Slot::Window;
         case Slot::Window:
             return level.key == "hwnd"       ? Slot::Hwnd
@@ -180,7 +186,7 @@ private:
     {
         const Slot slot = m_levels.empty() ? Slot::Root : Current();
         if (slot == Slot::Root) return Wrong("the top level is not an object", false);
-        return taken || slot == Slot::Ignored || slot == Slot::Visible || Mismatch(slot);
+        return taken || slot == Slot::Ignored || slot == Slot::Visible || slot == Slot::Self || Mismatch(slot);
     }
     // The slot of the value just announced (Next has counted it already).
     Slot Current()

@@ -13,6 +13,7 @@
 struct ComparedProcess {
     LONG processId = 0;
     std::string exeName;
+    bool self = false; // a process of WindowInventory itself
 };
 
 struct ComparedWindow {

@@ -31,6 +31,7 @@ struct RecordedProcess {
     std::wstring exeName; // Unicode where the snapshot's wide walk had it
     std::wstring path;    // empty where it could not be read
     std::wstring text;    // the node's text
+    bool self = false;    // a process of this program (the scan's own, or the same executable's)
     // Its windows: Windows()[firstWindow, endWindow), in the tree's display order.
     size_t firstWindow = 0;
     size_t endWindow = 0;

@@ -74,6 +74,21 @@ LONG HandleOf(HWND window)
 {
     return static_cast<LONG>(reinterpret_cast<INT_PTR>(window));
 }
+
+// This program's executable and its console front end beside it (the .com of the same name).
+bool IsThisProgram(const std::wstring& path)
+{
+    static const std::wstring exe = [] {
+        std::wstring own(32768, L'\0');
+        own.resize(GetModuleFileNameW(nullptr, &own[0], static_cast<DWORD>(own.size())));
+        return own;
+    }();
+    const size_t dot = exe.find_last_of(L'.');
+    const auto same = [&](const std::wstring& a, const std::wstring& b) {
+        return !a.empty() && CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+    };
+    return same(path, exe) || (dot != std::wstring::npos && same(path, exe.substr(0, dot) + L".com"));
+}
 } // namespace
 
 ScanRecorder::ScanRecorder(const std::vector<ProcessRecord>& processes, const std::vector<HWND>& topWindowOrder)
@@ -199,6 +214,7 @@ void ScanRecorder::ReadProcesses()
         const auto unicode = unicodeNames.find(id);
         if (unicode != unicodeNames.end()) process.exeName = unicode->second;
         process.path = ReadProcessImagePath(id);
+        process.self = id == GetCurrentProcessId() || IsThisProgram(process.path);
     }
 }
 

@@ -1,61 +1,25 @@
 // Saving a scan: the built program's /export against windows of a known shape, read back with
-// nlohmann-json; its failures and its usage.
+// nlohmann-json; its failures; two exports of an unchanged desktop compared through the console
+// front end; and the record the form keeps against the file /export writes.
+#include "CommandRun.h"
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
 #include "platform/MessageBox.h"
 #include "support/MessageBoxCloser.h"
 #include "support/ProgramPath.h"
+#include "support/SyntheticDesktopProcess.h"
 #include "support/TestWindows.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <codecvt>
 #include <fstream>
-#include <functional>
-#include <locale>
 #include <map>
+#include <set>
 
 namespace {
 using nlohmann::json;
 // Files go to the working folder, which the program started from here shares.
-
-std::string ReadFile(const std::wstring& path)
-{
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-std::string Utf8(const std::wstring& text)
-{
-    return std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>>().to_bytes(text);
-}
-
-// Runs `commandLine`, its standard output and error to one file, answering our windows meanwhile.
-std::pair<DWORD, std::string> RunCommand(std::wstring commandLine)
-{
-    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    const std::wstring outputPath = L"command-output.txt";
-    UniqueHandle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output.get();
-    PROCESS_INFORMATION run = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &run)) return {~0u, ""};
-    const UniqueHandle process(run.hProcess), thread(run.hThread);
-    for (int i = 0; i < 3000 && MsgWaitForMultipleObjects(1, &run.hProcess, FALSE, 100, QS_ALLINPUT); ++i) PumpMessages();
-    DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(run.hProcess, &exitCode);
-    output.reset();
-    return {exitCode, ReadFile(outputPath)};
-}
-
-std::pair<DWORD, std::string> RunProgram(const std::wstring& arguments)
-{
-    return RunCommand(L"\"" + PathBesideThisProgram(L"WindowInventory.exe") + L"\" " + arguments);
-}
 
 // Every window of the document by its handle text; a window listed twice is there twice.
 void IndexWindows(const json& windows, std::multimap<std::string, const json*>& index)
@@ -109,8 +73,8 @@ TEST(ExportCommand, UnicodeNamesAndHostileClassesRoundTripThroughExportAndCompar
     for (const auto& window : windows) EXPECT_EQ(1u, windows.count(window.first)) << "each window once";
     ASSERT_EQ(1u, windows.count(HexOf(top.get())));
     const json& topWindow = *windows.find(HexOf(top.get()))->second;
-    EXPECT_EQ(Utf8(caption), topWindow["caption"]);
-    EXPECT_EQ(Utf8(className), topWindow["class"]);
+    EXPECT_EQ(AsUtf8(caption), topWindow["caption"]);
+    EXPECT_EQ(AsUtf8(className), topWindow["class"]);
     EXPECT_TRUE(topWindow.contains("text")) << "the tree's ANSI text lost the emoji";
     EXPECT_EQ(false, topWindow["visible"]);
     RECT rect = {};
@@ -145,8 +109,8 @@ TEST(ExportCommand, UnicodeNamesAndHostileClassesRoundTripThroughExportAndCompar
     for (const json& change : report["windowsChanged"]) {
         if (change["hwnd"] != HexOf(top.get())) continue;
         ++ours;
-        EXPECT_EQ(Utf8(className), change["class"]);
-        EXPECT_EQ(json({{"caption", {{"before", Utf8(caption)}, {"after", Utf8(renamed)}}},
+        EXPECT_EQ(AsUtf8(className), change["class"]);
+        EXPECT_EQ(json({{"caption", {{"before", AsUtf8(caption)}, {"after", AsUtf8(renamed)}}},
                         {"visible", {{"before", "hidden"}, {"after", "visible"}}}}),
                   change["changes"]);
     }
@@ -164,10 +128,10 @@ TEST(ExportCommand, FailsWithAMessageLeavingNoFileAndTheOldOneUntouched)
     const std::wstring xml = L"inventory.xml", missing = L"C:\\no\\such\\folder\\inventory.json";
     for (const std::wstring& path : {std::wstring(), xml, missing, kept, std::wstring(L"folder.json")}) {
         const auto [exitCode, errorText] = RunProgram(L"/export" + (path.empty() ? L"" : L" \"" + path + L"\""));
-        EXPECT_NE(0u, exitCode) << Utf8(path);
+        EXPECT_NE(0u, exitCode) << AsUtf8(path);
         EXPECT_EQ(0u, errorText.find("WindowInventory: ")) << errorText;
         if (path == L"folder.json") EXPECT_NE(std::string::npos, errorText.find("it is a folder, not a file")) << errorText;
-        else EXPECT_TRUE(path == kept || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) << Utf8(path);
+        else EXPECT_TRUE(path == kept || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) << AsUtf8(path);
     }
     EXPECT_EQ("old", ReadFile(kept));
     WIN32_FIND_DATAW found;
@@ -177,101 +141,69 @@ TEST(ExportCommand, FailsWithAMessageLeavingNoFileAndTheOldOneUntouched)
     RemoveDirectoryW(L"folder.json");
 }
 
-// An export in the older format, as the README shows it.
-const char kOlderExport[] = R"({"takenAt": "2026-12-07T01:00:04Z", "liveObjectCount": 27, "processes": [
-  { "pid": 64, "exe": "explorer.exe", "windows": [
-    { "hwnd": "00020034", "caption": "INVALID", "class": "Shell_TrayWnd", "children": [
-      { "hwnd": "00010040", "caption": "INVALID", "class": "Button", "children": [] } ] } ] },
-  { "pid": 76, "exe": "winedevice.exe", "windows": [] } ] })";
 
-TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
+// What a script asking "did anything change?" gets: two exports through WindowInventory.com with
+// nothing but the program's own runs coming and going between them compare equal. Each file
+// marks those runs (the .com and the .exe of each) as the program's own.
+TEST(ExportCommand, TwoExportsOfAnUnchangedDesktopCompareEqual)
 {
-    std::ofstream(L"older.json") << kOlderExport;
-    const std::string later = R"({"format": 9, "future": {"a": [1, {"b": null}]}, "processes": [
-      { "pid": 64, "exe": "explorer.exe", "x": 1, "windows": [
-        { "hwnd": "00020034", "caption": "INVALID", "class": "Shell_TrayWnd", "visible": true, "rect": [0, 0, 9, 9],
-          "children": [ { "hwnd": "00010040", "caption": "INVALID", "class": "Button", "children": [], "y": [] } ] } ] },
-      { "pid": 76, "exe": "winedevice.exe", "windows": [] } ] })";
-    const std::string twice = R"({"processes": [{"pid": 1, "exe": "a.exe", "windows": [
-      {"hwnd": "0000ABCD", "caption": "a", "class": "c", "children": []},
-      {"hwnd": "0000abcd", "caption": "b", "class": "c", "children": []}]}]})";
-    const struct {
-        const char* content;
-        DWORD exitCode;
-        const char* says;
-    } cases[] = {
-        {"hello", 2, "compare.json: not JSON ("},
-        {"", 2, "compare.json: the JSON ends too soon: the file is truncated or empty"},
-        {"[1, 2]", 2, "compare.json: not an inventory: the top level is not an object"},
-        {R"({"processes": 5})", 2, "not an inventory: the top level: \"processes\" is missing or not an array"},
-        {R"({"processes": [{"pid": 1, "exe": "a", "windows": [{"hwnd": "12", "caption": "", "class": ""}]}]})", 2,
-         "processes[0].windows[0]: \"hwnd\" is not eight hexadecimal digits"},
-        {twice.c_str(), 2, "processes[0].windows[1]: window 0000ABCD is listed twice"},
-        {later.c_str(), 0, ""},
-        {kOlderExport, 0, "The inventories are equal."},
-    };
-    for (const auto& row : cases) {
-        std::ofstream(L"compare.json", std::ios::binary) << row.content;
-        const auto [exitCode, output] = RunProgram(L"/compare older.json compare.json");
-        EXPECT_EQ(row.exitCode, exitCode) << row.content;
-        EXPECT_NE(std::string::npos, output.find(row.says)) << output;
-    }
-    // Cut short, nested deeper than any inventory, and as large as no inventory is.
-    std::ofstream(L"compare.json", std::ios::binary) << std::string(kOlderExport, sizeof kOlderExport / 2);
-    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: the JSON ends too soon: the file is truncated or empty\r\n")),
-              RunProgram(L"/compare older.json compare.json"));
-    std::ofstream(L"compare.json", std::ios::binary) << "{\"future\": " << std::string(200000, '[') << std::string(200000, ']') << "}";
-    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: arrays or objects are nested more than 512 deep: no inventory is\r\n")),
-              RunProgram(L"/compare older.json compare.json"));
-    {
-        UniqueHandle huge(CreateFileW(L"compare.json", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        LARGE_INTEGER size;
-        size.QuadPart = 1ll << 30;
-        ASSERT_TRUE(SetFilePointerEx(huge.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(huge.get()));
-    }
-    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: is 1024 MB, larger than any inventory (at most 64 MB)\r\n")),
-              RunProgram(L"/compare older.json compare.json"));
-    DeleteFileW(L"compare.json");
-}
-
-// From cmd, the bare name runs WindowInventory.com, which waits and hands the answer on.
-TEST(ConsoleFrontEnd, CmdGetsTheOutputAndExitCodeOfTheCommandLineModes)
-{
-    std::ofstream(L"older.json") << kOlderExport;
     std::wstring program = PathBesideThisProgram(L"WindowInventory.exe");
-    program.resize(program.size() - 4); // the bare name
+    program.resize(program.size() - 4); // the bare name: cmd runs WindowInventory.com
+    const std::wstring run = L"\"" + program + L"\"";
+    SettleTheShell();
     EXPECT_EQ(std::make_pair(0ul, std::string("The inventories are equal.\r\n")),
-              RunCommand(L"cmd /c \"\"" + program + L"\" /compare older.json older.json\""));
-    const auto [exitCode, said] = RunCommand(L"cmd /c \"\"" + program + L"\" /compare older.json missing.json\"");
-    EXPECT_EQ(2u, exitCode);
-    EXPECT_EQ(0u, said.find("WindowInventory: missing.json: cannot be opened: ")) << said;
-    EXPECT_EQ(0u, RunCommand(L"cmd /c \"\"" + program + L"\" /export cmd.txt\"").first);
-    EXPECT_NE(std::string::npos, ReadFile(L"cmd.txt").find("export_tests.exe [PID:" + std::to_string(GetCurrentProcessId()) + "]\r\n"));
+              RunCommand(L"cmd /c \"" + run + L" /export unchanged-1.json && " + run + L" /export unchanged-2.json && " + run +
+                         L" /compare unchanged-1.json unchanged-2.json\""));
+    for (const wchar_t* file : {L"unchanged-1.json", L"unchanged-2.json"}) {
+        std::multiset<std::string> own;
+        const json document = json::parse(ReadFile(file));
+        for (const json& process : document["processes"]) {
+            if (process.value("self", false)) own.insert(process["exe"].get<std::string>());
+        }
+        EXPECT_EQ((std::multiset<std::string>{"WindowInventory.com", "WindowInventory.exe"}), own) << AsUtf8(file);
+    }
 }
 
-TEST(CommandLine, TellsTheUsageWhenAskedAndForAnythingItDoesNotKnowInsteadOfOpeningAWindow)
+// The process's entry in an exported document, or null.
+json ProcessIn(const json& document, DWORD processId)
 {
-    const std::string usage = "usage: WindowInventory.exe [/export PATH | /compare OLD.json NEW.json [OUT] | /? | /help]\r\n";
-    const struct {
-        const wchar_t* arguments;
-        DWORD exitCode;
-        std::string first; // what the output starts with; the usage follows
-    } cases[] = {
-        {L"/?", 0, usage},
-        {L"/HELP", 0, usage},
-        {L"--help", 0, usage},
-        {L"/x", 2, "WindowInventory: unknown switch /x\r\n" + usage},
-        {L"stray", 2, "WindowInventory: unexpected argument stray\r\n" + usage},
-        {L"/? stray", 2, "WindowInventory: unexpected argument stray\r\n" + usage},
-    };
-    for (const auto& c : cases) {
-        const auto [exitCode, output] = RunProgram(c.arguments);
-        EXPECT_EQ(c.exitCode, exitCode) << Utf8(c.arguments);
-        EXPECT_EQ(0u, output.find(c.first)) << output;
-        EXPECT_NE(std::string::npos, output.find("  /export PATH    scans once")) << output;
-        EXPECT_NE(std::string::npos, output.find("  /compare OLD.json NEW.json [OUT]\r\n")) << output;
-        EXPECT_NE(std::string::npos, output.find("exit codes: /export: 0 done, 1 the scan or the write failed; /compare: 0 "
-                                                 "equal,\r\n1 different; 2 a wrong command line or a bad file\r\n"));
+    for (const json& process : document["processes"]) {
+        if (process["pid"] == processId) return process;
     }
+    return nullptr;
+}
+
+// The form's record and /export's file say the same of the same desktop, field for field: of this
+// test's windows and of another process's. Each marks its own process as the program's.
+TEST(ExportCommand, TheFormKeepsTheRecordThatExportWrites)
+{
+    SyntheticDesktopProcess helper(L"flat 2 2");
+    ASSERT_TRUE(helper.Started() && helper.WaitReady(60000)) << AsUtf8(helper.Error());
+    UniqueWindow top = CreateTopWindow(L"kept \x263A", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    UniqueWindow child = CreateChildWindow(top.get(), L"kept child");
+    Form1 form;
+    form.Show(SW_SHOWNORMAL);
+    {
+        MessageBoxCloser closer(kApplicationTitle);
+        form.meu_File_Click();
+    }
+    const json kept = json::parse(FormatInventory(*form.LastRecord(), ExportFormat::Json));
+    ASSERT_EQ(0u, RunProgram(L"/export written.json").first);
+    const json written = json::parse(ReadFile(L"written.json"));
+
+    const json keptHelper = ProcessIn(kept, helper.ProcessId()), keptOwn = ProcessIn(kept, GetCurrentProcessId());
+    const json writtenHelper = ProcessIn(written, helper.ProcessId()), writtenOwn = ProcessIn(written, GetCurrentProcessId());
+    ASSERT_TRUE(keptHelper.is_object() && keptOwn.is_object() && writtenOwn.is_object());
+    EXPECT_EQ(keptHelper, writtenHelper);
+    std::multimap<std::string, const json*> keptWindows, writtenWindows;
+    IndexWindows(keptOwn["windows"], keptWindows);
+    IndexWindows(writtenOwn["windows"], writtenWindows);
+    ASSERT_EQ(1u, keptWindows.count(HexOf(top.get())));
+    ASSERT_EQ(1u, writtenWindows.count(HexOf(top.get())));
+    EXPECT_EQ(*keptWindows.find(HexOf(top.get()))->second, *writtenWindows.find(HexOf(top.get()))->second);
+    EXPECT_EQ(HexOf(child.get()), (*keptWindows.find(HexOf(top.get()))->second)["children"][0]["hwnd"]);
+
+    EXPECT_EQ(true, keptOwn.value("self", false)) << "the form's own process";
+    EXPECT_EQ(false, writtenOwn.value("self", false));
 }
 } // namespace
