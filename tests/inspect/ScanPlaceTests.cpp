@@ -124,13 +124,17 @@ TEST_F(InspectTest, TheBoxAndFindShowAndTheKeyboardIsTheTreesAfterStartScansAndD
 
 TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
 {
+    UniqueWindow closed = CreateTopWindow(L"Qx7 closed");
+    UniqueWindow closedChild = CreateChildWindow(closed.get(), L"Qx7 closed child");
     Scan();
     const std::wstring own = L"inspect_tests.exe [PID:" + std::to_wstring(GetCurrentProcessId()) + L"]";
     const std::wstring tail = L"\x3011  [Class:WindowInventoryTestWindow]  " + own + L"\r\n";
     const std::wstring goneLine = L"  hWnd: " + HandleText(m_gone.get()) + L"  \x3010Qx7 gone" + tail;
+    // Open nodes off the selection's path too: selecting a node opens its own path anyway.
     Tree().Expand(OwnProcessNode());
     Tree().Expand(Node(m_top.get()));
-    Tree().Select(Node(m_child.get()));
+    Tree().Expand(Node(m_child.get()));
+    Tree().Select(Node(m_hidden.get()));
     m_gone.reset();
     UniqueWindow newcomer = CreateTopWindow(L"Qx7 newcomer");
     {
@@ -138,14 +142,15 @@ TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)
         Press(VK_F5);
     }
     const HTREEITEM selected = Tree().Selection();
-    EXPECT_EQ(KeyOf(m_child.get()), Tree().Key(selected));
+    EXPECT_EQ(KeyOf(m_hidden.get()), Tree().Key(selected));
     EXPECT_TRUE(Shown(Tree().hWnd(), selected));
     const auto expanded = [&](HTREEITEM item) {
         return (SendMessageW(Tree().hWnd(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
     };
     EXPECT_TRUE(expanded(OwnProcessNode()));
     EXPECT_TRUE(expanded(Node(m_top.get())));
-    EXPECT_FALSE(expanded(Node(m_child.get()))) << "opened by nobody";
+    EXPECT_TRUE(expanded(Node(m_child.get())));
+    EXPECT_FALSE(expanded(Node(closed.get()))) << "opened by nobody";
 
     MessageBoxCloser closer(L"Changes since the previous scan");
     Press('D', FCONTROL);
