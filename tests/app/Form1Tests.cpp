@@ -7,6 +7,10 @@ using namespace form1_tests;
 
 TEST_F(Form1Test, WindowControlsAndFontStandAsDesigned)
 {
+    // Rerun at another DPI (scripts/wine-at-dpi), the display must be at it.
+    if (const char* dpi = std::getenv("WINDOWINVENTORY_DPI")) {
+        ASSERT_EQ(std::atoi(dpi), DisplayDpi());
+    }
     wchar_t text[32] = {};
     GetWindowTextW(m_form->hWnd(), text, 32);
     EXPECT_STREQ(L"Form1", text);
