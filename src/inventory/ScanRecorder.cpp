@@ -227,8 +227,18 @@ void ScanRecorder::ReadWindow(size_t index)
     const HWND window = WindowOf(facts.handle);
     const LONG style = GetWindowLongW(window, GWL_STYLE);
     wchar_t text[1024];
-    const int classLength = GetClassNameW(window, text, static_cast<int>(std::size(text)));
-    facts.className.assign(text, classLength > 0 ? static_cast<size_t>(classLength) : 0);
+    // A class's name is the same for every window of it: asked once per class, by its atom, the
+    // name costs a window one trip instead of two.
+    const ATOM atom = static_cast<ATOM>(GetClassLongW(window, GCW_ATOM));
+    auto known = m_classNames.find(atom);
+    if (atom == 0 || known == m_classNames.end()) {
+        const int length = GetClassNameW(window, text, static_cast<int>(std::size(text)));
+        std::wstring name(text, length > 0 ? static_cast<size_t>(length) : 0);
+        // As the window object's GetClassNameA renders it into its 255 bytes.
+        std::wstring shown = AnsiRendering(name, 255);
+        known = m_classNames.insert_or_assign(atom, std::make_pair(std::move(name), std::move(shown))).first;
+    }
+    facts.className = known->second.first;
     const InternalGetWindowTextFunction reader = CaptionReader();
     const int captionLength = reader != nullptr ? reader(window, text, static_cast<int>(std::size(text))) : 0;
     facts.caption.assign(text, captionLength > 0 ? static_cast<size_t>(captionLength) : 0);
@@ -239,8 +249,8 @@ void ScanRecorder::ReadWindow(size_t index)
     facts.visible = (facts.depth == 0 || m_visibleAtDepth[facts.depth - 1]) && (style & WS_VISIBLE) != 0;
     m_visibleAtDepth[facts.depth] = facts.visible;
     if (!GetWindowRect(window, &facts.rect)) facts.rect = RECT{};
-    // As the window object's GetWindowTextA and GetClassNameA render them into their 255 bytes.
-    facts.text = WindowNodeText(facts.handle, AnsiRendering(facts.caption, 255), AnsiRendering(facts.className, 255));
+    // As the window object's GetWindowTextA renders it into its 255 bytes.
+    facts.text = WindowNodeText(facts.handle, AnsiRendering(facts.caption, 255), known->second.second);
 }
 
 std::shared_ptr<const ScanRecord> ScanRecorder::Record()

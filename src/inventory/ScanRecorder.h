@@ -19,6 +19,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class ScanRecorder {
@@ -64,6 +66,8 @@ private:
     std::vector<RecordedWindow> m_windows;     // in the tree's order
     std::vector<size_t> m_topLevelOrder;
     std::vector<bool> m_visibleAtDepth;        // while reading in order: the visibility of each ancestor
+    // While reading: each class's name and its ANSI rendering, by atom (0: a window gone meanwhile).
+    std::unordered_map<ATOM, std::pair<std::wstring, std::wstring>> m_classNames;
 
     std::thread m_reader;
     std::mutex m_mutex;
