@@ -192,8 +192,7 @@ bool ScanRecorder::MayGoOn()
 void ScanRecorder::ReadAll(bool onThread) noexcept
 {
     m_failure = ExceptionBarrier([&] {
-        if (onThread && !MayGoOn()) return;
-        ReadProcesses();
+        if (!ReadProcesses(onThread)) return;
         m_visibleAtDepth.clear();
         for (size_t i = 0; i < m_windows.size(); ++i) {
             if (onThread && !MayGoOn()) return;
@@ -205,10 +204,12 @@ void ScanRecorder::ReadAll(bool onThread) noexcept
     if (m_notify != nullptr) PostMessageW(m_notify, m_message, 0, 0);
 }
 
-void ScanRecorder::ReadProcesses()
+bool ScanRecorder::ReadProcesses(bool onThread)
 {
+    if (onThread && !MayGoOn()) return false;
     const std::unordered_map<DWORD, std::wstring> unicodeNames = ReadUnicodeExeNames();
     for (RecordedProcess& process : m_processes) {
+        if (onThread && !MayGoOn()) return false;
         const DWORD id = static_cast<DWORD>(process.processId);
         // The ANSI name of the outline stays where the wide walk no longer has the process.
         const auto unicode = unicodeNames.find(id);
@@ -216,6 +217,7 @@ void ScanRecorder::ReadProcesses()
         process.path = ReadProcessImagePath(id);
         process.self = id == GetCurrentProcessId() || IsThisProgram(process.path);
     }
+    return true;
 }
 
 void ScanRecorder::ReadWindow(size_t index)

@@ -56,7 +56,8 @@ private:
     void TakeOutline(const std::vector<ProcessRecord>& processes, const std::vector<HWND>& topWindowOrder);
     // Reads every fact; on the reader thread it waits while held, and ends early when stopped.
     void ReadAll(bool onThread) noexcept;
-    void ReadProcesses();
+    // False when stopped on the way.
+    bool ReadProcesses(bool onThread);
     void ReadWindow(size_t index);
     bool MayGoOn();
 
