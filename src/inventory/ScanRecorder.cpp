@@ -1,7 +1,7 @@
 // The outline mirrors the fill: a window's node goes in when its parent's node is there and its
 // own key is not, so each window lands once, under the object that reported its first copy; the
-// tree appends a node after its parent's last child, so the display order is the insertion
-// order regrouped under the parents, depth first.
+// tree appends a node after its parent's last child, so the display order is each process's
+// top-level nodes with everything beneath them, children in the order they went in.
 #include "inventory/ScanRecorder.h"
 
 #include "inventory/NodeText.h"
@@ -16,41 +16,78 @@
 #include <algorithm>
 #include <optional>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace {
-// A window's node as the fill inserts it: its handle, and the window it goes under (none: the
-// process's node).
+constexpr size_t kNone = SIZE_MAX;
+
+// A window's node as the fill inserts it: its handle and the node it goes under (kNone: its
+// process's), and its children in the order they went in.
 struct Placed {
     LONG handle;
-    LONG parent;
-    bool top;
+    size_t parent;
+    size_t firstChild = kNone;
+    size_t lastChild = kNone;
+    size_t nextSibling = kNone;
 };
 
 // The window objects of one scan walked as the fill walks them, every copy of every window.
 class OutlineWalk {
 public:
-    explicit OutlineWalk(size_t objects) { m_shown.reserve(objects); }
+    explicit OutlineWalk(size_t objects)
+    {
+        m_shown.reserve(objects);
+        m_placed.reserve(objects);
+    }
 
-    void Visit(IScreenWindowInfo* window, bool top, LONG parent, std::vector<Placed>& placed)
+    // `parent`: the node of the window whose object reported this one (kNone: none is in the
+    // tree, so neither is this copy); ignored for a top-level window.
+    void Visit(IScreenWindowInfo* window, bool top, size_t parent, std::vector<size_t>& tops)
     {
         if (window == nullptr) return;
         LONG handle = 0;
         if (FAILED(window->get_hWnd(&handle))) return;
-        if ((top || m_shown.count(parent) != 0) && m_shown.insert(handle).second) placed.push_back(Placed{handle, parent, top});
+        size_t node = kNone;
+        if (top || parent != kNone) {
+            const auto [shown, added] = m_shown.try_emplace(handle, m_placed.size());
+            if (added) Place(handle, top ? kNone : parent, tops);
+            node = shown->second;
+        } else if (const auto shown = m_shown.find(handle); shown != m_shown.end()) {
+            node = shown->second;
+        }
         VARIANT_BOOL hasChildren = VARIANT_FALSE;
         LONG last = -1;
-        if (FAILED(window->get_HasChildWindow(&hasChildren)) || !hasChildren || FAILED(window->get_GetChildCount(&last))) {
+        if (FAILED(window->get_HasChildWindow(&hasChildren)) || !hasChildren ||
+            FAILED(window->get_GetChildCount(&last))) {
             return;
         }
         for (LONG k = 0; k <= last; ++k) {
             ComPtr<IScreenWindowInfo> child;
-            if (SUCCEEDED(window->get_GetChildObject(k, child.put()))) Visit(child.get(), false, handle, placed);
+            if (SUCCEEDED(window->get_GetChildObject(k, child.put()))) Visit(child.get(), false, node, tops);
         }
     }
 
+    const std::vector<Placed>& Nodes() const noexcept { return m_placed; }
+
 private:
-    std::unordered_set<LONG> m_shown; // across processes, as the tree's keys are
+    void Place(LONG handle, size_t parent, std::vector<size_t>& tops)
+    {
+        const size_t node = m_placed.size();
+        m_placed.push_back(Placed{handle, parent});
+        if (parent == kNone) {
+            tops.push_back(node);
+            return;
+        }
+        Placed& under = m_placed[parent];
+        if (under.firstChild == kNone) {
+            under.firstChild = node;
+        } else {
+            m_placed[under.lastChild].nextSibling = node;
+        }
+        under.lastChild = node;
+    }
+
+    std::unordered_map<LONG, size_t> m_shown; // the tree's keys: across processes, each handle once
+    std::vector<Placed> m_placed;
 };
 
 using InternalGetWindowTextFunction = int(WINAPI*)(HWND, LPWSTR, int);
@@ -112,43 +149,40 @@ ScanRecorder::~ScanRecorder()
 void ScanRecorder::TakeOutline(const std::vector<ProcessRecord>& processes, const std::vector<HWND>& topWindowOrder)
 {
     OutlineWalk walk(static_cast<size_t>(std::max<LONG>(WindowObjectCount, 0)));
+    std::vector<std::vector<size_t>> tops(processes.size());
+    for (size_t p = 0; p < processes.size(); ++p) {
+        if (!processes[p].Windows) continue;
+        for (const ComPtr<IScreenWindowInfo>& window : *processes[p].Windows) walk.Visit(window.get(), true, kNone, tops[p]);
+    }
+    // Each process's windows depth first from its top-level ones: the tree's display order.
+    const std::vector<Placed>& nodes = walk.Nodes();
+    m_windows.reserve(nodes.size());
     std::unordered_map<LONG, size_t> topIndex;
-    for (const ProcessRecord& process : processes) {
+    std::vector<std::pair<size_t, unsigned>> pending; // node, depth
+    for (size_t p = 0; p < processes.size(); ++p) {
+        const ProcessRecord& process = processes[p];
         RecordedProcess recorded;
         recorded.processId = process.ProcessId;
         recorded.exeName = process.ExeName;
         recorded.text = ProcessNodeText(process.ExeName, process.ProcessId);
         recorded.firstWindow = m_windows.size();
-        std::vector<Placed> placed;
-        if (process.Windows) {
-            for (const ComPtr<IScreenWindowInfo>& window : *process.Windows) walk.Visit(window.get(), true, 0, placed);
-        }
-        // Regrouped under their parents, depth first: the tree's display order.
-        std::unordered_map<LONG, size_t> indexOf;
-        for (size_t i = 0; i < placed.size(); ++i) indexOf.emplace(placed[i].handle, i);
-        std::vector<std::vector<size_t>> children(placed.size());
-        std::vector<size_t> tops;
-        for (size_t i = 0; i < placed.size(); ++i) {
-            const auto parent = placed[i].top ? indexOf.end() : indexOf.find(placed[i].parent);
-            if (parent == indexOf.end()) tops.push_back(i);
-            else children[parent->second].push_back(i);
-        }
-        std::vector<std::pair<size_t, unsigned>> pending; // index into placed, depth
-        for (auto top = tops.rbegin(); top != tops.rend(); ++top) pending.emplace_back(*top, 0);
+        for (auto top = tops[p].rbegin(); top != tops[p].rend(); ++top) pending.emplace_back(*top, 0);
         while (!pending.empty()) {
             const auto [index, depth] = pending.back();
             pending.pop_back();
-            const Placed& node = placed[index];
+            const Placed& node = nodes[index];
             RecordedWindow window;
             window.handle = node.handle;
-            window.parent = node.top ? 0 : node.parent;
+            window.parent = node.parent == kNone ? 0 : nodes[node.parent].handle;
             window.processId = process.ProcessId; // the tree shows it under this process
             window.depth = depth;
-            if (node.top) topIndex.emplace(node.handle, m_windows.size());
+            if (node.parent == kNone) topIndex.emplace(node.handle, m_windows.size());
             m_windows.push_back(std::move(window));
-            for (auto child = children[index].rbegin(); child != children[index].rend(); ++child) {
-                pending.emplace_back(*child, depth + 1);
+            const size_t first = pending.size();
+            for (size_t child = node.firstChild; child != kNone; child = nodes[child].nextSibling) {
+                pending.emplace_back(child, depth + 1);
             }
+            std::reverse(pending.begin() + static_cast<ptrdiff_t>(first), pending.end());
         }
         recorded.endWindow = m_windows.size();
         m_processes.push_back(std::move(recorded));
@@ -272,10 +306,10 @@ std::shared_ptr<const ScanRecord> ScanRecorder::Record()
 void FillWindowTreeReading(ScanRecorder& recorder, TreeViewControl& tree, ProgressBarControl& progress, HWND notify,
                            UINT message)
 {
-    std::optional<ScanRecorder::Hold> hold(std::in_place, recorder);
-    recorder.ReadOnThread(notify, message);
+    // The reader starts as the box shows, the tree cleared: its thread starts up in the user's time too.
+    std::optional<ScanRecorder::Hold> hold;
     FillWindowTree(tree, progress, [&](bool boxShown) {
-        if (boxShown) hold.reset();
+        if (boxShown) recorder.ReadOnThread(notify, message);
         else hold.emplace(recorder);
     });
 }

@@ -82,8 +82,8 @@ private:
     std::shared_ptr<const ScanRecord> m_record;
 };
 
-// FillWindowTree with the recorder reading on its thread only while the count box is up and
-// once the tree is filled; `message` goes to `notify` (if any) when the record is whole.
+// FillWindowTree with the recorder reading on its thread from when the count box shows, except
+// while the tree fills; `message` goes to `notify` (if any) when the record is whole.
 void FillWindowTreeReading(ScanRecorder& recorder, TreeViewControl& tree, ProgressBarControl& progress,
                            HWND notify = nullptr, UINT message = 0);
 

@@ -186,10 +186,18 @@ TEST_F(RobustnessTest, ChainsBuildTheObjectsTheDuplicationRulePredictsAndShowEac
         const std::vector<std::wstring> lines =
             Beneath(ReadTree(Tree()), L"hWnd: " + HandleText(chain.TopWindows().at(0)) + L"  \x3010" L"chain top");
         ASSERT_EQ(static_cast<size_t>(depth), lines.size()) << "each window once";
+        // The record, outlined from the same objects, holds them as the tree does.
+        const std::shared_ptr<const ScanRecord> record = m_form->LastRecord();
+        const RecordedWindow* recorded = record->WindowOfHandle(top);
+        ASSERT_NE(nullptr, recorded);
         for (int level = 1; level <= depth; ++level) {
             const std::wstring& line = lines[level - 1];
             EXPECT_EQ(static_cast<size_t>(2 * level - 2), line.find(L"hWnd")) << "under its real parent: " << level;
             EXPECT_NE(std::wstring::npos, line.find(L"\x3010" L"chain " + std::to_wstring(level) + L"\x3011"));
+            ++recorded;
+            EXPECT_EQ(std::make_pair(static_cast<unsigned>(level), recorded[-1].handle),
+                      std::make_pair(recorded->depth, recorded->parent)) << level;
+            EXPECT_EQ(L"chain " + std::to_wstring(level), recorded->caption);
         }
     }
 }
