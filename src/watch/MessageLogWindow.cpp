@@ -5,6 +5,7 @@
 
 #include "controls/Twips.h"
 #include "inventory/APi.h"
+#include "platform/LineText.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowClass.h"
 #include "platform/WindowObject.h"
@@ -27,12 +28,6 @@ HWND MakeChild(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWO
     return child;
 }
 
-// Handles are 32 bits wide in a 64-bit process too.
-uint32_t HandleValue(HWND window)
-{
-    return static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
-}
-
 std::wstring ClassOf(HWND window)
 {
     wchar_t name[256] = {};
@@ -50,8 +45,9 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at)
     InternalGetWindowText(watched, caption, 256);
     DWORD processId = 0;
     const DWORD threadId = GetWindowThreadProcessId(watched, &processId);
-    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \"" + caption +
-                    L"\"  [Class:" + ClassOf(watched) + L"]";
+    m_watchedThread = threadId;
+    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \"" +
+                    Visible(caption) + L"\"  [Class:" + Visible(ClassOf(watched)) + L"]";
     const std::wstring title = L"Messages: " + m_description + L", process " + std::to_wstring(processId) +
                                L", thread " + std::to_wstring(threadId);
 
@@ -173,8 +169,10 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         ShowContextMenu(lParam);
         return 0;
     case WM_NOTIFY: {
+        const NMHDR* header = OwnNotification(lParam, m_list ? m_list->hWnd() : nullptr);
+        if (header == nullptr || header->code != LVN_GETDISPINFOW) break;
         auto& info = *reinterpret_cast<NMLVDISPINFOW*>(lParam);
-        if (info.hdr.idFrom != kListId || info.hdr.code != LVN_GETDISPINFOW || !(info.item.mask & LVIF_TEXT)) break;
+        if (!(info.item.mask & LVIF_TEXT)) break;
         if (static_cast<size_t>(info.item.iItem) >= m_log.Rows() || info.item.cchTextMax <= 0) return 0;
         const std::wstring text = CellText(static_cast<size_t>(info.item.iItem), info.item.iSubItem);
         lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
@@ -233,9 +231,14 @@ void MessageLogWindow::Layout()
 void MessageLogWindow::Poll()
 {
     if (!m_session) return;
+    // The window's end is the platform's word, not a record's: a handle that no longer names a
+    // window of the watched thread. Asked first, so that what it wrote before it went is taken.
+    const bool gone = GetWindowThreadProcessId(m_watched, nullptr) != m_watchedThread;
+    m_session->Check();
     m_records.clear();
     m_session->Take(m_records, m_dropped);
-    if (m_everyWindowWatched && GetWindowThreadProcessId(m_watched, nullptr) == GetCurrentThreadId()) {
+    m_foreignHandovers = m_session->ForeignHandovers();
+    if (m_everyWindowWatched && m_watchedThread == GetCurrentThreadId()) {
         // Watching its own thread, the log would log its own drawing of what it logged, forever.
         m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
                                        [&](const watch_ring::Record& record) {
@@ -243,11 +246,6 @@ void MessageLogWindow::Poll()
                                            return window == hWnd() || IsChild(hWnd(), window);
                                        }),
                         m_records.end());
-    }
-    bool destroyed = false;
-    for (const watch_ring::Record& record : m_records) {
-        destroyed = destroyed || (record.message == WM_NCDESTROY &&
-                                  static_cast<uint32_t>(record.window) == HandleValue(m_watched));
     }
     if (m_paused) {
         m_passedWhilePaused += m_records.size();
@@ -267,7 +265,7 @@ void MessageLogWindow::Poll()
     }
     if (!m_session->Problem().empty()) {
         EndWatch(std::wstring(m_session->Problem()));
-    } else if (destroyed || !IsWindow(m_watched)) {
+    } else if (gone) {
         EndWatch(L"Window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(m_watched))) +
                  L" was destroyed: the log has stopped");
     }
@@ -283,11 +281,16 @@ void MessageLogWindow::EndWatch(const std::wstring& why)
 
 void MessageLogWindow::ShowStatus()
 {
-    std::wstring text = m_ended.empty() ? L"Watching " + m_description : m_ended;
+    const bool starting = m_ended.empty() && m_session && m_session->Starting();
+    std::wstring text = !m_ended.empty() ? m_ended : (starting ? L"Handing the log over to the hook: " : L"Watching ") + m_description;
     if (m_ended.empty() && m_everyWindowWatched) text += L" and every window of its thread";
     text += L"  |  " + std::to_wstring(m_log.Kept()) + L" kept";
     if (m_log.Rows() != m_log.Kept()) text += L", " + std::to_wstring(m_log.Rows()) + L" shown";
     text += L", " + std::to_wstring(m_dropped) + L" dropped";
+    if (m_foreignHandovers != 0) {
+        text += L"  |  Refused " + std::to_wstring(m_foreignHandovers) +
+                L" handovers of the hook sent by another program: this log goes on";
+    }
     if (m_paused) text += L"  |  Paused: " + std::to_wstring(m_passedWhilePaused) + L" passed unlogged";
     if (!m_notice.empty()) text += L"  |  " + m_notice;
     if (text == m_status) return;

@@ -30,6 +30,8 @@ public:
     bool IsOpen() const noexcept { return static_cast<bool>(m_window); }
     HWND Watched() const noexcept { return m_watched; }
     bool Watching() const noexcept { return m_session && m_session->Watching(); }
+    // Waiting for the hook to take the ring it was handed.
+    bool Starting() const noexcept { return m_session && m_session->Starting(); }
 
     // What the message loop must ask before it dispatches a message: the log's keys, and Tab,
     // the mnemonics, Enter and Esc among its controls. True when the message was used.
@@ -81,6 +83,7 @@ private:
     void Save();
 
     HWND m_watched;
+    DWORD m_watchedThread = 0;
     UniqueFont m_font; // released after the window whose controls show it
     UniqueWindow m_window;
     UniqueAccelerators m_keys;
@@ -97,6 +100,7 @@ private:
     MessageLogColumns m_columns;
     std::vector<watch_ring::Record> m_records;
     uint64_t m_dropped = 0;
+    uint32_t m_foreignHandovers = 0;
     uint64_t m_passedWhilePaused = 0;
     bool m_paused = false;
     bool m_wide = false; // a 64-bit process: parameters in 16 digits

@@ -16,6 +16,8 @@
 #include <initializer_list>
 #include <regex>
 #include <sstream>
+#include <atomic>
+#include <thread>
 
 namespace {
 using Col = MessageLogColumns;
@@ -109,7 +111,7 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
         {L"sent", L"WM_APP+0x3", L"00000005", L"00000007", L""}, // its answer closes it below
         {L"sent", L"    WM_APP+0x1", L"00000005", L"00000007", L"0000000C"},
         {L"returned", L"WM_APP+0x3", L"", L"", L"0000000D"},
-        {L"posted", L"Log,\"Test\"", L"00000000", L"00000000", L""},
+        {L"posted", L"Log,\"Test\" (registered)", L"00000000", L"00000000", L""},
     };
     const int columns[] = {Col::kKind, Col::kMessage, Col::kWParam, Col::kLParam, Col::kResult};
     ASSERT_EQ(std::size(expected), log.Log().Rows());
@@ -129,7 +131,7 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
                                 time + ",sent," + handle + ",0,WM_APP\\+0x3,.*,00000005,00000007,,.*",
                                 time + ",sent," + handle + ",1,WM_APP\\+0x1,.*,00000005,00000007,0000000C,.*",
                                 time + ",returned," + handle + ",0,WM_APP\\+0x3,.*,,,0000000D,.*",
-                                time + ",posted," + handle + R"(,0,"Log,""Test""",.*,00000000,00000000,,.*)"});
+                                time + ",posted," + handle + R"x(,0,"Log,""Test"" \(registered\)",.*,00000000,00000000,,.*)x"});
     ASSERT_TRUE(log.SaveTo(json)) << log.StatusText();
     const nlohmann::json saved = nlohmann::json::parse(ReadFile(json));
     ASSERT_EQ(4u, saved.at("messages").size());
@@ -141,7 +143,7 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     EXPECT_EQ("00000005", nested.at("wParam"));
     EXPECT_EQ("0000000C", nested.at("result"));
     EXPECT_TRUE(nested.at("parameters").is_string() && nested.at("answer").is_string());
-    EXPECT_EQ("Log,\"Test\"", saved["messages"][3].at("message"));
+    EXPECT_EQ("Log,\"Test\" (registered)", saved["messages"][3].at("message"));
     EXPECT_EQ(0u, saved.at("watched").get<std::string>().find("hWnd: " + handle + "h  \"one\""));
     DeleteFileW(csv.c_str());
     DeleteFileW(json.c_str());
@@ -183,6 +185,40 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     const std::string control = Hex8(button.get());
     EXPECT_EQ(L"wID:9 wNotifyCode:BN_CLICKED hwndCtl:0x" + std::wstring(control.begin(), control.end()),
               log.CellText(0, Col::kParameters));
+}
+
+// A WM_NOTIFY from another thread (on Windows: from another process, whose pointer means nothing
+// here) is not the list's, however it names it: the log reads nothing of it and writes nothing
+// where it points.
+TEST(LogWindowTest, ANotificationFromAnotherThreadIsNotTakenForTheListsOwn)
+{
+    UniqueWindow one = NestingWindow(L"one");
+    MessageLogWindow log(nullptr, one.get());
+    SendMessageW(one.get(), WM_APP + 1, 1, 2);
+    ASSERT_TRUE(Await([&] {
+        log.Poll();
+        return log.Log().Rows() == 1;
+    }));
+    const HWND list = FindWindowExW(log.hWnd(), nullptr, L"SysListView32", nullptr);
+    wchar_t text[64] = L"untouched";
+    NMLVDISPINFOW asked = {};
+    asked.hdr = {list, static_cast<UINT_PTR>(GetDlgCtrlID(list)), LVN_GETDISPINFOW};
+    asked.item.mask = LVIF_TEXT;
+    asked.item.iSubItem = Col::kMessage;
+    asked.item.pszText = text;
+    asked.item.cchTextMax = 64;
+    std::atomic<bool> sent{false};
+    std::thread other([&] {
+        SendMessageW(log.hWnd(), WM_NOTIFY, asked.hdr.idFrom, reinterpret_cast<LPARAM>(&asked));
+        SendMessageW(log.hWnd(), WM_NOTIFY, asked.hdr.idFrom, 0x10); // a pointer into nothing
+        sent = true;
+    });
+    EXPECT_TRUE(Await([&] { return sent.load(); }));
+    other.join();
+    EXPECT_STREQ(L"untouched", text);
+    // The same notification from the list's own thread is answered.
+    SendMessageW(log.hWnd(), WM_NOTIFY, asked.hdr.idFrom, reinterpret_cast<LPARAM>(&asked));
+    EXPECT_STREQ(L"WM_APP+0x1", text);
 }
 
 INPUT Key(WORD key, DWORD flags)
