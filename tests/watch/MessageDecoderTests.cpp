@@ -215,6 +215,8 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
         {T::Top, WM_IME_NOTIFY, IMN_SETOPENSTATUS, 0, L"command:IMN_SETOPENSTATUS lParam:0x0", L""},
         {T::Top, WM_GETTEXTLENGTH, 0, 0, L"", L"7"},
         {T::Edit, EM_SETSEL, 2, -1, L"ichStart:2 ichEnd:-1", L""},
+        {T::Edit, EM_LINEFROMCHAR, 3, 0, L"ich:3", L"0"}, // a character's index, not a line
+        {T::Edit, EM_LINEINDEX, 0, 0, L"line:0", L"0"},
         {T::Edit, WM_GETDLGCODE, 0, 0, L"vk:0x00 lpmsg:NULL", L"DLGC_WANTARROWS|DLGC_HASSETSEL|DLGC_WANTCHARS"},
         {T::List, LB_GETTEXTLEN, 3, 0, L"index:3", L"LB_ERR"},
         {T::ListView, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT,
