@@ -22,16 +22,31 @@ const TableEntry kTable[] = {
 #include "watch/MessageTable.inc"
 };
 
-// The group of a standard message, told by the words in its name; the first rule that fits wins.
+// Messages the headers leave out that every window gets and every inspector names: the caret's
+// and the menus' timer, the themed menu bar's and caption's drawing, the taskbar's request for a
+// system menu, drag and drop's copy of its data, the input method's messages to itself.
+const TableEntry kUndocumented[] = {
+    {0x0049, L"WM_COPYGLOBALDATA", L""},     {0x0090, L"WM_UAHDESTROYWINDOW", L""},
+    {0x0091, L"WM_UAHDRAWMENU", L""},        {0x0092, L"WM_UAHDRAWMENUITEM", L""},
+    {0x0093, L"WM_UAHINITMENU", L""},        {0x0094, L"WM_UAHMEASUREMENUITEM", L""},
+    {0x0095, L"WM_UAHNCPAINTMENUPOPUP", L""}, {0x00AE, L"WM_NCUAHDRAWCAPTION", L""},
+    {0x00AF, L"WM_NCUAHDRAWFRAME", L""},     {0x0118, L"WM_SYSTIMER", L""},
+    {0x0131, L"WM_LBTRACKPOINT", L""},       {0x0287, L"WM_IME_SYSTEM", L""},
+    {0x0313, L"WM_POPUPSYSTEMMENU", L""},
+};
+
+// The group of a standard message, told by the words in its name; the first rule that fits wins
+// (the input method's messages by "_IME", which "TIMER" holds too).
 const wchar_t* GroupOfName(const std::wstring& name)
 {
     static const struct {
         const wchar_t* word;
         const wchar_t* group;
     } rules[] = {
+        {L"UAHDRAW", L"paint"},   {L"UAHNCPAINT", L"paint"},  {L"UAHMEASURE", L"paint"},
         {L"MOUSE", L"mouse"},     {L"BUTTON", L"mouse"},      {L"NCHITTEST", L"mouse"},  {L"SETCURSOR", L"mouse"},
         {L"CAPTURE", L"mouse"},   {L"MENU", L"command"},      {L"COMMAND", L"command"},  {L"NOTIFY", L"command"},
-        {L"KEY", L"keyboard"},    {L"CHAR", L"keyboard"},     {L"FOCUS", L"keyboard"},   {L"IME", L"keyboard"},
+        {L"KEY", L"keyboard"},    {L"CHAR", L"keyboard"},     {L"FOCUS", L"keyboard"},   {L"_IME", L"keyboard"},
         {L"INPUTLANG", L"keyboard"}, {L"PAINT", L"paint"},    {L"ERASEBKGND", L"paint"}, {L"CTLCOLOR", L"paint"},
         {L"DRAWITEM", L"paint"},  {L"MEASUREITEM", L"paint"}, {L"PRINT", L"paint"},      {L"SETREDRAW", L"paint"},
         {L"TIMER", L"timer"},
@@ -106,6 +121,8 @@ MessageNames::MessageNames(const std::wstring& windowClass) : m_windowClass(wind
         // The first standard name of a value stands; a control's own name is the only one it has here.
         m_entries.emplace(entry.message, Entry{entry.name, common && entry.name[0] == L'W' ? GroupOfName(entry.name) : L"control"});
     }
+    if (!standard) return;
+    for (const TableEntry& entry : kUndocumented) m_entries.emplace(entry.message, Entry{entry.name, GroupOfName(entry.name)});
 }
 
 const MessageNames& MessageNames::Standard()

@@ -93,7 +93,12 @@ TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGro
         {L"msctls_trackbar32", WM_USER, L"TBM_GETPOS", L"control"}, // defined as WM_USER itself
         {L"ComboLBox", LB_GETCURSEL, L"LB_GETCURSEL", L"control"},   // a combo box's list
         {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
-        {L"Button", 0x0093, L"0x0093", L"window"},
+        {L"Button", 0x0093, L"WM_UAHINITMENU", L"command"}, // undocumented, named as inspectors name them
+        {L"Edit", 0x0118, L"WM_SYSTIMER", L"timer"},         // the caret's blink
+        {L"Button", WM_TIMER, L"WM_TIMER", L"timer"},
+        {L"Button", WM_IME_CHAR, L"WM_IME_CHAR", L"keyboard"},
+        {L"Button", 0x0091, L"WM_UAHDRAWMENU", L"paint"},
+        {L"Button", 0x0313, L"WM_POPUPSYSTEMMENU", L"command"}, // the taskbar's
         {L"Button", registered, L"WindowInventory.NameTest (registered)", L"user"},
         {L"6.0.7601.0!Button", BM_SETCHECK, L"BM_SETCHECK", L"control"}, // a version's class
     };
