@@ -184,7 +184,25 @@ void MessageLog::SetFilter(const std::wstring& filter)
         if (term.group == nullptr && ParseHandle(term.text, term.window)) term.text.clear();
         m_terms.push_back(std::move(term));
     }
-    m_filtered = !m_terms.empty();
+    Refilter();
+}
+
+void MessageLog::Hide(const std::wstring& name)
+{
+    if (std::find(m_hidden.begin(), m_hidden.end(), name) != m_hidden.end()) return;
+    m_hidden.push_back(name);
+    Refilter();
+}
+
+void MessageLog::ShowHidden()
+{
+    m_hidden.clear();
+    Refilter();
+}
+
+void MessageLog::Refilter()
+{
+    m_filtered = !m_terms.empty() || !m_hidden.empty();
     m_shown.clear();
     if (!m_filtered) return;
     for (size_t i = 0; i < m_entries.size(); ++i) {
@@ -195,6 +213,7 @@ void MessageLog::SetFilter(const std::wstring& filter)
 bool MessageLog::Passes(const Entry& entry) const
 {
     if (entry.kind == Kind::Dropped) return true; // a gap is shown whatever the filter
+    if (!m_hidden.empty() && std::find(m_hidden.begin(), m_hidden.end(), Name(entry)) != m_hidden.end()) return false;
     for (const Term& term : m_terms) {
         if (term.group != nullptr) {
             if (lstrcmpW(entry.names->Group(entry.message), term.group) != 0) return false;

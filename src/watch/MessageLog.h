@@ -56,6 +56,11 @@ public:
     // 16 hex digits, or with 0x or h: that window's messages), or part of a name (ignoring case).
     // Empty: every message.
     void SetFilter(const std::wstring& filter);
+    // Rows of a message of this name are left out, whatever the filter, until shown again; a
+    // gap stays.
+    void Hide(const std::wstring& name);
+    void ShowHidden();
+    const std::vector<std::wstring>& Hidden() const noexcept { return m_hidden; }
 
     // The rows that pass the filter, oldest first.
     size_t Rows() const noexcept { return m_filtered ? m_shown.size() : m_entries.size(); }
@@ -81,6 +86,8 @@ private:
         uint64_t number; // the entry's
     };
     bool Passes(const Entry& entry) const;
+    // Lists again the rows that pass the filter and are not hidden.
+    void Refilter();
     void Keep(Entry&& entry);
     // The names of `window`'s class as read once per window; null when it cannot be read. Each
     // caller has its own fallback.
@@ -103,5 +110,6 @@ private:
     std::deque<OpenSend> m_unanswered;
     bool m_filtered = false;
     std::vector<Term> m_terms;
+    std::vector<std::wstring> m_hidden; // names, as shown
     std::deque<uint64_t> m_shown; // entry numbers passing the filter
 };

@@ -81,11 +81,10 @@ void MessageLogWindow::CreateControls()
     m_find = MakeChild(hWnd(), L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, kFindId, WS_EX_CLIENTEDGE);
     m_everyWindow = MakeChild(hWnd(), L"Button", L"All windows of its &thread", BS_AUTOCHECKBOX | WS_TABSTOP,
                               kEveryWindowId);
-    m_filterHint = MakeChild(hWnd(), L"Static",
-                             L"Filter: part of a name, a group (mouse keyboard paint timer command window control "
-                             L"user) or a window's handle; all words must match.   Ctrl+S save, Ctrl+C copy rows, "
-                             L"Ctrl+F find, F3 / Shift+F3 next / previous, Esc close",
-                             SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
+    m_filterHint = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
+    m_showHidden = MakeChild(hWnd(), L"Button", L"Show &hidden", BS_PUSHBUTTON | WS_TABSTOP, kShowHiddenId);
+    ShowWindow(m_showHidden, SW_HIDE);
+    ShowFilterHint();
     m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
     m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
     ApplyFont();
@@ -170,6 +169,9 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     case WM_NOTIFY: {
         const NMHDR* header = OwnNotification(lParam, m_list ? m_list->hWnd() : nullptr);
+        if (header != nullptr && header->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+            return ListViewControl::OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        }
         if (header == nullptr || header->code != LVN_GETDISPINFOW) break;
         auto& info = *reinterpret_cast<NMLVDISPINFOW*>(lParam);
         if (!(info.item.mask & LVIF_TEXT)) break;
@@ -199,7 +201,7 @@ void MessageLogWindow::ApplyFont()
     UniqueFont font = CreateSystemFont(&NONCLIENTMETRICSW::lfMessageFont, m_dpi);
     const HFONT shown = font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     for (const HWND child : {m_pause, m_clear, m_save, m_copy, m_filterLabel, m_filter, m_findLabel, m_find,
-                             m_everyWindow, m_filterHint, m_statusLine, m_list->hWnd()}) {
+                             m_everyWindow, m_filterHint, m_showHidden, m_statusLine, m_list->hWnd()}) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
     }
     m_font = std::move(font); // the old one goes once no child shows it
@@ -223,7 +225,12 @@ void MessageLogWindow::Layout()
         MoveWindow(control.control, left, pad, Scaled(control.width), row, TRUE);
         left += Scaled(control.width + control.gap);
     }
-    MoveWindow(m_filterHint, pad, pad + row + pad / 2, (std::max)(0, static_cast<int>(client.right) - 2 * pad), hint, TRUE);
+    // The button that shows hidden messages again ends the filter's line while there are any.
+    const int button = IsWindowVisible(m_showHidden) ? Scaled(100) : 0;
+    const int hintTop = pad + row + pad / 2;
+    const int gap = button != 0 ? pad : 0;
+    MoveWindow(m_filterHint, pad, hintTop, (std::max)(0, static_cast<int>(client.right) - 2 * pad - button - gap), hint, TRUE);
+    MoveWindow(m_showHidden, client.right - pad - button, hintTop - Scaled(2), button, hint + Scaled(4), TRUE);
     MoveWindow(m_statusLine, 0, client.bottom - status, client.right, status, TRUE);
     m_list->Move(RECT{0, pad + row + pad / 2 + hint + pad / 2, client.right, client.bottom - status});
 }

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class MessageLogWindow {
@@ -52,6 +53,10 @@ public:
     bool CopySelection();
     // Selects the next row down or up from the selection that holds the find box's text.
     bool FindNext(bool down);
+    // Leaves out the rows of the message `row` shows (its name), until ShowHidden; the filter's
+    // line lists what is hidden and a button brings it back.
+    void HideLike(size_t row);
+    void ShowHidden();
 
     const MessageLog& Log() const noexcept { return m_log; }
     const std::wstring& StatusText() const noexcept { return m_status; }
@@ -62,7 +67,7 @@ private:
     // Controls and commands; IDOK and IDCANCEL (Enter and Esc in IsDialogMessage) stay clear.
     enum : UINT {
         kPauseId = 100, kClearId, kSaveId, kCopyId, kFilterId, kFindId, kEveryWindowId, kListId, kStatusId,
-        kFocusFindId, kSelectAllId, kFindNextId, kFindPreviousId
+        kFocusFindId, kSelectAllId, kFindNextId, kFindPreviousId, kHideId, kShowHiddenId
     };
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -75,6 +80,8 @@ private:
     int Scaled(int pixelsAt96) const noexcept;
     // The system's message font at the window's DPI, on every control.
     void ApplyFont();
+    // What the filter's line says: what is hidden, then how to filter.
+    void ShowFilterHint();
     void StartWatch(WatchSession::Scope scope);
     void ShowStatus();
     // A word for the user in the status line until the next one.
@@ -92,9 +99,11 @@ private:
     std::unique_ptr<ListViewControl> m_list;
     HWND m_pause = nullptr, m_clear = nullptr, m_save = nullptr, m_copy = nullptr, m_filterLabel = nullptr,
          m_filter = nullptr, m_findLabel = nullptr, m_find = nullptr, m_everyWindow = nullptr, m_filterHint = nullptr,
-         m_statusLine = nullptr;
+         m_showHidden = nullptr, m_statusLine = nullptr;
     // The control that had the keyboard when the window was left.
     HWND m_focus = nullptr;
+    // The row the context menu was opened for.
+    std::optional<size_t> m_menuRow;
     std::unique_ptr<WatchSession> m_session;
     MessageLog m_log;
     MessageLogColumns m_columns;

@@ -162,6 +162,16 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     EXPECT_FALSE(log.FindNext(true));
     EXPECT_EQ(2, selected()) << "the selection stays";
     EXPECT_NE(std::wstring::npos, log.StatusText().find(L"Not found: \"WM_NOTHING\""));
+    // The row found is drawn in the highlight's colours while the find box has the keyboard.
+    SetForegroundWindow(log.hWnd());
+    SetFocus(find);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT found = {};
+    found.left = LVIR_BOUNDS;
+    ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(selected()), reinterpret_cast<LPARAM>(&found)));
+    const HDC drawn = GetDC(list);
+    EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), GetPixel(drawn, found.left + 2, (found.top + found.bottom) / 2));
+    ReleaseDC(list, drawn);
 
     // Copied: the selected rows with a header, as the list shows them.
     LVITEMW state = {};
@@ -185,6 +195,23 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     const std::string control = Hex8(button.get());
     EXPECT_EQ(L"wID:9 wNotifyCode:BN_CLICKED hwndCtl:0x" + std::wstring(control.begin(), control.end()),
               log.CellText(0, Col::kParameters));
+
+    // Hidden from the context menu, a message's rows are gone whatever the filter, and the
+    // filter's line says so until they are shown again.
+    log.SetFilter(L"");
+    const size_t all = log.Log().Rows();
+    HWND hint = nullptr; // the third static text: after the filter's and the find box's labels
+    for (int i = 0; i < 3; ++i) hint = FindWindowExW(log.hWnd(), hint, L"Static", nullptr);
+    const HWND showHidden = FindWindowExW(log.hWnd(), nullptr, L"Button", L"Show &hidden");
+    log.HideLike(1); // WM_APP+0x1, nested in the first send
+    EXPECT_EQ(all - 2, log.Log().Rows()) << "the messages to both windows";
+    wchar_t said[512] = {};
+    GetWindowTextW(hint, said, 512);
+    EXPECT_EQ(0, std::wstring(said).find(L"Hidden: WM_APP+0x1.   Filter:")) << said;
+    EXPECT_TRUE(IsWindowVisible(showHidden));
+    SendMessageW(showHidden, BM_CLICK, 0, 0);
+    EXPECT_EQ(all, log.Log().Rows());
+    EXPECT_FALSE(IsWindowVisible(showHidden));
 }
 
 // A WM_NOTIFY from another thread (on Windows: from another process, whose pointer means nothing
