@@ -9,6 +9,10 @@
 namespace {
 // A thread that makes windows without end must not grow the cache without end.
 constexpr size_t kCachedWindows = 4096;
+// Asking the system for a class takes a round trip to Wine's server: a tick's worth of records
+// for windows never seen before asks for this many at most (about 35 ms), the rest fall back as
+// unread ones do and are asked for at the next tick.
+constexpr size_t kClassesAskedPerAdd = 512;
 // The hook numbers the answers of this many nested sends; deeper ones cannot be paired anyway.
 constexpr size_t kMostOpenSends = 2 * watch_ring::kTrackedDepth;
 
@@ -45,6 +49,8 @@ const MessageNames* MessageLog::ClassOf(uint64_t window)
     if (window == m_lastWindow && m_lastClass != nullptr) return m_lastClass;
     auto found = m_windowClasses.find(window);
     if (found == m_windowClasses.end()) {
+        if (m_classesToAsk == 0) return nullptr;
+        --m_classesToAsk;
         if (m_windowClasses.size() >= kCachedWindows) m_windowClasses.clear();
         wchar_t name[256] = {};
         const bool read = GetClassNameW(reinterpret_cast<HWND>(static_cast<UINT_PTR>(window)), name, 256) > 0;
@@ -57,6 +63,7 @@ const MessageNames* MessageLog::ClassOf(uint64_t window)
 void MessageLog::Add(const std::vector<watch_ring::Record>& records)
 {
     using watch_ring::RecordKind;
+    m_classesToAsk = kClassesAskedPerAdd;
     for (const watch_ring::Record& record : records) {
         const uint16_t openDepth = m_unanswered.empty() ? 0 : m_unanswered.back().depth;
         if (record.droppedBefore != 0) {

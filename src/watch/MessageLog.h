@@ -89,8 +89,8 @@ private:
     // Lists again the rows that pass the filter and are not hidden.
     void Refilter();
     void Keep(Entry&& entry);
-    // The names of `window`'s class as read once per window; null when it cannot be read. Each
-    // caller has its own fallback.
+    // The names of `window`'s class as read once per window; null when it cannot be read (or not
+    // in this Add any more). Each caller has its own fallback.
     const MessageNames* ClassOf(uint64_t window);
     void Open(const watch_ring::Record& record);
     // Its answer, matched by sequence number: the open send it answers, null when none.
@@ -100,6 +100,7 @@ private:
 
     const MessageNames* m_watchedNames;
     std::unordered_map<uint64_t, const MessageNames*> m_windowClasses;
+    size_t m_classesToAsk = 0; // in this Add
     uint64_t m_lastWindow = 0;
     const MessageNames* m_lastClass = nullptr; // of m_lastWindow, when it could be read
 
