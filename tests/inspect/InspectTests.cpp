@@ -129,15 +129,19 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
 {
     Scan();
     const std::wstring text = PropertiesText({NodeSubject::Kind::Window, HandleValue(m_top.get())});
+    // In groups, each under its heading.
     const std::wstring lines[] = {
-        L"Handle:\t" + FormatHandleHex(HandleValue(m_top.get())), L"Owner:\tnone", L"Caption:\tQx7 Needle top \x263A",
-        L"Class:\tWindowInventoryTestWindow", L"Process:\t" + std::to_wstring(GetCurrentProcessId()),
-        L"Thread:\t" + std::to_wstring(GetCurrentThreadId()), L"Window:\t(40, 50)-(360, 250), 320 x 200",
+        L"General\r\nHandle:\t" + FormatHandleHex(HandleValue(m_top.get())) + L"\r\nCaption:\tQx7 Needle top \x263A\r\n",
+        L"Owner:\tnone", L"Window:\t(40, 50)-(360, 250), 320 x 200", L"Visible:\tyes", L"Minimized:\tno",
+        L"Text:\tUnicode window\r\n\r\nStyles\r\n"
         L"Style:\t0x94C80005\r\n\tWS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS |\r\n\tWS_CAPTION | WS_SYSMENU | 0x00000005\r\n",
-        L"WS_EX_TOOLWINDOW", L"Visible:\tyes", L"Minimized:\tno", L"Text:\tUnicode window"};
+        L"WS_EX_TOOLWINDOW\r\n\r\nClass\r\nClass:\tWindowInventoryTestWindow\r\n",
+        L"\r\n\r\nProcess\r\nProcess:\t" + std::to_wstring(GetCurrentProcessId()),
+        L"Thread:\t" + std::to_wstring(GetCurrentThreadId()) + L"\r\n"};
     for (const std::wstring& line : lines) {
         EXPECT_NE(std::wstring::npos, text.find(line)) << line << L" in\n" << text;
     }
+    EXPECT_EQ(0u, text.find(L"General\r\n"));
     EXPECT_NE(std::wstring::npos,
               PropertiesText({NodeSubject::Kind::Window, HandleValue(m_grand.get())})
                   .find(L"WS_CHILD | WS_VISIBLE\r\n"));
