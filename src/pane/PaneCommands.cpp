@@ -10,6 +10,9 @@
 #include "platform/RuntimeError.h"
 #include "pointer/WindowPointer.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 constexpr UINT_PTR kFollowTimer = 1;
 constexpr UINT kFollowMs = 50;
@@ -19,11 +22,6 @@ const std::wstring kNoText;
 const std::wstring& PropertiesPane::FactsText() const noexcept
 {
     return m_facts ? m_facts->Text() : kNoText;
-}
-
-const std::wstring& PropertiesPane::PointerText() const noexcept
-{
-    return m_pointer ? m_pointer->Text() : kNoText;
 }
 
 HWND PropertiesPane::LinkWindow(Relation relation) const noexcept
@@ -43,6 +41,7 @@ void PropertiesPane::Open(const NodeSubject& subject)
 void PropertiesPane::ShowSelection(const NodeSubject& subject)
 {
     m_selection = subject;
+    m_pending = nullptr; // a window the pointer passed on its way to the tree
     if (IsOpen() && !m_pointing) Show(subject, false);
 }
 
@@ -50,6 +49,7 @@ void PropertiesPane::ShowPointed(HWND window, bool pointing)
 {
     if (!IsOpen()) return;
     m_pointing = pointing;
+    m_pending = nullptr;
     if (!pointing) {
         Show(m_selection, false);
     } else if (window != nullptr) {
@@ -115,6 +115,7 @@ void PropertiesPane::SetFollowMouse(bool follow)
     if (!IsOpen()) return;
     m_following = follow;
     m_lastPointer.reset(); // the first look reads, wherever the pointer is
+    m_pending = nullptr;
     m_frozen = false;
     CheckDlgButton(hWnd(), kFollowId, follow ? BST_CHECKED : BST_UNCHECKED);
     if (follow) {
@@ -133,25 +134,55 @@ bool PropertiesPane::FollowTick()
     if (!m_following || m_pointing || !GetCursorPos(&at)) return false;
     const bool frozen = GetAsyncKeyState(VK_CONTROL) < 0;
     if (frozen != m_frozen) ShowFrozen(frozen);
-    if (frozen || (m_lastPointer && m_lastPointer->x == at.x && m_lastPointer->y == at.y)) return false;
+    if (frozen || (m_lastPointer && m_lastPointer->x == at.x && m_lastPointer->y == at.y)) {
+        ShowPending();
+        return false;
+    }
     m_lastPointer = at;
     const HWND window = WindowPointer::WindowAt(at);
     // Over the form or the pane the user is on the way to a command: the pane holds what it has.
     if (window == nullptr || GetAncestor(window, GA_ROOTOWNER) == GetAncestor(m_owner, GA_ROOTOWNER)) return false;
     ++m_reads;
     const PointerReading reading = ReadPointer(at, window);
-    m_pointer->SetText(::PointerText(reading), false);
+    ShowPointerText(::PointerText(reading));
     if (reading.colour != m_colour) {
         m_colour = reading.colour;
         RECT swatch = SwatchScreenRect();
         MapWindowPoints(nullptr, hWnd(), reinterpret_cast<POINT*>(&swatch), 2);
         InvalidateRect(hWnd(), &swatch, TRUE);
     }
-    // The full facts are read again only when the window under the pointer changes.
-    if (m_subject.kind != NodeSubject::Kind::Window || WindowOf(m_subject) != window) {
-        Show({NodeSubject::Kind::Window, static_cast<LONG>(reinterpret_cast<INT_PTR>(window))}, false);
-    }
+    // The full facts take a text box the time of a frame and more to lay out: they wait until the
+    // pointer rests, and are not read at all for the windows it only passes over.
+    const bool shown = m_subject.kind == NodeSubject::Kind::Window && WindowOf(m_subject) == window;
+    m_pending = shown ? nullptr : window;
     return true;
+}
+
+void PropertiesPane::ShowPending()
+{
+    if (m_pending == nullptr || !IsOpen()) return;
+    const HWND window = std::exchange(m_pending, nullptr);
+    ++m_reads;
+    Show({NodeSubject::Kind::Window, static_cast<LONG>(reinterpret_cast<INT_PTR>(window))}, false);
+}
+
+void PropertiesPane::ShowPointerText(const std::wstring& text)
+{
+    if (text == m_pointerText) return;
+    m_pointerText = text;
+    // "Label:\tvalue" lines into the two columns; a line without a label continues the value above.
+    std::wstring labels, values;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(L"\r\n", start), text.size());
+        const std::wstring line = text.substr(start, end - start);
+        const size_t tab = line.find(L'\t');
+        if (tab != 0) labels += line.substr(0, tab);
+        labels += L"\r\n";
+        values += (tab == std::wstring::npos ? L"" : line.substr(tab + 1)) + L"\r\n";
+        start = end + 2;
+    }
+    SetWindowTextW(m_pointerLabels, labels.c_str());
+    SetWindowTextW(m_pointerValues, values.c_str());
 }
 
 void PropertiesPane::ShowFrozen(bool frozen)
@@ -163,6 +194,7 @@ void PropertiesPane::ShowFrozen(bool frozen)
 
 std::wstring PropertiesPane::CopyForScript()
 {
+    ShowPending();
     const NodeSubject& subject = IsOpen() ? m_subject : m_selection;
     const HWND window = subject.kind == NodeSubject::Kind::Window ? WindowOf(subject) : nullptr;
     if (window == nullptr) return L"Only a window has a script line: select one";

@@ -14,7 +14,8 @@
 
 namespace {
 const wchar_t kWindowClass[] = L"WindowInventoryPropertiesPane";
-constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+// A popup, as the platform keeps an owned popup above its owner everywhere (Wine only popups).
+constexpr DWORD kStyle = WS_POPUPWINDOW | WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kWidth = 520, kHeight = 640; // at 96 dpi
 constexpr int kLabelColumn = 56;           // dialog units: where the facts' values start
 const wchar_t* const kLinkLabels[] = {L"&Parent:", L"&Owner:", L"First &child:", L"Pre&vious:", L"&Next:"};
@@ -81,7 +82,8 @@ void PropertiesPane::CreateControls()
         m_links[i] = std::make_unique<LinkControl>(hWnd(), static_cast<UINT>(kLinkId + i));
     }
     m_pointerHeading = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS, kPointerHeadingId);
-    m_pointer = std::make_unique<TextBoxControl>(hWnd(), kPointerId, kLabelColumn, true);
+    m_pointerLabels = MakeChild(hWnd(), L"Static", L"", SS_RIGHT | SS_NOPREFIX, kPointerLabelsId);
+    m_pointerValues = MakeChild(hWnd(), L"Static", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kPointerValuesId);
     m_facts = std::make_unique<TextBoxControl>(hWnd(), kFactsId, kLabelColumn, true);
     m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
     ApplyFont();
@@ -106,14 +108,14 @@ void PropertiesPane::ApplyFont()
 {
     UniqueFont font = CreateSystemFont(&NONCLIENTMETRICSW::lfMessageFont, m_dpi);
     const HFONT shown = font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    for (const HWND child : {m_followBox, m_copy, m_changeButton, m_pointerHeading, m_statusLine}) {
+    for (const HWND child :
+         {m_followBox, m_copy, m_changeButton, m_pointerHeading, m_pointerLabels, m_pointerValues, m_statusLine}) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
     }
     for (size_t i = 0; i < kRelations; ++i) {
         SendMessageW(m_linkLabels[i], WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
         m_links[i]->SetFont(shown);
     }
-    m_pointer->SetFont(shown);
     m_facts->SetFont(shown);
     m_font = std::move(font); // the old one goes once no child shows it
 }
@@ -149,12 +151,15 @@ void PropertiesPane::Layout()
     }
     y += line + pad;
     // What lies under the pointer, while following the mouse: a heading, the facts beside the swatch.
-    for (const HWND control : {m_pointerHeading, m_pointer->hWnd()}) ShowWindow(control, m_following ? SW_SHOW : SW_HIDE);
+    for (const HWND control : {m_pointerHeading, m_pointerLabels, m_pointerValues}) {
+        ShowWindow(control, m_following ? SW_SHOW : SW_HIDE);
+    }
     if (m_following) {
         move(m_pointerHeading, pad, y, client.right - 2 * pad, line);
         y += line;
-        const int height = Scaled(150), swatch = Scaled(48);
-        m_pointer->Move(RECT{pad, y, client.right - 2 * pad - swatch, y + height});
+        const int height = Scaled(150), swatch = Scaled(48), labels = Scaled(70);
+        move(m_pointerLabels, pad, y, labels, height);
+        move(m_pointerValues, 2 * pad + labels, y, client.right - 5 * pad - labels - swatch, height);
         y += height + pad;
     }
     m_facts->Move(RECT{pad, y, client.right - pad, client.bottom - status - pad});
@@ -164,11 +169,11 @@ void PropertiesPane::Layout()
 
 RECT PropertiesPane::SwatchScreenRect() const noexcept
 {
-    RECT box = {};
-    if (!m_pointer) return box;
-    GetWindowRect(m_pointer->hWnd(), &box);
+    RECT values = {};
+    if (!IsOpen()) return values;
+    GetWindowRect(m_pointerValues, &values);
     const int swatch = Scaled(48), pad = Scaled(6);
-    return RECT{box.right + pad, box.top, box.right + pad + swatch, box.top + swatch};
+    return RECT{values.right + 2 * pad, values.top, values.right + 2 * pad + swatch, values.top + swatch};
 }
 
 void PropertiesPane::PaintSwatch(HDC dc) const
@@ -243,7 +248,6 @@ LRESULT PropertiesPane::OnMessage(HWND window, UINT message, WPARAM wParam, LPAR
         // The per-user store of window places, once there is one, is told the pane's place here.
         m_following = false;
         m_facts.reset();
-        m_pointer.reset();
         for (auto& link : m_links) link.reset();
         break;
     default:

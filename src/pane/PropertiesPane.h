@@ -41,10 +41,11 @@ public:
     void SetFollowMouse(bool follow);
     bool FollowsMouse() const noexcept { return m_following; }
     // The follow timer's work, 20 times a second: when the pointer has moved, Ctrl is up and the
-    // pointer is not over one of this program's windows, reads what lies under it and shows it.
-    // True when it read.
+    // pointer is not over one of this program's windows, reads what lies under it and shows it;
+    // the full facts of a window the pointer moved onto are read once it comes to rest (or Ctrl
+    // freezes it). True when it read.
     bool FollowTick();
-    // Readings under the pointer since the pane was made: the benchmark's count.
+    // Readings since the pane was made, under the pointer and of the facts: the benchmark's count.
     size_t Reads() const noexcept { return m_reads; }
 
     // The script line (PointerFacts.h) of the window shown, or of the selected one while the
@@ -56,7 +57,7 @@ public:
     const NodeSubject& Subject() const noexcept { return m_subject; }
     // What the boxes show, as the user reads them.
     const std::wstring& FactsText() const noexcept;
-    const std::wstring& PointerText() const noexcept;
+    const std::wstring& PointerText() const noexcept { return m_pointerText; }
     const std::wstring& StatusText() const noexcept { return m_status; }
     // The link of a relation, for the tests to click.
     enum Relation { kParent, kOwner, kFirstChild, kPrevious, kNext, kRelations };
@@ -70,7 +71,8 @@ public:
 
 private:
     enum : UINT {
-        kFollowId = 100, kCopyId, kChangeId, kRefreshId, kFactsId, kPointerId, kPointerHeadingId, kStatusId,
+        kFollowId = 100, kCopyId, kChangeId, kRefreshId, kFactsId, kPointerLabelsId, kPointerValuesId,
+        kPointerHeadingId, kStatusId,
         kLinkLabelId, // kRelations labels from here
         kLinkId = kLinkLabelId + kRelations, // kRelations links from here
     };
@@ -89,6 +91,9 @@ private:
     void ShowLinks();
     void FollowLink(Relation relation);
     void ShowFrozen(bool frozen);
+    void ShowPointerText(const std::wstring& text);
+    // The full facts of the window the pointer moved onto, if they wait.
+    void ShowPending();
     void Say(const std::wstring& text);
 
     HWND m_owner;
@@ -98,12 +103,14 @@ private:
     UniqueWindow m_window;
     UniqueAccelerators m_keys;
     int m_dpi = 96;
+    // The pointer's facts change with every move: two plain columns, labels and values, cost a
+    // fraction of what a text box's line layout does.
     HWND m_followBox = nullptr, m_copy = nullptr, m_changeButton = nullptr, m_pointerHeading = nullptr,
-         m_statusLine = nullptr;
+         m_pointerLabels = nullptr, m_pointerValues = nullptr, m_statusLine = nullptr;
     std::array<HWND, kRelations> m_linkLabels = {};
     std::array<std::unique_ptr<LinkControl>, kRelations> m_links;
     std::array<HWND, kRelations> m_related = {};
-    std::unique_ptr<TextBoxControl> m_facts, m_pointer;
+    std::unique_ptr<TextBoxControl> m_facts;
     HWND m_focus = nullptr; // the control that had the keyboard when the pane was left
 
     NodeSubject m_selection; // the tree's, as last told
@@ -112,7 +119,9 @@ private:
     bool m_following = false;
     bool m_frozen = false;
     std::optional<POINT> m_lastPointer; // where the pointer was at the last look
+    HWND m_pending = nullptr; // under the pointer, its full facts not read yet
     std::optional<COLORREF> m_colour;
+    std::wstring m_pointerText;
     size_t m_reads = 0;
     std::wstring m_status;
 };

@@ -32,8 +32,9 @@ protected:
     void SetUp() override
     {
         InspectTest::SetUp();
-        // Out of the way of the windows pointed at, which the pane would not follow over the form.
-        SetWindowPos(m_form->hWnd(), nullptr, 0, 560, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        // Out of the way of the windows pointed at, which the pane would not follow over the form,
+        // at 144 dpi too.
+        SetWindowPos(m_form->hWnd(), nullptr, -600, 480, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
     PropertiesPane& Pane() { return m_form->Pane(); }
     void PlacePane() { SetWindowPos(Pane().hWnd(), nullptr, 700, 0, 500, 600, SWP_NOZORDER | SWP_NOACTIVATE); }
@@ -50,9 +51,10 @@ protected:
         SetKeyboardState(state);
         return taken;
     }
-    // The pointer to `at` until the pane has read there: Wine may still move the pointer back to
-    // where an earlier move put it, once it handles that move's X event.
-    void PointAt(POINT at)
+    // The pointer to `at` until the pane has read there and, the pointer at rest, shows the full
+    // facts of `window`: Wine may still move the pointer back to where an earlier move put it,
+    // once it handles that move's X event.
+    void PointAt(POINT at, HWND window)
     {
         wchar_t screen[32];
         wsprintfW(screen, L"Screen:\t(%ld, %ld)\r\n", at.x, at.y);
@@ -60,9 +62,9 @@ protected:
             SetCursorPos(at.x, at.y);
             PumpMessages();
             Pane().FollowTick();
-            return Pane().PointerText().find(screen) == 0;
-        })) << "the pane did not read at " << ::testing::PrintToString(std::wstring(screen)) << " but showed "
-            << ::testing::PrintToString(Pane().PointerText());
+            return Pane().PointerText().find(screen) == 0 && Pane().FactsText().find(Shows(window)) == 0;
+        })) << "the pane did not read " << ::testing::PrintToString(std::wstring(screen)) << " but showed "
+            << ::testing::PrintToString(Pane().PointerText()) << " and " << ::testing::PrintToString(Pane().FactsText());
     }
     std::wstring SelectedKey() { return Tree().Selection() ? Tree().Key(Tree().Selection()) : L""; }
     static std::wstring Shows(HWND window) { return L"General\r\nHandle:\t" + Hex(window) + L"\r\n"; }
@@ -185,6 +187,7 @@ TEST_F(PaneTest, FollowingTheMouseTellsPhysicalCoordinatesAndColourReadsNothingW
     const std::wstring rest = L"\r\nControl:\tnone: the top-level window itself\r\nWindow text:\t\r\n";
     std::wstring expected[2];
     const int dpi = Scale(96);
+    RecordProperty("dpi", dpi);
     if (dpi == 96) {
         expected[0] = L"Screen:\t(150, 180)\r\nWindow:\t(50, 80)\r\nClient:\t(40, 50)\r\nColour:\t#1E90FF" + rest;
         expected[1] = L"Screen:\t(310, 230)\r\nWindow:\t(210, 130)\r\nClient:\t(200, 100)\r\nColour:\t#FFA500" + rest;
@@ -204,9 +207,8 @@ TEST_F(PaneTest, FollowingTheMouseTellsPhysicalCoordinatesAndColourReadsNothingW
     for (int i = 0; i < 2; ++i) {
         at[i] = POINT{Scale(110 + design[i].x), Scale(130 + design[i].y)};
     }
-    PointAt(at[0]);
+    PointAt(at[0], window.get());
     EXPECT_EQ(expected[0], Pane().PointerText());
-    EXPECT_EQ(0u, Pane().FactsText().find(Shows(window.get())));
     // The swatch beside it shows the colour, once the pane is on the screen.
     const RECT swatch = Pane().SwatchScreenRect();
     EXPECT_TRUE(PollUntil(10000, [&] {
@@ -282,12 +284,12 @@ TEST_F(PaneTest, UnderThePointerControlsReadTheirInstanceIdAndTextsAndCopyForASc
         };
         for (const auto& c : cases) {
             ASSERT_NE(nullptr, c.control) << c.expected;
-            PointAt(CenterOf(c.control));
+            PointAt(CenterOf(c.control), c.control);
             const std::wstring& shown = Pane().PointerText();
             EXPECT_NE(std::wstring::npos, shown.find(L"\r\n" + c.expected + visible)) << shown;
         }
         // The last one read is the pane's for Ctrl+K: the second Edit's line.
-        PointAt(CenterOf(cases[1].control));
+        PointAt(CenterOf(cases[1].control), cases[1].control);
         ASSERT_TRUE(PressKey(Pane().hWnd(), 'K', FCONTROL));
         EXPECT_EQ(L"title=\"controls\" class=\"SyntheticDesktopControls\" exe=\"" +
                       std::wstring(SyntheticDesktopProcess::ExeName(bits)) + L"\" control=\"Edit2\" id=102 hwnd=" +
@@ -295,7 +297,7 @@ TEST_F(PaneTest, UnderThePointerControlsReadTheirInstanceIdAndTextsAndCopyForASc
                   Clipboard());
     }
     const HWND hungChild = FindWindowExW(hung.TopWindows().at(0), nullptr, nullptr, L"hung child 0");
-    PointAt(CenterOf(hungChild));
+    PointAt(CenterOf(hungChild), hungChild);
     EXPECT_NE(std::wstring::npos, Pane().PointerText().find(L"\r\nControl:\tSyntheticDesktopWindow1\r\nControl ID:\t0 "
                                                             L"(0x00000000)\r\nText:\thung child 0\r\nWindow text:\t"
                                                             L"hung child 0\r\n\thung child 1\r\n"))
