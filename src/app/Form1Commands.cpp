@@ -30,7 +30,7 @@ const Form1::Command Form1::kCommands[] = {
     {L"-", 0, 0, nullptr, true},
     {L"P&oint to find\tCtrl+P", FCONTROL, 'P', [](Form1& form) { form.m_pointer->Start(); }, true},
     {L"Follow &the mouse\tCtrl+U", FCONTROL, 'U',
-     [](Form1& form) { form.m_pane->SetFollowMouse(!form.m_pane->FollowsMouse()); }, true},
+     [](Form1& form) { form.m_inspector->Say(form.m_pane->SetFollowMouse(!form.m_pane->FollowsMouse())); }, true},
     {L"&Messages...\tCtrl+M", FCONTROL, 'M', [](Form1& form) { form.OpenMessageLog(); }},
     {L"-", 0, 0, nullptr},
     {L"Chan&ge...\tCtrl+E", FCONTROL, 'E', [](Form1& form) { form.m_edit->OpenChangeDialog(); }},
@@ -176,7 +176,7 @@ void Form1::ShowKeys()
         line.erase(std::remove(line.begin(), line.end(), L'&'), line.end());
         text += line + L"\r\n";
     }
-    ShowTextDialog(hWnd(), L"Keys", text);
+    ShowTextDialog(hWnd(), L"Keys", text + PropertiesPane::kKeys);
 }
 
 std::vector<MessageLogWindow*> Form1::OpenLogs() const

@@ -106,13 +106,13 @@ void PropertiesPane::FollowLink(Relation relation)
     m_select(window);
 }
 
-void PropertiesPane::SetFollowMouse(bool follow)
+std::wstring PropertiesPane::SetFollowMouse(bool follow)
 {
     if (follow && !IsOpen()) {
         Create(false);
         Show(m_selection, false);
     }
-    if (!IsOpen()) return;
+    if (!IsOpen()) return L"";
     m_following = follow;
     m_lastPointer.reset(); // the first look reads, wherever the pointer is
     m_pending = nullptr;
@@ -126,12 +126,14 @@ void PropertiesPane::SetFollowMouse(bool follow)
         Show(m_selection, false);
     }
     Layout();
+    return follow ? L"The properties pane follows the mouse: hold Ctrl to freeze it, Ctrl+U stops it"
+                  : L"The properties pane shows the selection again";
 }
 
 bool PropertiesPane::FollowTick()
 {
     POINT at = {};
-    if (!m_following || m_pointing || !GetCursorPos(&at)) return false;
+    if (!m_following || m_pointing || IsIconic(hWnd()) || !GetCursorPos(&at)) return false;
     const bool frozen = GetAsyncKeyState(VK_CONTROL) < 0;
     if (frozen != m_frozen) ShowFrozen(frozen);
     if (frozen || (m_lastPointer && m_lastPointer->x == at.x && m_lastPointer->y == at.y)) {
@@ -227,8 +229,8 @@ void PropertiesPane::OnCommand(UINT id, UINT code)
         switch (id) {
         case kFollowId:
             // The key toggles; a click has toggled the box already.
-            if (code == BN_CLICKED) SetFollowMouse(IsDlgButtonChecked(hWnd(), kFollowId) == BST_CHECKED);
-            if (code == 1) SetFollowMouse(!m_following);
+            if (code == BN_CLICKED) Say(SetFollowMouse(IsDlgButtonChecked(hWnd(), kFollowId) == BST_CHECKED));
+            if (code == 1) Say(SetFollowMouse(!m_following));
             break;
         case kCopyId:
             if (code <= 1) Say(CopyForScript());

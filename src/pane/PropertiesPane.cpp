@@ -96,7 +96,7 @@ void PropertiesPane::CreateControls()
     m_keys.reset(CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys))));
     if (!m_keys) RaiseLastError();
     Say(L"Alt+P, O, C, V, N: select the parent, owner, first child, previous or next window in the tree; "
-        L"F5 reads again, Esc closes");
+        L"F5 reads again, Esc closes (F1 on the form lists every key)");
 }
 
 int PropertiesPane::Scaled(int pixelsAt96) const noexcept

@@ -25,6 +25,11 @@ public:
     using Select = std::function<void(HWND window)>;
     using Change = std::function<void(HWND pane, HWND window)>;
     PropertiesPane(HWND owner, Select select, Change change) noexcept;
+    // The pane's own keys, one "key\twhat it does" a line, for the form's list of keys.
+    static constexpr const wchar_t* kKeys =
+        L"Alt+P, Alt+O, Alt+C\tIn the properties pane: select the parent, owner, first child in the tree\r\n"
+        L"Alt+V, Alt+N\tIn the properties pane: select the previous, next window in the tree\r\n"
+        L"F5, Esc\tIn the properties pane: read again, close\r\n";
     ~PropertiesPane();
     PropertiesPane(const PropertiesPane&) = delete;
     PropertiesPane& operator=(const PropertiesPane&) = delete;
@@ -38,7 +43,8 @@ public:
     void ShowPointed(HWND window, bool pointing);
 
     // Following the mouse opens the pane where it was closed, leaving the keyboard where it is.
-    void SetFollowMouse(bool follow);
+    // Returns what it did, in words.
+    std::wstring SetFollowMouse(bool follow);
     bool FollowsMouse() const noexcept { return m_following; }
     // The follow timer's work, 20 times a second: when the pointer has moved, Ctrl is up and the
     // pointer is not over one of this program's windows, reads what lies under it and shows it;
