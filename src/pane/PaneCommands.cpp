@@ -116,10 +116,9 @@ std::wstring PropertiesPane::SetFollowMouse(bool follow)
     m_following = follow;
     m_lastPointer.reset(); // the first look reads, wherever the pointer is
     m_pending = nullptr;
-    m_frozen = false;
+    ShowFrozen(false);
     CheckDlgButton(hWnd(), kFollowId, follow ? BST_CHECKED : BST_UNCHECKED);
     if (follow) {
-        SetWindowTextW(m_pointerHeading, L"Under the mouse, in physical pixels (hold Ctrl to freeze):");
         SetTimer(hWnd(), kFollowTimer, kFollowMs, nullptr);
     } else {
         KillTimer(hWnd(), kFollowTimer);
