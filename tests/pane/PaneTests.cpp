@@ -303,4 +303,38 @@ TEST_F(PaneTest, UnderThePointerControlsReadTheirInstanceIdAndTextsAndCopyForASc
                                                             L"hung child 0\r\n\thung child 1\r\n"))
         << Pane().PointerText();
 }
+
+// Moved to a monitor at 192 dpi, the pane takes the suggested rectangle and doubles what it was
+// designed with at 96: its controls, the swatch and its font; back at 96 all is as before.
+TEST_F(PaneTest, ThePaneLaysItselfOutAgainAtTheDpiItIsTold)
+{
+    Press('U', FCONTROL);
+    ASSERT_TRUE(Pane().IsOpen());
+    if (Scale(96) != 96) GTEST_SKIP() << "designed at 96 dpi, the display is at " << Scale(96);
+    const HWND follow = FindWindowExW(Pane().hWnd(), nullptr, L"Button", L"Follow the mo&use (Ctrl+U)");
+    const auto fontHeight = [&] {
+        LOGFONTW font = {};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(follow, WM_GETFONT, 0, 0)), sizeof font, &font);
+        return font.lfHeight;
+    };
+    const LONG designedFont = fontHeight();
+    RECT designed;
+    GetWindowRect(Pane().hWnd(), &designed);
+    const RECT larger = {designed.left, designed.top, designed.left + 1000, designed.top + 900}; // as the screen allows
+    for (const auto& [dpi, suggested, followRect, swatch, font] :
+         {std::tuple{192, larger, RECT{12, 12, 392, 60}, 96L, 2 * designedFont},
+          std::tuple{96, designed, RECT{6, 6, 196, 30}, 48L, designedFont}}) {
+        SCOPED_TRACE(dpi);
+        SendMessageW(Pane().hWnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT window, box;
+        GetWindowRect(Pane().hWnd(), &window);
+        EXPECT_TRUE(EqualRect(&suggested, &window));
+        GetWindowRect(follow, &box);
+        MapWindowPoints(nullptr, Pane().hWnd(), reinterpret_cast<POINT*>(&box), 2);
+        EXPECT_TRUE(EqualRect(&followRect, &box)) << box.left << ", " << box.top << ", " << box.right << ", " << box.bottom;
+        const RECT shown = Pane().SwatchScreenRect();
+        EXPECT_EQ(swatch, shown.right - shown.left);
+        EXPECT_EQ(font, fontHeight());
+    }
+}
 } // namespace
