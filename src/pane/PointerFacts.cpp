@@ -1,8 +1,10 @@
 // Texts of other programs' controls are theirs to give: WM_GETTEXT goes through
-// SendMessageTimeout, and never to a window the system reports hung. A window that does not
-// answer within the time-out is taken as hung for the rest of the reading, and every text it
-// would have given is read as the system keeps it (InternalGetWindowText) instead. Whatever
-// comes back is cut to a size the pane can show at 20 readings a second.
+// SendMessageTimeout, and never to a window the system reports hung. One reading gives all the
+// windows it asks together half a second to answer, so that no program, however slowly it
+// answers, holds the form longer; once that is spent, or a window did not answer in it, every
+// other text is read as the system keeps it (InternalGetWindowText). Whatever comes back is cut
+// to a size the pane can show at 20 readings a second, and a window with more children than a
+// person could read is not walked to its end.
 #include "pane/PointerFacts.h"
 
 #include "inspect/WindowFacts.h"
@@ -12,10 +14,11 @@
 #include <vector>
 
 namespace {
-constexpr UINT kAnswerMs = 500;          // a window that takes longer is taken as hung
-constexpr int kControlTextChars = 1024;  // the control's own text
-constexpr int kLineChars = 256;          // each control's line of the visible text
-constexpr size_t kVisibleControls = 100; // lines of the visible text
+constexpr DWORD kAnswerMs = 500;          // what one reading waits for answers, in all
+constexpr int kControlTextChars = 1024;   // the control's own text
+constexpr int kLineChars = 256;           // each control's line of the visible text
+constexpr size_t kVisibleControls = 100;  // lines of the visible text
+constexpr size_t kVisitedWindows = 2000;  // windows looked at for them
 
 class TextReader {
 public:
@@ -23,9 +26,10 @@ public:
     {
         std::vector<wchar_t> text(static_cast<size_t>(chars) + 1, L'\0');
         DWORD_PTR copied = 0;
-        if (m_answering && !IsHungAppWindow(window)) {
+        const DWORD spent = GetTickCount() - m_start;
+        if (m_answering && spent < kAnswerMs && !IsHungAppWindow(window)) {
             if (SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(chars), reinterpret_cast<LPARAM>(text.data()),
-                                    SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT, kAnswerMs, &copied)) {
+                                    SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT, kAnswerMs - spent, &copied)) {
                 text.back() = L'\0';
                 return text.data();
             }
@@ -38,6 +42,7 @@ public:
     }
 
 private:
+    const DWORD m_start = GetTickCount();
     bool m_answering = true;
 };
 
@@ -61,11 +66,13 @@ struct VisibleText {
     TextReader* reader;
     std::wstring text;
     size_t lines = 0;
+    size_t visited = 0;
 };
 
 BOOL CALLBACK AppendVisibleText(HWND window, LPARAM context)
 {
     auto& visible = *reinterpret_cast<VisibleText*>(context);
+    if (++visible.visited > kVisitedWindows) return FALSE;
     if (!IsWindowVisible(window)) return TRUE;
     const std::wstring line = OneLine(visible.reader->Read(window, kLineChars));
     if (line.empty()) return TRUE;
