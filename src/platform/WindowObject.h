@@ -37,3 +37,11 @@ inline const NMHDR* OwnNotification(LPARAM lParam, HWND from) noexcept
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     return header->hwndFrom == from ? header : nullptr;
 }
+
+// The same for a notification that any of `parent`'s own child controls sent.
+inline const NMHDR* OwnChildNotification(LPARAM lParam, HWND parent) noexcept
+{
+    if (lParam == 0 || parent == nullptr || InSendMessageEx(nullptr) != ISMEX_NOSEND) return nullptr;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    return IsChild(parent, header->hwndFrom) ? header : nullptr;
+}
