@@ -11,7 +11,6 @@
 
 #include <climits>
 #include <cstring>
-#include <functional>
 #include <string>
 
 namespace {
@@ -47,14 +46,15 @@ Record WithText(Record record, const std::wstring& text)
     return record;
 }
 
-// Publishes `records` as the hook would, numbered on from its last unless `numbered` already.
-void Inject(watch_ring::Header& ring, std::vector<Record> records, bool numbered = false)
+// Publishes `records` as the hook would, each numbered one on from the last but the last one,
+// `lastStep` on.
+void Inject(watch_ring::Header& ring, std::vector<Record> records, uint32_t lastStep = 1)
 {
     Record* slots = watch_ring::Records(&ring);
     auto written = static_cast<uint32_t>(ring.written), serial = static_cast<uint32_t>(ring.attempts);
     for (Record& record : records) {
-        if (!numbered) record.serial = ++serial;
-        serial = record.serial;
+        serial += &record == &records.back() ? lastStep : 1;
+        record.serial = serial;
         slots[written++ % ring.capacity] = record;
     }
     ring.attempts = static_cast<LONG>(serial);
@@ -81,53 +81,33 @@ TEST(HostileRecordTest, RecordsNoHookWritesReadInHonestWordsOrStopTheLog)
     late.time = LLONG_MAX, early.time = LLONG_MIN;
     oversized.dataKind = watch_ring::DataKind::Text, oversized.dataBytes = 300;
     const std::wstring rlo = L"safe.txt\x202Etxt.exe\x2028\x0085\x200B";
+    const Record posted = Make(RecordKind::Posted, WM_APP);
     const struct {
         const char* what;
-        std::function<void(watch_ring::Header&)> write;
+        std::vector<Record> records;
         int column; // of the last row; -1: the status line, which begins with the text
         std::wstring text;
-        size_t fromEnd = 0; // the row that many above the last
+        uint32_t lastStep = 1;  // from the serial number before the last record's
+        size_t fromEnd = 0;     // the row that many above the last
     } cases[] = {
-        {"depth 0xFFFF", [&](auto& ring) { Inject(ring, {Make(RecordKind::Sent, WM_APP + 1, 0xFFFF, 1)}); }, Col::kMessage,
+        {"depth 0xFFFF", {Make(RecordKind::Sent, WM_APP + 1, 0xFFFF, 1)}, Col::kMessage,
          std::wstring(32 * 4, L' ') + L"(depth 65534) WM_APP+0x1"},
-        {"a kind no hook writes", [&](auto& ring) { Inject(ring, {unknown}); }, -1,
+        {"a kind no hook writes", {unknown}, -1,
          L"The log's ring holds a record of a kind the hook never writes: something other than the hook writes into it"},
-        {"a WINDOWPOS with a WM_SIZE", [&](auto& ring) { Inject(ring, {fitsNot}); }, Col::kParameters,
-         L"fwSizeType:SIZE_RESTORED nWidth:10 nHeight:20"},
-        {"text as a WINDOWPOS", [&](auto& ring) { Inject(ring, {textAsPosition}); }, Col::kParameters, L"lpwp:0x00001000"},
-        {"2147483632 said to be dropped",
-         [&](auto& ring) {
-             Record huge = Make(RecordKind::Posted, WM_APP);
-             huge.serial = static_cast<uint32_t>(ring.attempts) + 0x7FFFFFF1u;
-             Inject(ring, {huge}, true);
-         },
-         -1, L"The log's ring holds more messages said to be dropped than the hook could have seen"},
-        {"5 said to be dropped",
-         [&](auto& ring) {
-             Record gap = Make(RecordKind::Posted, WM_APP);
-             gap.serial = static_cast<uint32_t>(ring.attempts) + 6;
-             Inject(ring, {gap}, true);
-         },
-         Col::kMessage, L"5 messages dropped", 1},
-        {"serial numbers going back",
-         [&](auto& ring) {
-             Inject(ring, {Make(RecordKind::Posted, WM_APP)});
-             Record back = Make(RecordKind::Posted, WM_APP);
-             back.serial = static_cast<uint32_t>(ring.attempts) - 1;
-             Inject(ring, {back}, true);
-         },
-         -1, L"The log's ring holds records whose serial numbers go back"},
-        {"more data than a record holds", [&](auto& ring) { Inject(ring, {oversized}); }, -1,
-         L"The log's ring holds a record with more data than a record holds"},
-        {"a registered message named WM_CLOSE", [&](auto& ring) { Inject(ring, {Make(RecordKind::Posted, spoofed)}); },
-         Col::kMessage, L"WM_CLOSE (registered)"},
-        {"its parameters read by no rule", [&](auto& ring) { Inject(ring, {Make(RecordKind::Posted, spoofed)}); },
-         Col::kParameters, L""},
-        {"right-to-left override, separators, controls, zero width",
-         [&](auto& ring) { Inject(ring, {WithText(Make(RecordKind::Sent, WM_SETTEXT, 1, 1), rlo)}); }, Col::kParameters,
-         L"lpsz:\"safe.txt\\u202etxt.exe\\u2028\\x85\\u200b\""},
-        {"the latest time there is", [&](auto& ring) { Inject(ring, {late}); }, Col::kTime, L"(invalid)"},
-        {"the earliest time there is", [&](auto& ring) { Inject(ring, {early}); }, Col::kTime, L"(invalid)"},
+        {"a WINDOWPOS with a WM_SIZE", {fitsNot}, Col::kParameters, L"fwSizeType:SIZE_RESTORED nWidth:10 nHeight:20"},
+        {"text as a WINDOWPOS", {textAsPosition}, Col::kParameters, L"lpwp:0x00001000"},
+        {"2147483632 said to be dropped", {posted}, -1,
+         L"The log's ring holds more messages said to be dropped than the hook could have seen", 0x7FFFFFF1u},
+        {"5 said to be dropped", {posted}, Col::kMessage, L"5 messages dropped", 6, 1},
+        {"serial numbers going back", {posted, posted}, -1, L"The log's ring holds records whose serial numbers go back",
+         0xFFFFFFFFu},
+        {"more data than a record holds", {oversized}, -1, L"The log's ring holds a record with more data than a record holds"},
+        {"a registered message named WM_CLOSE", {Make(RecordKind::Posted, spoofed)}, Col::kMessage, L"WM_CLOSE (registered)"},
+        {"its parameters read by no rule", {Make(RecordKind::Posted, spoofed)}, Col::kParameters, L""},
+        {"right-to-left override, separators, controls, zero width", {WithText(Make(RecordKind::Sent, WM_SETTEXT, 1, 1), rlo)},
+         Col::kParameters, L"lpsz:\"safe.txt\\u202etxt.exe\\u2028\\x85\\u200b\""},
+        {"the latest time there is", {late}, Col::kTime, L"(invalid)"},
+        {"the earliest time there is", {early}, Col::kTime, L"(invalid)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,7 +115,7 @@ TEST(HostileRecordTest, RecordsNoHookWritesReadInHonestWordsOrStopTheLog)
         ASSERT_TRUE(Started(log)) << log.StatusText();
         const std::vector<watch_ring::Header*> rings = LiveRings();
         ASSERT_FALSE(rings.empty());
-        c.write(*rings[0]);
+        Inject(*rings[0], c.records, c.lastStep);
         log.Poll();
         if (c.column < 0) {
             EXPECT_EQ(0u, log.StatusText().find(c.text)) << log.StatusText();

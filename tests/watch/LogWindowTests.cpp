@@ -1,22 +1,21 @@
 // The log window on windows of this thread, whose answers Wine reports right: sends nested in a
 // send and closed by its answer, every window of the thread with a filter on one of them, the
-// rows saved as CSV and JSON and copied, read back, the find wrapping around, and its keys typed
-// through the system's input queue.
-#include "support/FormDriver.h"
-#include "support/TestWindows.h"
-#include "watch/MessageLogWindow.h"
+// rows saved as CSV and JSON and copied, read back, the find wrapping around, a message hidden and
+// shown again, the row found drawn as selected, notifications only from its own list, and its
+// keys typed through the system's input queue.
+#include "WatchTestSupport.h"
 
 #include <commctrl.h>
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <regex>
 #include <sstream>
-#include <atomic>
 #include <thread>
 
 namespace {
@@ -76,15 +75,6 @@ void ExpectLines(const std::string& text, const std::vector<std::string>& patter
     }
     ASSERT_EQ(patterns.size(), lines.size()) << text;
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_TRUE(std::regex_match(lines[i], std::regex(patterns[i]))) << lines[i];
-}
-
-template <class Condition>
-bool Await(Condition condition)
-{
-    return PollUntil(20000, [&] {
-        PumpMessages();
-        return condition();
-    });
 }
 
 TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAndFound)
