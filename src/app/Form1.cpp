@@ -83,7 +83,8 @@ Form1::~Form1()
 {
     m_recorder.reset(); // its reader thread stops
     m_logs.clear(); // their hooks go with them
-    m_pointer.reset();
+    m_pointer.reset(); // it tells the pane
+    m_pane.reset();
     m_edit.reset(); // it tells the inspector
     m_inspector.reset(); // it holds the controls and owns the Find dialog
     // Controls first, then the window, which still runs through SubClass while it goes.

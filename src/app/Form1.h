@@ -11,6 +11,7 @@
 #include "inventory/ScanRecord.h"
 #include "inventory/ScanRecorder.h"
 #include "inspect/TreeInspector.h"
+#include "pane/PropertiesPane.h"
 #include "platform/UniqueHandles.h"
 #include "pointer/WindowPointer.h"
 #include "subclass/iSubClass.h"
@@ -59,6 +60,7 @@ public:
     TreeInspector& Inspector() const noexcept { return *m_inspector; }
     WindowPointer& Pointer() const noexcept { return *m_pointer; }
     EditCommands& Edit() const noexcept { return *m_edit; }
+    PropertiesPane& Pane() const noexcept { return *m_pane; }
     // The message logs opened from this form and not closed since.
     std::vector<MessageLogWindow*> OpenLogs() const;
 
@@ -127,6 +129,7 @@ private:
     HWND m_focusedChild = nullptr;
     std::unique_ptr<TreeInspector> m_inspector;
     std::unique_ptr<WindowPointer> m_pointer;
+    std::unique_ptr<PropertiesPane> m_pane;
     std::unique_ptr<EditCommands> m_edit;
     std::vector<std::unique_ptr<MessageLogWindow>> m_logs;
     UniqueAccelerators m_accelerators;

@@ -4,7 +4,7 @@
 
 #include "export/InventoryExport.h"
 #include "export/SaveDialog.h"
-#include "inspect/PropertiesDialog.h"
+#include "inspect/TextDialog.h"
 #include "inspect/TreePlace.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
@@ -108,5 +108,5 @@ void Form1::ShowChanges()
         m_inspector->Say(L"Nothing to compare yet: the changes are listed from the second scan on");
         return;
     }
-    ShowPropertiesDialog(hWnd(), L"Changes since the previous scan", *listing);
+    ShowTextDialog(hWnd(), L"Changes since the previous scan", *listing);
 }

@@ -71,11 +71,13 @@ void WindowPointer::Begin(Mode mode)
 
 void WindowPointer::End()
 {
+    const bool pointed = Active();
     m_mode = Mode::Off; // first: releasing the capture below reports WM_CAPTURECHANGED
     m_overlay.Close();
     m_framed = nullptr;
     m_finder.ShowIcon(true);
     if (m_finder.hWnd() != nullptr && GetCapture() == m_finder.hWnd()) ReleaseCapture();
+    if (pointed && m_follow) m_follow(nullptr, false);
 }
 
 void WindowPointer::Finish(POINT screen)
@@ -209,4 +211,5 @@ void WindowPointer::Track(POINT screen)
         m_overlay.Show(frame);
     }
     m_say(window == nullptr ? L"Point to find: no window here" : L"Pointing at " + Describe(window));
+    if (m_follow) m_follow(window, true);
 }

@@ -4,6 +4,7 @@
 #include "inspect/OverlayFrame.h"
 #include "platform/MessageBox.h"
 #include "support/FormDriver.h"
+#include "support/MouseInput.h"
 #include "support/MessageBoxCloser.h"
 #include "support/SyntheticDesktopProcess.h"
 
@@ -21,29 +22,6 @@ POINT CenterOf(HWND window)
 {
     const RECT rect = RectOf(window);
     return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// The pointer goes there first, and the event carries the point too: Wine may still take a
-// button at a position that an earlier move left behind.
-bool PointerReaches(POINT at)
-{
-    return PollUntil(10000, [&] {
-        PumpMessages();
-        POINT now = {};
-        return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
-    });
-}
-
-void MouseAt(POINT at, DWORD buttons)
-{
-    SetCursorPos(at.x, at.y);
-    ASSERT_TRUE(PointerReaches(at)) << "the pointer did not get there";
-    INPUT event = {};
-    event.type = INPUT_MOUSE;
-    event.mi.dx = MulDiv(at.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-    event.mi.dy = MulDiv(at.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-    event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    ASSERT_EQ(1u, SendInput(1, &event, sizeof event));
 }
 
 class PointerTest : public Form1Fixture {
@@ -169,7 +147,12 @@ TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickRea
             ASSERT_TRUE(Press('M', FCONTROL));
             ASSERT_EQ(1u, m_form->OpenLogs().size());
             EXPECT_EQ(inner, m_form->OpenLogs()[0]->Watched());
-            EXPECT_TRUE(m_form->OpenLogs()[0]->Watching()) << m_form->OpenLogs()[0]->StatusText();
+            MessageLogWindow& log = *m_form->OpenLogs()[0];
+            EXPECT_TRUE(PollUntil(20000, [&] {
+                PumpMessages();
+                log.Poll();
+                return log.Watching();
+            })) << log.StatusText();
             SendMessageW(m_form->OpenLogs()[0]->hWnd(), WM_CLOSE, 0, 0); // off the next helper's windows
         }
     }
