@@ -79,7 +79,8 @@ private:
     void RestoreFocus() noexcept;
     void ShowChanges();
     // Takes the last scan's record once it is whole, reading the rest first where it is not:
-    // the inspector gets it, and what is new since the scan before is marked.
+    // the inspector gets it (until then Find and Copy with children read the tree), and what is
+    // new since the scan before is marked.
     void CompleteRecord();
 
     // Runs one event handler; an error that reaches it ends the handler and is reported.

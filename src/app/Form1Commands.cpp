@@ -18,25 +18,13 @@ const Form1::Command Form1::kCommands[] = {
     {L"&Highlight\tCtrl+H", FCONTROL, 'H', [](Form1& form) { form.m_inspector->Highlight(); }},
     {L"&Copy\tCtrl+C", FCONTROL, 'C', [](Form1& form) { form.m_inspector->Copy(); }},
     {L"Copy &with children\tCtrl+Shift+C", FCONTROL | FSHIFT, 'C',
-     [](Form1& form) {
-         form.CompleteRecord(); // its lines are the record's
-         form.m_inspector->CopyWithChildren();
-     }},
+     [](Form1& form) { form.m_inspector->CopyWithChildren(); }},
     {L"Copy for a scr&ipt\tCtrl+K", FCONTROL, 'K', [](Form1& form) { form.m_inspector->Say(form.m_pane->CopyForScript()); }},
     {L"-", 0, 0, nullptr},
     {L"&Find...\tCtrl+F", FCONTROL, 'F', [](Form1& form) { form.m_inspector->OpenFind(); }, true},
-    {nullptr, 0, VK_F3,
-     [](Form1& form) {
-         form.CompleteRecord(); // Find searches the record
-         form.m_inspector->FindAgain(true);
-     },
-     false, L"F3\tFind next"},
-    {nullptr, FSHIFT, VK_F3,
-     [](Form1& form) {
-         form.CompleteRecord();
-         form.m_inspector->FindAgain(false);
-     },
-     false, L"Shift+F3\tFind previous"},
+    {nullptr, 0, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(true); }, false, L"F3\tFind next"},
+    {nullptr, FSHIFT, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(false); }, false,
+     L"Shift+F3\tFind previous"},
     {L"&Rescan\tF5", 0, VK_F5, [](Form1& form) { form.meu_File_Click(); }, true},
     {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }, true},
     {L"Chan&ges since the previous scan...\tCtrl+D", FCONTROL, 'D', [](Form1& form) { form.ShowChanges(); }, true},
@@ -115,7 +103,6 @@ bool Form1::OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         return lParam == 0 && HIWORD(wParam) <= 1 && RunCommand(LOWORD(wParam));
     default:
         if (message != FindDialog::Message()) return false;
-        CompleteRecord();
         m_inspector->OnFindMessage(lParam);
         return true;
     }

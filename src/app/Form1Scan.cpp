@@ -91,9 +91,10 @@ void Form1::CompleteRecord()
 
 void Form1::SaveTree()
 {
-    CompleteRecord();
     const std::optional<std::wstring> path = AskExportPath(hWnd());
     if (!path) return;
+    // Read meanwhile, most likely: the user took the Save dialog's time.
+    CompleteRecord();
     const HRESULT saved = ExceptionBarrier([&] { ExportRecord(m_record.get(), *path); });
     if (FAILED(saved)) {
         ShowMessageBox(hWnd(), DescribeExportFailure(saved, *path), kApplicationTitle, MB_OK | MB_ICONERROR);

@@ -43,7 +43,7 @@ public:
 
     FindDialog& Find() noexcept { return m_find; }
     // The record of the scan the tree shows; find and copy with children read it. Without one
-    // (a tree filled by other means) they read the tree.
+    // (its facts still being read, or a tree filled by other means) they read the tree.
     void SetRecord(std::shared_ptr<const ScanRecord> record) noexcept { m_record = std::move(record); }
 
     // Selects the window's node, expanding its parents and scrolling it into view, and tells

@@ -57,9 +57,10 @@ private:
     // Reads every fact; on the reader thread it waits while held, and ends early when stopped.
     void ReadAll(bool onThread) noexcept;
     // False when stopped on the way.
-    bool ReadProcesses(bool onThread);
+    [[nodiscard]] bool ReadProcesses(bool onThread);
     void ReadWindow(size_t index);
-    bool MayGoOn();
+    // Waits while held; false once stopped.
+    [[nodiscard]] bool MayGoOn();
 
     FILETIME m_takenAt = {};
     LONG m_liveObjectCount = 0;
