@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <codecvt>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <locale>
@@ -21,7 +22,31 @@
 
 namespace {
 using nlohmann::json;
-// Files go to the working folder, which the program started from here shares.
+
+// Files go to the working folder, which the program started from here shares: a fresh folder
+// under the temporary one for the run, never the folder the tests were started from.
+class TemporaryWorkingFolder : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        m_started = std::filesystem::current_path();
+        m_folder = std::filesystem::temp_directory_path() /
+                   (L"export_tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()));
+        std::filesystem::create_directories(m_folder);
+        std::filesystem::current_path(m_folder);
+    }
+    void TearDown() override
+    {
+        std::filesystem::current_path(m_started);
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+
+private:
+    std::filesystem::path m_started, m_folder;
+};
+[[maybe_unused]] ::testing::Environment* const kWorkingFolder =
+    ::testing::AddGlobalTestEnvironment(new TemporaryWorkingFolder);
 
 std::string ReadFile(const std::wstring& path)
 {
