@@ -97,7 +97,14 @@ TEST_F(InspectTest, TheBoxAndFindShowAndTheKeyboardIsTheTreesAfterStartScansAndD
     EXPECT_EQ(L"Scanning\x2026", g_panelDuringScan);
     EXPECT_EQ(LoadCursorW(nullptr, IDC_WAIT), g_cursorDuringScan);
     EXPECT_NE(LoadCursorW(nullptr, IDC_WAIT), GetCursor());
-    EXPECT_EQ(L"", Panel1()) << "the first scan's panel as before it";
+    // The first node is selected and told about, so that the arrow keys move from the start.
+    const HTREEITEM first = Tree().FirstInOrder();
+    ASSERT_EQ(first, Tree().Selection());
+    const std::wstring process = Tree().Key(first).substr(3); // "PID64"
+    EXPECT_EQ(L"Process " + process + L": ", Panel1().substr(0, 10 + process.size())) << Panel1();
+    SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(first))),
+              Tree().Selection());
     Scan();
     PumpMessages();
     EXPECT_EQ(tree, GetFocus()) << "after the count box";
