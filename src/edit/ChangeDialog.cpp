@@ -168,6 +168,8 @@ void ChangeDialog::OnInit(HWND dialog)
     for (const Tick& tick : m_exStyleTicks) m_exStyles->Add(tick.name, false);
     SetDlgItemTextW(dialog, kBoundsLabel,
                     child ? L"Position and size in the parent's client area:" : L"Position and size on the screen:");
+    // Enter applies what was typed: the dialog manager's default is IDOK, which this dialog lacks.
+    SendMessageW(dialog, DM_SETDEFID, kApply, 0);
     Refresh();
 }
 

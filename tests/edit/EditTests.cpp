@@ -247,3 +247,48 @@ TEST_F(EditFormTest, TheDialogAppliesTickedFlagsCtrlZUndoesOnlyWhatStillStandsAn
               m_form->Edit().Apply({ChangeKind::Caption, top, WindowValue{L"late"}}));
 }
 } // namespace
+
+namespace {
+// Types into the change dialog's fields and presses Enter there, as a person would, one step per
+// tick of its modal loop: a caption, then a left edge; then closes it.
+int g_enterStep = 0;
+void CALLBACK TypeAndPressEnter(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    const HWND dialog = FindWindowW(nullptr, ChangeDialog::Title(g_changed).c_str());
+    if (dialog == nullptr) return;
+    const auto enterInto = [&](HWND field, const wchar_t* text) {
+        SetWindowTextW(field, text);
+        SetFocus(field);
+        PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageW(field, WM_KEYUP, VK_RETURN, 0);
+    };
+    // The fields in the dialog's order: the caption first, then left, top, width and height.
+    const HWND caption = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+    HWND left = FindWindowExW(dialog, caption, L"Edit", nullptr);
+    switch (g_enterStep++) {
+    case 0: enterInto(caption, L"typed"); break;
+    case 1: enterInto(left, L"123"); break;
+    default:
+        KillTimer(nullptr, timer);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+TEST_F(EditFormTest, EnterInTheChangeDialogAppliesWhatWasTyped)
+{
+    SyntheticDesktopProcess helper(L"target");
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    g_changed = helper.TopWindows().at(0);
+    g_enterStep = 0;
+    SetTimer(nullptr, 0, 50, TypeAndPressEnter);
+    m_form->Edit().OpenChangeDialog(m_form->hWnd(), g_changed);
+    wchar_t caption[32] = {};
+    GetWindowTextW(g_changed, caption, 32);
+    EXPECT_STREQ(L"typed", caption);
+    RECT rect = {};
+    GetWindowRect(g_changed, &rect);
+    EXPECT_EQ(123, rect.left);
+    const std::wstring moved = L"Window " + FormatHandleHex(HandleValue(g_changed)) + L": position and size (";
+    EXPECT_EQ(moved, Panel1().substr(0, moved.size()));
+}
+} // namespace
