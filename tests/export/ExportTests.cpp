@@ -227,7 +227,12 @@ TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
         DWORD exitCode;
         const char* says;
     } cases[] = {
-        {"hello", 2, "compare.json: not JSON ("},
+        {"hello", 2, "compare.json: not JSON: unexpected 'h' at line 1, column 1\r\n"},
+        // Columns count characters, as an editor does: the é is one.
+        {"{\"processes\": [\r\n  {\"pid\": 1, \"exe\": \"a\", \"windows\": []},\n"
+         "  {\"exe\": \"\xC3\xA9\", \"pid\": 2, \"windows\": []} x]}",
+         2, "compare.json: not JSON: unexpected 'x' at line 3, column 41\r\n"},
+        {"{\"processes\": [{\"exe\": \"a\xFF\"}]}", 2, "compare.json: not JSON: unexpected byte 0xFF at line 1, column 26"},
         {"", 2, "compare.json: the JSON ends too soon: the file is truncated or empty"},
         {"[1, 2]", 2, "compare.json: not an inventory: the top level is not an object"},
         {R"({"processes": 5})", 2, "not an inventory: the top level: \"processes\" is missing or not an array"},
@@ -236,6 +241,11 @@ TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
         {twice.c_str(), 2, "processes[0].windows[1]: window 0000ABCD is listed twice"},
         {later.c_str(), 0, ""},
         {kOlderExport, 0, "The inventories are equal."},
+        // The older files' INVALID is a window without a caption: reported as it is, empty.
+        {R"({"processes": [{ "pid": 64, "exe": "explorer.exe", "windows": [{ "hwnd": "00020034", "caption": "Start",
+           "class": "Shell_TrayWnd", "children": [{ "hwnd": "00010040", "caption": "INVALID", "class": "Button",
+           "children": [] }] }] }, { "pid": 76, "exe": "winedevice.exe", "windows": [] }] })",
+         1, "Shell_TrayWnd] of PID 64: \"Start\"; caption \"\" -> \"Start\"\r\n"},
     };
     for (const auto& row : cases) {
         std::ofstream(L"compare.json", std::ios::binary) << row.content;
@@ -259,6 +269,10 @@ TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
     EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: is 1024 MB, larger than any inventory (at most 64 MB)\r\n")),
               RunProgram(L"/compare older.json compare.json"));
     DeleteFileW(L"compare.json");
+    CreateDirectoryW(L"folder.json", nullptr);
+    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: folder.json: is a folder, not a file\r\n")),
+              RunProgram(L"/compare older.json folder.json"));
+    RemoveDirectoryW(L"folder.json");
 }
 
 // From cmd, the bare name runs WindowInventory.com, which waits and hands the answer on.
