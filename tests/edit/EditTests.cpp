@@ -157,11 +157,11 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
         // A minimized window is restored, then activated; undo minimizes it again.
         ASSERT_TRUE(editor.Apply({ChangeKind::ShowState, top, WindowValue{L"", SW_SHOWMINIMIZED}}).changed);
         WindowValue front;
-        front.front = top;
-        const WindowEditor::Outcome fronted = editor.Apply({ChangeKind::BringToFront, top, front});
-        EXPECT_TRUE(fronted.changed) << fronted.text;
-        EXPECT_TRUE(PollFor([&] { return !IsIconic(top) && GetForegroundWindow() == top; }));
-        EXPECT_TRUE(editor.Undo().changed);
+        front.bits = kActiveInFront;
+        const std::wstring place = L"Window " + FormatHandleHex(HandleValue(top)) + L": place ";
+        EXPECT_EQ(place + L"minimized \x2192 in front and active", editor.Apply({ChangeKind::BringToFront, top, front}).text);
+        EXPECT_TRUE(!IsIconic(top) && GetForegroundWindow() == top);
+        EXPECT_EQ(L"Undone: " + place + L"in front and active \x2192 minimized", editor.Undo().text);
         EXPECT_TRUE(IsIconic(top));
     }
 
@@ -290,5 +290,37 @@ TEST_F(EditFormTest, EnterInTheChangeDialogAppliesWhatWasTyped)
     EXPECT_EQ(123, rect.left);
     const std::wstring moved = L"Window " + FormatHandleHex(HandleValue(g_changed)) + L": position and size (";
     EXPECT_EQ(moved, Panel1().substr(0, moved.size()));
+}
+} // namespace
+
+namespace {
+TEST_F(EditFormTest, BringToFrontSaysWhereTheWindowLiesAndCtrlZPutsItBackBehind)
+{
+    SyntheticDesktopProcess helper(L"target");
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    const HWND top = helper.TopWindows().at(0);
+    {
+        MessageBoxCloser closer(kApplicationTitle);
+        m_form->meu_File_Click();
+    }
+    ASSERT_TRUE(m_form->Inspector().SelectWindow(top));
+    RECT rect = {};
+    GetWindowRect(top, &rect);
+    const UniqueWindow cover(CreateWindowExW(0, TestWindowClass(), L"cover", WS_OVERLAPPEDWINDOW, rect.left + 20,
+                                             rect.top + 20, 200, 150, nullptr, nullptr, nullptr, nullptr));
+    ShowWindow(cover.get(), SW_SHOW);
+    ASSERT_EQ(cover.get(), GetForegroundWindow());
+    const std::wstring place = L"Window " + FormatHandleHex(HandleValue(top)) + L": place ";
+    const std::wstring behind = L"behind window " + FormatHandleHex(HandleValue(cover.get()));
+
+    m_form->Edit().BringToFront();
+    EXPECT_EQ(place + behind + L" \x2192 in front and active", Panel1());
+    EXPECT_EQ(top, GetForegroundWindow());
+    // Back in the form to undo it: the form is active now, and the change still stands.
+    SetForegroundWindow(m_form->hWnd());
+    EXPECT_TRUE(PressKey(m_form->TreeView1().hWnd(), 'Z', FCONTROL));
+    EXPECT_EQ(L"Undone: " + place + L"in front and active \x2192 " + behind, Panel1());
+    EXPECT_EQ(cover.get(), GetForegroundWindow());
+    EXPECT_EQ(top, GetWindow(cover.get(), GW_HWNDNEXT));
 }
 } // namespace
