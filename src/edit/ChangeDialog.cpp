@@ -194,7 +194,15 @@ void ChangeDialog::Refresh()
     for (int i = 0; i < 4; ++i) SetDlgItemTextW(m_dialog, ids[i], std::to_wstring(numbers[i]).c_str());
     std::wstring history;
     for (const std::wstring& line : m_commands.Editor().HistoryLines()) history += line + L"\r\n";
-    SetDlgItemTextW(m_dialog, kHistory, history.c_str());
+    // The edit control scrolls while the whole text goes in (to its end, then back to the top),
+    // moving what the screen shows of it; lines of earlier paints were left in the box, over the
+    // new ones, when a window came or went over the dialog meanwhile. It fills with drawing off
+    // and is painted whole once.
+    const HWND box = GetDlgItem(m_dialog, kHistory);
+    SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+    SetWindowTextW(box, history.c_str());
+    SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(box, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
 }
 
 DWORD ChangeDialog::Ticked(const CheckListControl& list, const std::vector<Tick>& ticks, DWORD from)

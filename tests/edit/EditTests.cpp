@@ -324,3 +324,62 @@ TEST_F(EditFormTest, BringToFrontSaysWhereTheWindowLiesAndCtrlZPutsItBackBehind)
     EXPECT_EQ(top, GetWindow(cover.get(), GW_HWNDNEXT));
 }
 } // namespace
+
+namespace {
+// The pixels the screen shows in a window's rectangle, as a person sees them.
+std::vector<COLORREF> ScreenPixels(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Hides and shows the window the dialog is open on, which lies over it, one step per tick; then
+// compares the last changes box as the screen shows it with the box painted afresh.
+int g_showStep = 0;
+bool g_sameAsFresh = false;
+void CALLBACK HideShowAndLook(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    const HWND dialog = FindWindowW(nullptr, ChangeDialog::Title(g_changed).c_str());
+    if (dialog == nullptr) return;
+    if (g_showStep < 6) {
+        const HWND button = FindWindowExW(dialog, nullptr, L"Button", g_showStep++ % 2 == 0 ? L"Hide" : L"Show");
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        return;
+    }
+    KillTimer(nullptr, timer);
+    HWND box = nullptr;
+    for (HWND edit = nullptr; (edit = FindWindowExW(dialog, edit, L"Edit", nullptr)) != nullptr;) {
+        if (GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE) box = edit;
+    }
+    const std::vector<COLORREF> shown = ScreenPixels(box);
+    RedrawWindow(box, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    g_sameAsFresh = shown == ScreenPixels(box);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(EditFormTest, TheLastChangesBoxShowsWhatAFreshPaintShowsWhileAWindowComesAndGoesOverTheDialog)
+{
+    SyntheticDesktopProcess helper(L"target");
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    g_changed = helper.TopWindows().at(0);
+    g_showStep = 0;
+    SetTimer(nullptr, 0, 100, HideShowAndLook);
+    m_form->Edit().OpenChangeDialog(m_form->hWnd(), g_changed);
+    EXPECT_TRUE(g_sameAsFresh) << "lines left over from an earlier paint";
+}
+} // namespace
