@@ -7,6 +7,7 @@
 #include "inspect/StyleNames.h"
 #include "inventory/APi.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 
 #include <cwchar>
 
@@ -99,7 +100,7 @@ void ChangeDialog::Show(HWND owner)
         words.insert(words.end(), value.begin(), value.end());
         words.push_back(0);
     };
-    dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    dword(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
     dword(0);
     words.insert(words.end(), {0, 0, 0, static_cast<WORD>(kDialogWidth), static_cast<WORD>(kDialogHeight), 0, 0});
     text(Title(m_window));
@@ -170,6 +171,8 @@ void ChangeDialog::OnInit(HWND dialog)
                     child ? L"Position and size in the parent's client area:" : L"Position and size on the screen:");
     // Enter applies what was typed: the dialog manager's default is IDOK, which this dialog lacks.
     SendMessageW(dialog, DM_SETDEFID, kApply, 0);
+    // Beside what it was opened from (the form, the Properties dialog), not over it.
+    MoveBesideOwner(dialog);
     Refresh();
 }
 

@@ -3,8 +3,8 @@
 // extended style word, and visibility and enabling have calls of their own that tell the window.
 #include "edit/WindowChange.h"
 
-#include "inspect/OverlayFrame.h"
 #include "inventory/APi.h"
+#include "platform/ScreenPlace.h"
 
 #include <cwchar>
 
@@ -123,7 +123,7 @@ FrontPlace ReadFrontPlace(HWND window, HWND& over)
         RECT covered = {};
         if (!IsWindowVisible(above) || IsIconic(above) || (exStyle & WS_EX_TRANSPARENT) != 0 || OwnedBy(above, window) ||
             !GetWindowRect(above, &covered) || !IntersectRect(&covered, &covered, &rect) ||
-            OverlayFrame::IsCloaked(above)) {
+            IsWindowCloaked(above)) {
             continue;
         }
         over = above;

@@ -4,6 +4,7 @@
 
 #include "controls/Twips.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 #include "platform/UniqueHandles.h"
 
 #include <iterator>
@@ -105,6 +106,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INITDIALOG: {
         auto& state = *reinterpret_cast<DialogState*>(lParam);
         Remember(dialog, state);
+        // Beside the form, not over the tree it tells about.
+        MoveBesideOwner(dialog);
         const HWND text = GetDlgItem(dialog, kTextId);
         const int tabStop = kLabelColumn;
         SendMessageW(text, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
@@ -140,7 +143,7 @@ void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstr
                           const PropertiesChange& change)
 {
     TemplateWriter writer;
-    writer.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    writer.Dword(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
     writer.Dword(0);
     writer.Word(change ? 3 : 2); // items
     for (short value : {short(0), short(0), kWidth, kHeight}) writer.Word(static_cast<WORD>(value));

@@ -5,6 +5,7 @@
 
 #include "inspect/WindowHighlight.h"
 #include "inventory/APi.h"
+#include "platform/ScreenPlace.h"
 
 #include <algorithm>
 
@@ -165,7 +166,7 @@ HWND WindowPointer::WindowAt(POINT screen)
 {
     HWND found = nullptr;
     for (HWND top = GetTopWindow(nullptr); top != nullptr && found == nullptr; top = GetWindow(top, GW_HWNDNEXT)) {
-        if (!LookedThrough(top) && !IsIconic(top) && Contains(top, screen) && !OverlayFrame::IsCloaked(top)) found = top;
+        if (!LookedThrough(top) && !IsIconic(top) && Contains(top, screen) && !IsWindowCloaked(top)) found = top;
     }
     // Children show only inside their parent's client area; among siblings the smallest wins,
     // which finds a control that a larger sibling lies over.
