@@ -1,5 +1,7 @@
-// A side is scored by the area it covers, the anchor's counting sixteen times: a window beside
-// the form that covers another program a little beats one that covers the form.
+// Each side is tried at its two ends and just past the edges of the windows shown there, and
+// scored by the area it covers, the anchor's counting sixteen times: a window beside the form
+// that covers another program a little beats one that covers the form. The first of the least
+// covering places wins, in the order tried.
 #include "platform/ScreenPlace.h"
 
 #include <dwmapi.h>
@@ -70,7 +72,7 @@ RECT PlaceBeside(HWND anchor, SIZE size, SIZE smallest)
     Covered covered{anchor, WorkAreaNear(from), {}};
     EnumWindows(CollectCovered, reinterpret_cast<LPARAM>(&covered));
     const RECT& work = covered.work;
-    // The room each side leaves, and the window placed there before it is fitted into the work area.
+    // The room each side leaves: right, below, left, above.
     const LONG rooms[] = {work.right - from.right, work.bottom - from.bottom, from.left - work.left, from.top - work.top};
     RECT best = {};
     LONGLONG bestScore = -1;
@@ -79,14 +81,23 @@ RECT PlaceBeside(HWND anchor, SIZE size, SIZE smallest)
         LONG width = size.cx, height = size.cy;
         LONG& limited = across ? width : height;
         if (rooms[side] >= (across ? smallest.cx : smallest.cy)) limited = std::min(limited, rooms[side]);
-        const LONG left = side == 0 ? from.right : side == 2 ? from.left - width : from.left;
-        const LONG top = side == 1 ? from.bottom : side == 3 ? from.top - height : from.top;
-        const RECT placed = FitIntoWorkArea(RECT{left, top, left + width, top + height});
-        LONGLONG score = 16 * Overlap(placed, from);
-        for (const RECT& other : covered.rects) score += Overlap(placed, other);
-        if (bestScore < 0 || score < bestScore) {
-            best = placed;
-            bestScore = score;
+        // Where along the side it may start: level with either end of the anchor, or clear of a window.
+        std::vector<LONG> starts = across ? std::vector<LONG>{from.top, from.bottom - height}
+                                          : std::vector<LONG>{from.left, from.right - width};
+        for (const RECT& other : covered.rects) {
+            starts.insert(starts.end(), across ? std::initializer_list<LONG>{other.bottom, other.top - height}
+                                               : std::initializer_list<LONG>{other.right, other.left - width});
+        }
+        for (const LONG start : starts) {
+            const LONG left = side == 0 ? from.right : side == 2 ? from.left - width : start;
+            const LONG top = side == 1 ? from.bottom : side == 3 ? from.top - height : start;
+            const RECT placed = FitIntoWorkArea(RECT{left, top, left + width, top + height});
+            LONGLONG score = 16 * Overlap(placed, from);
+            for (const RECT& other : covered.rects) score += Overlap(placed, other);
+            if (bestScore < 0 || score < bestScore) {
+                best = placed;
+                bestScore = score;
+            }
         }
     }
     return best;
