@@ -148,11 +148,14 @@ TEST(Release, ItsProgramHasTheReadMesKeysAndLogsA64BitWindowThroughTheHookAndHos
     PostMessageW(form, WM_CHAR, L'm', 0);
     const HWND log = PollUntil(20000, [] { return FindWindowW(L"WindowInventoryMessageLog", nullptr); });
     ASSERT_NE(nullptr, log);
+    // The status line, once the log has made its controls.
     HWND status = nullptr;
-    for (HWND child = nullptr; (child = FindWindowExW(log, child, L"Static", nullptr)) != nullptr;) {
-        if (GetWindowLongW(child, GWL_STYLE) & SS_SUNKEN) status = child;
-    }
-    EXPECT_TRUE(PollUntil(10000, [&] { return TextOf(status).find(L"Watching hWnd: ") == 0; })) << Ascii(TextOf(status));
+    EXPECT_TRUE(PollUntil(10000, [&] {
+        for (HWND child = nullptr; (child = FindWindowExW(log, child, L"Static", nullptr)) != nullptr;) {
+            if (GetWindowLongW(child, GWL_STYLE) & SS_SUNKEN) status = child;
+        }
+        return TextOf(status).find(L"Watching hWnd: ") == 0;
+    })) << Ascii(TextOf(status));
     if (bits == Bits::SixtyFour) {
         EXPECT_NE(std::wstring::npos, TextOf(status).find(L", a 64-bit process")) << Ascii(TextOf(status));
     }
