@@ -18,6 +18,12 @@
 //               "press" (280, 228, 80 x 26). The top-level window answers WM_APP + 1 with
 //               wParam + lParam, sends itself N of those on WM_APP + 5 with N, and takes the
 //               caption "target clicked" once "press" is clicked
+//   controls    one visible top-level window "controls" of class SyntheticDesktopControls at
+//               (760, 660), 400 x 200, for reading controls by class and instance: in creation
+//               order the Edit "alpha" (ID 101; 10, 10, 150 x 24), the Button "Apply" (ID 201;
+//               170, 10, 80 x 24), the plain child "panel" (ID 300; 10, 50, 240 x 60) holding the
+//               Edit "beta" (ID 102; 10, 10, 150 x 24), the Edit "gamma" (ID 103; 10, 120,
+//               150 x 24) and the Button "Close" (ID 202; 170, 120, 80 x 24)
 //
 // Once the windows exist, and before "churn" changes any, one line goes to standard output: the
 // handles of the top-level windows in hexadecimal, in the order made. The process ends when the
@@ -207,6 +213,33 @@ std::vector<HWND> BuildTarget()
     return {top};
 }
 
+std::vector<HWND> BuildControls()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = L"SyntheticDesktopControls";
+    if (!RegisterClassW(&windowClass)) Fail("cannot register the controls class");
+    const HWND top = CreateWindowExW(0, windowClass.lpszClassName, L"controls", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 760,
+                                     660, 400, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (top == nullptr) Fail("cannot create the controls window");
+    const auto make = [](HWND parent, const wchar_t* className, const wchar_t* text, int id, RECT at) {
+        const HWND child = CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE, at.left, at.top, at.right,
+                                           at.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                           GetModuleHandleW(nullptr), nullptr);
+        if (child == nullptr) Fail("cannot create a control");
+        return child;
+    };
+    make(top, L"Edit", L"alpha", 101, {10, 10, 150, 24});
+    make(top, L"Button", L"Apply", 201, {170, 10, 80, 24});
+    make(make(top, kClassName, L"panel", 300, {10, 50, 240, 60}), L"Edit", L"beta", 102, {10, 10, 150, 24});
+    make(top, L"Edit", L"gamma", 103, {10, 120, 150, 24});
+    make(top, L"Button", L"Close", 202, {170, 120, 80, 24});
+    UpdateWindow(top);
+    return {top};
+}
+
 std::vector<HWND> BuildChain(int depth)
 {
     const HWND top = MakeTop(L"chain top");
@@ -256,6 +289,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         Churn(Number(options, 0, 8), Number(options, 1, 4));
     } else if (options.shape == L"target") {
         made = BuildTarget();
+    } else if (options.shape == L"controls") {
+        made = BuildControls();
     } else if (options.shape == L"hung") {
         const HWND top = MakeTop(L"hung top", true);
         for (int c = 0; c < Number(options, 0, 3); ++c) MakeChild(top, L"hung child " + std::to_wstring(c));

@@ -5,7 +5,7 @@
 #include "app/AboutBox.h"
 #include "export/InventoryExport.h"
 #include "export/SaveDialog.h"
-#include "inspect/PropertiesDialog.h"
+#include "inspect/TextDialog.h"
 #include "inspect/TreePlace.h"
 #include "inventory/APi.h"
 #include "platform/WindowClass.h"
@@ -97,7 +97,8 @@ Form1::Form1()
 Form1::~Form1()
 {
     m_logs.clear(); // their hooks go with them
-    m_pointer.reset();
+    m_pointer.reset(); // it tells the pane
+    m_pane.reset();
     m_edit.reset(); // it tells the inspector
     m_inspector.reset(); // it holds the controls and owns the Find dialog
     // Controls first, then the window, which still runs through SubClass while it goes.
@@ -302,7 +303,7 @@ void Form1::ShowChanges()
         m_inspector->Say(L"Nothing to compare yet: the changes are listed from the second scan on");
         return;
     }
-    ShowPropertiesDialog(hWnd(), L"Changes since the previous scan", *listing);
+    ShowTextDialog(hWnd(), L"Changes since the previous scan", *listing);
 }
 
 void Form1::ReportError(HRESULT error) noexcept

@@ -10,6 +10,7 @@
 #include "edit/EditCommands.h"
 #include "inventory/ScanRecord.h"
 #include "inspect/TreeInspector.h"
+#include "pane/PropertiesPane.h"
 #include "platform/UniqueHandles.h"
 #include "platform/WindowPlaceStore.h"
 #include "pointer/WindowPointer.h"
@@ -57,6 +58,7 @@ public:
     TreeInspector& Inspector() const noexcept { return *m_inspector; }
     WindowPointer& Pointer() const noexcept { return *m_pointer; }
     EditCommands& Edit() const noexcept { return *m_edit; }
+    PropertiesPane& Pane() const noexcept { return *m_pane; }
     // The message logs opened from this form and not closed since.
     std::vector<MessageLogWindow*> OpenLogs() const;
 
@@ -118,6 +120,7 @@ private:
     HWND m_focusedChild = nullptr;
     std::unique_ptr<TreeInspector> m_inspector;
     std::unique_ptr<WindowPointer> m_pointer;
+    std::unique_ptr<PropertiesPane> m_pane;
     std::unique_ptr<EditCommands> m_edit;
     std::vector<std::unique_ptr<MessageLogWindow>> m_logs;
     UniqueAccelerators m_accelerators;

@@ -2,7 +2,7 @@
 // tree's notifications, point to find's end and the message logs.
 #include "app/Form1.h"
 
-#include "inspect/PropertiesDialog.h"
+#include "inspect/TextDialog.h"
 #include "platform/RuntimeError.h"
 #include "platform/UniqueHandles.h"
 
@@ -18,6 +18,7 @@ const Form1::Command Form1::kCommands[] = {
     {L"&Copy\tCtrl+C", FCONTROL, 'C', [](Form1& form) { form.m_inspector->Copy(); }},
     {L"Copy &with children\tCtrl+Shift+C", FCONTROL | FSHIFT, 'C',
      [](Form1& form) { form.m_inspector->CopyWithChildren(); }},
+    {L"Copy for a scr&ipt\tCtrl+K", FCONTROL, 'K', [](Form1& form) { form.m_inspector->Say(form.m_pane->CopyForScript()); }},
     {L"-", 0, 0, nullptr},
     {L"&Find...\tCtrl+F", FCONTROL, 'F', [](Form1& form) { form.m_inspector->OpenFind(); }, true},
     {nullptr, 0, VK_F3, [](Form1& form) { form.m_inspector->FindAgain(true); }, false, L"F3\tFind next"},
@@ -28,6 +29,8 @@ const Form1::Command Form1::kCommands[] = {
     {L"Chan&ges since the previous scan...\tCtrl+D", FCONTROL, 'D', [](Form1& form) { form.ShowChanges(); }, true},
     {L"-", 0, 0, nullptr, true},
     {L"P&oint to find\tCtrl+P", FCONTROL, 'P', [](Form1& form) { form.m_pointer->Start(); }, true},
+    {L"Follow &the mouse\tCtrl+U", FCONTROL, 'U',
+     [](Form1& form) { form.m_inspector->Say(form.m_pane->SetFollowMouse(!form.m_pane->FollowsMouse())); }, true},
     {L"&Messages...\tCtrl+M", FCONTROL, 'M', [](Form1& form) { form.OpenMessageLog(); }},
     {L"-", 0, 0, nullptr},
     {L"Chan&ge...\tCtrl+E", FCONTROL, 'E', [](Form1& form) { form.m_edit->OpenChangeDialog(); }},
@@ -43,10 +46,20 @@ void Form1::CreateInspection()
 {
     m_inspector = std::make_unique<TreeInspector>(hWnd(), *m_treeView1, *m_sBar1);
     m_edit = std::make_unique<EditCommands>(hWnd(), *m_inspector);
-    m_inspector->SetChangeCommand([this](HWND dialog, HWND window) { m_edit->OpenChangeDialog(dialog, window); });
     m_pointer = std::make_unique<WindowPointer>(
         hWnd(), [this](const std::wstring& text) { m_inspector->Say(text); },
         [this](HWND window) { RunHandler([&] { SelectPickedWindow(window); }); });
+    m_pane = std::make_unique<PropertiesPane>(
+        hWnd(), [this](HWND window) { RunHandler([&] { SelectPickedWindow(window); }); },
+        [this](HWND pane, HWND window) { m_edit->OpenChangeDialog(pane, window); });
+    m_inspector->SetPropertiesView([this](const NodeSubject& subject, bool open) {
+        if (open) {
+            m_pane->Open(subject);
+        } else {
+            m_pane->ShowSelection(subject);
+        }
+    });
+    m_pointer->SetFollower([this](HWND window, bool pointing) { m_pane->ShowPointed(window, pointing); });
     std::vector<ACCEL> keys;
     for (size_t i = 0; i < std::size(kCommands); ++i) {
         if (kCommands[i].key == 0) continue;
@@ -61,6 +74,7 @@ bool Form1::TranslateFormMessage(MSG& message) noexcept
 {
     if (m_pointer && m_pointer->OnKey(message)) return true;
     if (m_inspector && m_inspector->RouteDialogMessage(message)) return true;
+    if (m_pane && m_pane->TranslatePaneMessage(message)) return true;
     for (const auto& log : m_logs) {
         if (log->TranslateLogMessage(message)) return true;
     }
@@ -159,7 +173,7 @@ void Form1::ShowKeys()
         line.erase(std::remove(line.begin(), line.end(), L'&'), line.end());
         text += line + L"\r\n";
     }
-    ShowPropertiesDialog(hWnd(), L"Keys", text);
+    ShowTextDialog(hWnd(), L"Keys", text + PropertiesPane::kKeys);
 }
 
 std::vector<MessageLogWindow*> Form1::OpenLogs() const

@@ -1,5 +1,5 @@
 // The commands that change a window: the change dialog, bring to front, close and undo, for the
-// tree's selected window or a window the Properties dialog shows. Each says in panel 1 what
+// tree's selected window or a window the properties pane shows. Each says in panel 1 what
 // happened; nothing here runs unless a command is chosen.
 #pragma once
 #include "edit/WindowEditor.h"
@@ -21,7 +21,7 @@ public:
     void BringToFront();
     void CloseWindow();
     void Undo();
-    // The change dialog over `dialogOwner` (the Properties dialog, say) for `window`.
+    // The change dialog over `dialogOwner` (the properties pane, say) for `window`.
     void OpenChangeDialog(HWND dialogOwner, HWND window);
 
     // What the dialog shares with the commands: each tells panel 1 and returns what it told.

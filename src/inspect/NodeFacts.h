@@ -1,5 +1,5 @@
 // What a node of the tree stands for, and the facts of that window or process read now: the
-// one-line summary for the status bar and the full text of the properties dialog.
+// one-line summary for the status bar and the full text of the properties pane.
 #pragma once
 #include <windows.h>
 
@@ -18,9 +18,10 @@ NodeSubject SubjectOfKey(const std::wstring& key);
 // identifier and number of top-level windows; says so when the window or process is gone.
 std::wstring SummaryFacts(const NodeSubject& subject);
 
-// Every fact, one per line with a tab after the label; empty when the subject is gone.
+// Every fact, one per line with a tab after the label, in groups (WindowFacts.h); empty when
+// the subject is gone.
 std::wstring PropertiesText(const NodeSubject& subject);
-// The properties dialog's title for the subject.
+// The properties pane's title for the subject.
 std::wstring PropertiesTitle(const NodeSubject& subject);
 
 // "Window 000A0B2Ch no longer exists", "Process 1234 has exited".

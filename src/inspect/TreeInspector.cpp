@@ -3,7 +3,6 @@
 #include "inspect/TreeInspector.h"
 
 #include "inspect/NodeFacts.h"
-#include "inspect/PropertiesDialog.h"
 #include "inspect/TreeCopy.h"
 #include "inspect/TreeSearch.h"
 #include "inventory/APi.h"
@@ -44,7 +43,9 @@ bool TreeInspector::OnTreeNotify(NMHDR& header, LRESULT& result)
     case TVN_SELCHANGEDW: {
         const HTREEITEM item = TreeViewNotice(header).itemNew.hItem;
         m_selected = item;
-        Say(item != nullptr ? SummaryFacts(SubjectOf(m_tree, item)) : std::wstring());
+        const NodeSubject subject = item != nullptr ? SubjectOf(m_tree, item) : NodeSubject{};
+        Say(item != nullptr ? SummaryFacts(subject) : std::wstring());
+        if (m_properties) m_properties(subject, false);
         return false;
     }
     case TVN_DELETEITEMA:
@@ -73,7 +74,7 @@ bool TreeInspector::OnTreeNotify(NMHDR& header, LRESULT& result)
         if (item == nullptr) return false;
         m_tree.Select(item);
         ShowProperties();
-        result = TRUE; // no expanding or collapsing under the dialog
+        result = TRUE; // no expanding or collapsing as the pane opens
         return true;
     }
     default:
@@ -134,21 +135,7 @@ void TreeInspector::ShowProperties()
     const HTREEITEM item = SelectedNode();
     if (item == nullptr) return;
     const NodeSubject subject = SubjectOf(m_tree, item);
-    if (subject.kind == NodeSubject::Kind::None) return;
-    const std::wstring text = PropertiesText(subject);
-    if (text.empty()) {
-        Say(GoneText(subject));
-        return;
-    }
-    PropertiesChange change;
-    if (m_change && subject.kind == NodeSubject::Kind::Window) {
-        change = [&](HWND dialog) {
-            m_change(dialog, WindowOf(subject));
-            const std::wstring now = PropertiesText(subject);
-            return now.empty() ? GoneText(subject) : now;
-        };
-    }
-    ShowPropertiesDialog(m_owner, PropertiesTitle(subject), text, change);
+    if (subject.kind != NodeSubject::Kind::None && m_properties) m_properties(subject, true);
 }
 
 void TreeInspector::Highlight()

@@ -1,10 +1,11 @@
-// The tree's inspection commands: find, the selected node's facts in status panel 1, its
-// properties, highlighting its window and copying its text. The form routes its keys,
+// The tree's inspection commands: find, the selected node's facts in status panel 1, opening
+// its properties, highlighting its window and copying its text. The form routes its keys,
 // notifications and the Find dialog's messages here; every word for the user goes to panel 1.
 #pragma once
 #include "controls/StatusBarControl.h"
 #include "controls/TreeViewControl.h"
 #include "inspect/FindDialog.h"
+#include "inspect/NodeFacts.h"
 #include "inspect/WindowHighlight.h"
 #include "inventory/ScanRecord.h"
 
@@ -30,6 +31,7 @@ public:
     void OpenFind();
     // Repeats the last search downwards or upwards; opens the dialog when there was none.
     void FindAgain(bool down);
+    // Enter and the double-click: the properties of the selected node, through SetPropertiesView.
     void ShowProperties();
     void Highlight();
     void Copy();
@@ -50,8 +52,10 @@ public:
     // The window of the selected node; nullptr, said in panel 1, when a window is not selected.
     HWND SelectedWindow();
     void Say(const std::wstring& text);
-    // What the Properties dialog's "Change..." button runs for a window: over the dialog.
-    void SetChangeCommand(std::function<void(HWND dialog, HWND window)> change) { m_change = std::move(change); }
+    // Where the properties go: told every selection (open false) and asked to open on Enter
+    // and the double-click (open true).
+    using PropertiesView = std::function<void(const NodeSubject& subject, bool open)>;
+    void SetPropertiesView(PropertiesView view) { m_properties = std::move(view); }
 
 private:
     void RunFind(const FindQuery& query);
@@ -68,6 +72,6 @@ private:
     // and asking the tree for its selection at each costs more than deleting the node: on a
     // tree of 20,000 nodes the question alone made clearing it four times slower.
     HTREEITEM m_selected = nullptr;
-    std::function<void(HWND dialog, HWND window)> m_change;
+    PropertiesView m_properties;
     std::shared_ptr<const ScanRecord> m_record;
 };

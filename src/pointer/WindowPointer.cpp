@@ -81,6 +81,7 @@ void WindowPointer::Visit(POINT at)
 
 void WindowPointer::End()
 {
+    const bool pointed = Active();
     m_mode = Mode::Off; // first: releasing the capture below reports WM_CAPTURECHANGED
     m_overlay.Close();
     m_framed = nullptr;
@@ -88,6 +89,7 @@ void WindowPointer::End()
     m_finder.ShowIcon(true);
     if (m_finder.hWnd() != nullptr && GetCapture() == m_finder.hWnd()) ReleaseCapture();
     m_finder.Close(); // pointing is over: the tool goes with it
+    if (pointed && m_follow) m_follow(nullptr, false);
 }
 
 void WindowPointer::Finish(POINT screen)
@@ -230,4 +232,5 @@ void WindowPointer::Track(POINT screen)
         m_overlay.Show(frame);
     }
     m_say(window == nullptr ? L"Point to find: no window here" : L"Pointing at " + Describe(window));
+    if (m_follow) m_follow(window, true);
 }

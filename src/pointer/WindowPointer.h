@@ -30,6 +30,10 @@ public:
     // The window framed now, or nullptr.
     HWND Framed() const noexcept { return m_framed; }
     const FinderWindow& Finder() const noexcept { return m_finder; }
+    // Told each window framed while pointing (nullptr over none), and once with `pointing`
+    // false when pointing ends: the properties pane follows it.
+    using Follow = std::function<void(HWND framed, bool pointing)>;
+    void SetFollower(Follow follow) { m_follow = std::move(follow); }
 
     // A key the message loop sees; true when taken (every key is, while pointing).
     bool OnKey(const MSG& message);
@@ -54,6 +58,7 @@ private:
 
     Say m_say;
     Pick m_pick;
+    Follow m_follow;
     FinderWindow m_finder;
     OverlayFrame m_overlay;
     Mode m_mode = Mode::Off;

@@ -2,7 +2,7 @@
 // time (kept per user in the registry, which the test executables keep apart for each run), and
 // otherwise beside the form instead of over it; and the log's columns fitting its width.
 #include "Form1Test.h"
-#include "inspect/PropertiesDialog.h"
+#include "inspect/TextDialog.h"
 #include "watch/MessageLogWindow.h"
 
 namespace {
@@ -100,9 +100,9 @@ TEST(WindowPlaces, EachWindowOpensInsideTheWorkAreaWhereItWasLeftOrBesideTheForm
     ShowWindow(form.hWnd(), SW_RESTORE);
     EXPECT_EQ((RECT{100, 80, 820, 620}), RectOf(form.hWnd()));
 
-    // A box (the Keys, Properties, the changes) opens beside the form, not over its tree.
+    // A box (the keys, the changes) opens beside the form, not over its tree.
     const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, LookAndClose, nullptr, GetCurrentThreadId());
-    ShowPropertiesDialog(form.hWnd(), L"Keys", L"F1\tThis list of keys");
+    ShowTextDialog(form.hWnd(), L"Keys", L"F1\tThis list of keys");
     UnhookWindowsHookEx(hook);
     EXPECT_TRUE(Inside(g_dialogRect, work));
     EXPECT_TRUE(Apart(g_dialogRect, RectOf(form.hWnd())));

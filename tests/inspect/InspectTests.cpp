@@ -128,28 +128,31 @@ TEST_F(InspectTest, PropertiesShowEveryFactWithDecodedFlagsAndTheUnicodeCaption)
 {
     Scan();
     const std::wstring text = PropertiesText({NodeSubject::Kind::Window, HandleValue(m_top.get())});
+    // In groups, each under its heading.
     const std::wstring lines[] = {
-        L"Handle:\t" + FormatHandleHex(HandleValue(m_top.get())), L"Owner:\tnone", L"Caption:\tQx7 Needle top \x263A",
-        L"Class:\tWindowInventoryTestWindow", L"Process:\t" + std::to_wstring(GetCurrentProcessId()),
-        L"Thread:\t" + std::to_wstring(GetCurrentThreadId()), L"Window:\t(40, 50)-(360, 250), 320 x 200",
+        L"General\r\nHandle:\t" + FormatHandleHex(HandleValue(m_top.get())) + L"\r\nCaption:\tQx7 Needle top \x263A\r\n",
+        L"Owner:\tnone", L"Window:\t(40, 50)-(360, 250), 320 x 200", L"Visible:\tyes", L"Minimized:\tno",
+        L"Text:\tUnicode window\r\n\r\nStyles\r\n"
         L"Style:\t0x94C80005\r\n\tWS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS |\r\n\tWS_CAPTION | WS_SYSMENU | 0x00000005\r\n",
-        L"WS_EX_TOOLWINDOW", L"Visible:\tyes", L"Minimized:\tno", L"Text:\tUnicode window"};
+        L"WS_EX_TOOLWINDOW\r\n\r\nClass\r\nClass:\tWindowInventoryTestWindow\r\n",
+        L"\r\n\r\nProcess\r\nProcess:\t" + std::to_wstring(GetCurrentProcessId()),
+        L"Thread:\t" + std::to_wstring(GetCurrentThreadId()) + L"\r\n"};
     for (const std::wstring& line : lines) {
         EXPECT_NE(std::wstring::npos, text.find(line)) << line << L" in\n" << text;
     }
+    EXPECT_EQ(0u, text.find(L"General\r\n"));
     EXPECT_NE(std::wstring::npos,
               PropertiesText({NodeSubject::Kind::Window, HandleValue(m_grand.get())})
                   .find(L"WS_CHILD | WS_VISIBLE\r\n"));
     EXPECT_NE(std::wstring::npos, PropertiesText({NodeSubject::Kind::Process, static_cast<LONG>(GetCurrentProcessId())})
                                       .find(L"inspect_tests.exe\r\nBitness:\t32-bit\r\nParent process:\t"));
 
-    // Enter opens the dialog on the selected node, with the same text, selectable.
+    // Enter opens the pane on the selected node, with the same text, and gives it the keyboard.
     Tree().Select(Node(m_top.get()));
-    MessageBoxCloser closer(L"Properties of window " + FormatHandleHex(HandleValue(m_top.get())));
     Press(VK_RETURN);
-    ASSERT_EQ(1u, closer.Texts().size());
-    std::wstring shown = closer.Texts()[0];
-    EXPECT_EQ(text, shown);
+    ASSERT_TRUE(m_form->Pane().IsOpen());
+    EXPECT_EQ(text, m_form->Pane().FactsText());
+    EXPECT_EQ(m_form->Pane().hWnd(), GetActiveWindow());
 }
 
 LRESULT CALLBACK PlainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -77,13 +77,6 @@ void PressEscapeIn(Form1& form, HWND control)
     }
 }
 
-LRESULT CALLBACK EscapeOnceShown(int code, WPARAM wParam, LPARAM lParam)
-{
-    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->message == WM_INITDIALOG) PostMessageW(GetDlgItem(call->hwnd, 0xFFFF), WM_KEYDOWN, VK_ESCAPE, 0);
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 TEST_F(InspectTest, TheBoxAndFindShowAndTheKeyboardIsTheTreesAfterStartScansAndDialogs)
 {
     const HWND tree = Tree().hWnd();
@@ -122,11 +115,11 @@ TEST_F(InspectTest, TheBoxAndFindShowAndTheKeyboardIsTheTreesAfterStartScansAndD
     EXPECT_EQ(tree, GetFocus()) << "after Esc on Find";
 
     Tree().Select(Node(m_top.get()));
-    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, EscapeOnceShown, nullptr, GetCurrentThreadId());
     Press(VK_RETURN);
-    UnhookWindowsHookEx(hook);
-    PumpMessages();
-    EXPECT_EQ(tree, GetFocus()) << "after Esc on Properties";
+    ASSERT_TRUE(m_form->Pane().IsOpen());
+    PressEscapeIn(*m_form, GetFocus());
+    EXPECT_FALSE(m_form->Pane().IsOpen());
+    EXPECT_EQ(tree, GetFocus()) << "after Esc on the properties pane";
 }
 
 TEST_F(InspectTest, ARescanKeepsTheSelectedAndOpenNodesAndListsWhatCameAndWent)

@@ -4,6 +4,7 @@
 #include "inspect/OverlayFrame.h"
 #include "platform/MessageBox.h"
 #include "support/FormDriver.h"
+#include "support/MouseInput.h"
 #include "support/MessageBoxCloser.h"
 #include "support/SyntheticDesktopProcess.h"
 
@@ -21,29 +22,6 @@ POINT CenterOf(HWND window)
 {
     const RECT rect = RectOf(window);
     return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// The pointer goes there first, and the event carries the point too: Wine may still take a
-// button at a position that an earlier move left behind.
-bool PointerReaches(POINT at)
-{
-    return PollUntil(10000, [&] {
-        PumpMessages();
-        POINT now = {};
-        return GetCursorPos(&now) && now.x == at.x && now.y == at.y;
-    });
-}
-
-void MouseAt(POINT at, DWORD buttons)
-{
-    SetCursorPos(at.x, at.y);
-    ASSERT_TRUE(PointerReaches(at)) << "the pointer did not get there";
-    INPUT event = {};
-    event.type = INPUT_MOUSE;
-    event.mi.dx = MulDiv(at.x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-    event.mi.dy = MulDiv(at.y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-    event.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    ASSERT_EQ(1u, SendInput(1, &event, sizeof event));
 }
 
 class PointerTest : public Form1Fixture {

@@ -1,6 +1,6 @@
 // The dialog is described in memory: the library carries no resources of its own. It lays
 // itself out again on WM_DPICHANGED, on Windows 8.1 too, where the system would only move it.
-#include "inspect/PropertiesDialog.h"
+#include "inspect/TextDialog.h"
 
 #include "controls/Twips.h"
 #include "platform/RuntimeError.h"
@@ -13,7 +13,6 @@
 namespace {
 // The text control has the id of a message box's text, so that whatever reads one reads both.
 constexpr WORD kTextId = 0xFFFF;
-constexpr WORD kChangeId = 100;
 // Dialog units.
 constexpr short kWidth = 320, kHeight = 230, kMargin = 7, kButtonWidth = 50, kButtonHeight = 14;
 constexpr int kLabelColumn = 56;
@@ -56,15 +55,14 @@ private:
 
 struct DialogState {
     const std::wstring* text = nullptr;
-    const PropertiesChange* change = nullptr;
     // As the dialog manager laid the dialog out: its DPI, font and controls (client coordinates),
-    // which every other DPI is scaled from. The Change button is there only when a change can be made.
+    // which every other DPI is scaled from.
     int dpi = 96;
     LOGFONTW font = {};
-    RECT controls[3] = {};
+    RECT controls[2] = {};
     UniqueFont scaledFont;
 };
-constexpr int kControlIds[] = {kTextId, IDOK, kChangeId};
+constexpr int kControlIds[] = {kTextId, IDOK};
 
 RECT RectInDialog(HWND dialog, int id)
 {
@@ -126,11 +124,6 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             EndDialog(dialog, LOWORD(wParam));
             return TRUE;
         }
-        if (LOWORD(wParam) == kChangeId) {
-            const auto* context = reinterpret_cast<const DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-            ExceptionBarrier([&] { SetDlgItemTextW(dialog, kTextId, (*context->change)(dialog).c_str()); });
-            return TRUE;
-        }
         break;
     default:
         break;
@@ -139,13 +132,12 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }
 } // namespace
 
-void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstring& text,
-                          const PropertiesChange& change)
+void ShowTextDialog(HWND owner, const std::wstring& title, const std::wstring& text)
 {
     TemplateWriter writer;
     writer.Dword(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
     writer.Dword(0);
-    writer.Word(change ? 3 : 2); // items
+    writer.Word(2); // items
     for (short value : {short(0), short(0), kWidth, kHeight}) writer.Word(static_cast<WORD>(value));
     writer.Word(0); // no menu
     writer.Word(0); // the dialog class
@@ -157,13 +149,8 @@ void ShowPropertiesDialog(HWND owner, const std::wstring& title, const std::wstr
                 kWidth - 2 * kMargin, textHeight, kTextId, 0x0081 /* Edit */, L"");
     writer.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, kWidth - kMargin - kButtonWidth, kHeight - kMargin - kButtonHeight,
                 kButtonWidth, kButtonHeight, IDOK, 0x0080 /* Button */, L"Close");
-    if (change) {
-        writer.Item(BS_PUSHBUTTON | WS_TABSTOP, kMargin, kHeight - kMargin - kButtonHeight, kButtonWidth, kButtonHeight,
-                    kChangeId, 0x0080 /* Button */, L"C&hange...");
-    }
     DialogState context;
     context.text = &text;
-    context.change = &change;
     if (DialogBoxIndirectParamW(GetModuleHandleW(nullptr), writer.Get(), owner, DialogProc,
                                 reinterpret_cast<LPARAM>(&context)) == -1) {
         RaiseLastError();
