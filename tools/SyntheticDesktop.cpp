@@ -17,7 +17,9 @@
 //               "group" (200, 212, 180 x 50) and within it, below it in z-order, the push button
 //               "press" (280, 228, 80 x 26). The top-level window answers WM_APP + 1 with
 //               wParam + lParam, sends itself N of those on WM_APP + 5 with N, and takes the
-//               caption "target clicked" once "press" is clicked
+//               caption "target clicked" once "press" is clicked. Posted WM_APP + 6, it opens the modal
+//               dialog "dialog": an edit box and the default button OK, which Enter presses and
+//               which closes it; the dialog paints itself at once on WM_APP + 8
 //   controls    one visible top-level window "controls" of class SyntheticDesktopControls at
 //               (760, 660), 400 x 200, for reading controls by class and instance: in creation
 //               order the Edit "alpha" (ID 101; 10, 10, 150 x 24), the Button "Apply" (ID 201;
@@ -168,8 +170,60 @@ std::vector<HWND> BuildFlat(const std::wstring& shape, int tops, int children)
     return made;
 }
 
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_APP + 8) return RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (message != WM_COMMAND || (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)) return FALSE;
+    EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+}
+
+// The dialog's template, built in memory: DWORD-aligned items after the header, no font.
+void OpenDialog(HWND owner)
+{
+    std::vector<WORD> words;
+    const auto put = [&](DWORD value, int count) {
+        for (int i = 0; i < count; ++i, value >>= 16) words.push_back(static_cast<WORD>(value & 0xFFFF));
+    };
+    const auto text = [&](const wchar_t* value) {
+        for (; *value != L'\0'; ++value) words.push_back(static_cast<WORD>(*value));
+        words.push_back(0);
+    };
+    put(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 2); // style
+    put(0, 2);                                                               // extended style
+    words.push_back(2);                                                      // items
+    for (const short value : {short(10), short(10), short(160), short(60)}) words.push_back(static_cast<WORD>(value));
+    put(0, 1);  // no menu
+    put(0, 1);  // the dialog class
+    text(L"dialog");
+    const struct {
+        DWORD style;
+        short x, y, cx, cy;
+        WORD id, atom; // the class by its atom: 0x81 an edit box, 0x80 a button
+        const wchar_t* text;
+    } items[] = {{WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 140, 14, 100, 0x81, L""},
+                 {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 55, 35, 50, 14, IDOK, 0x80, L"OK"}};
+    for (const auto& item : items) {
+        if (words.size() % 2 != 0) words.push_back(0);
+        put(item.style, 2);
+        put(0, 2);
+        for (const short value : {item.x, item.y, item.cx, item.cy}) words.push_back(static_cast<WORD>(value));
+        words.push_back(item.id);
+        words.push_back(0xFFFF);
+        words.push_back(item.atom);
+        text(item.text);
+        words.push_back(0); // no creation data
+    }
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner, DialogProc, 0);
+}
+
 LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_APP + 6) {
+        OpenDialog(window);
+        return 0;
+    }
     if (message == WM_APP + 1) return static_cast<LRESULT>(wParam + lParam);
     // WM_APP + 5 with N: the window sends itself N times WM_APP + 1 with parameters wider than 32
     // bits in the 64-bit build, which no 32-bit sender can send it.

@@ -13,6 +13,8 @@
 // The 64-bit row beside it: SyntheticDesktop64's target window sends itself up to 8,000 messages
 // (its WM_APP + 5), unhooked, then watched through the 64-bit host and hook; the ring holds them
 // all (two records each) and is taken once they are sent.
+// Last, what the records a hostile ring can hold cost the log per tick: 65,535 sends nested one
+// in the other, then as many answers that match none, a ring's worth at a time.
 #include "watch/MessageLog.h"
 #include "watch/MessageLogColumns.h"
 #include "watch/WatchSession.h"
@@ -79,6 +81,18 @@ DWORD WINAPI Work(void* context)
     }
 }
 
+// The handover's answer comes through this thread's message loop.
+bool Started(WatchSession& session)
+{
+    for (int wait = 0; wait < 2000 && session.Starting(); ++wait) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        session.Check();
+        if (session.Starting()) Sleep(5);
+    }
+    return session.Watching();
+}
+
 LRESULT CALLBACK PassOn(int code, WPARAM wParam, LPARAM lParam)
 {
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -110,7 +124,7 @@ Round Measure(Worker& worker)
     UnhookWindowsHookEx(after);
 
     WatchSession session(worker.window);
-    if (!session.Watching()) {
+    if (!Started(session)) {
         std::printf("!! cannot watch: %ls\n", session.Problem().c_str());
         std::exit(1);
     }
@@ -158,7 +172,7 @@ Round64 Measure64(HWND target, int messages)
     SendMessageW(target, WM_APP + 5, static_cast<WPARAM>(messages), 0);
     round.plainNs = (Now() - start) * 1e9 / messages;
     WatchSession session(target);
-    if (!session.Watching()) {
+    if (!Started(session)) {
         std::printf("!! cannot watch the 64-bit window: %ls\n", session.Problem().c_str());
         std::exit(1);
     }
@@ -208,6 +222,48 @@ void Report(const char* what, Worker& worker)
                 "taking a record into the log costs %.0f ns, decoding a row's parameters and answer %.0f ns\n",
                 median.keptPerSecond, static_cast<unsigned long long>(median.dropped), median.takeNs, median.decodeNs);
 }
+// A tick's worth of records at a time, as the log takes them from a full ring.
+void ReportHostileTicks()
+{
+    MessageLog log(L"WatchBenchWindow");
+    std::vector<watch_ring::Record> records;
+    double slowest = 0, total = 0;
+    int ticks = 0;
+    for (uint32_t i = 0; i < 2 * 65535u; ++i) {
+        watch_ring::Record record = {};
+        const bool answer = i >= 65535;
+        record.kind = answer ? watch_ring::RecordKind::Returned : watch_ring::RecordKind::Sent;
+        record.depth = static_cast<uint16_t>(answer ? 1 : i + 1);
+        record.sequence = answer ? 0x80000000u + i : i + 1; // answers that match no send
+        record.message = WM_APP + 1;
+        records.push_back(record);
+        if (records.size() == watch_ring::kMaxCapacity || i + 1 == 2 * 65535u) {
+            const double start = Now();
+            log.Add(records);
+            const double took = Now() - start;
+            slowest = (std::max)(slowest, took);
+            total += took;
+            ++ticks;
+            records.clear();
+        }
+    }
+    std::printf("watch hostile: 65,535 nested sends and as many answers matching none, %u records a tick: "
+                "%.1f ms a tick on average, %.1f ms the slowest\n",
+                watch_ring::kMaxCapacity, total * 1e3 / ticks, slowest * 1e3);
+    // Each record for a window never seen before, whose class the log asks the system for.
+    records.clear();
+    for (uint32_t i = 0; i < watch_ring::kMaxCapacity; ++i) {
+        watch_ring::Record record = {};
+        record.kind = watch_ring::RecordKind::Posted;
+        record.message = WM_APP + 1;
+        record.window = 0x40000000u + 2 * i;
+        records.push_back(record);
+    }
+    const double start = Now();
+    log.Add(records);
+    std::printf("watch hostile: %u records a tick, each for a window never seen before: %.1f ms\n",
+                watch_ring::kMaxCapacity, (Now() - start) * 1e3);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -220,6 +276,7 @@ int main(int argc, char** argv)
     CloseHandle(CreateThread(nullptr, 0, Work, &worker, 0, nullptr));
     WaitForSingleObject(worker.ready, INFINITE);
 
+    ReportHostileTicks();
     for (const UINT message : {UINT(WM_APP + 1), UINT(WM_SETTEXT)}) {
         worker.message = message;
         Report(message == WM_SETTEXT ? "WM_SETTEXT, its 40-character string copied" : "WM_APP+1, nothing to copy",

@@ -5,6 +5,7 @@
 #include "inspect/TextDialog.h"
 #include "platform/RuntimeError.h"
 #include "platform/UniqueHandles.h"
+#include "platform/WindowObject.h"
 
 #include <commctrl.h>
 
@@ -91,8 +92,8 @@ bool Form1::OnInspectionMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     const HWND tree = m_treeView1->hWnd();
     switch (message) {
     case WM_NOTIFY: {
-        auto& header = *reinterpret_cast<NMHDR*>(lParam);
-        return header.hwndFrom == tree && m_inspector->OnTreeNotify(header, answer);
+        const NMHDR* header = OwnNotification(lParam, tree);
+        return header != nullptr && m_inspector->OnTreeNotify(*const_cast<NMHDR*>(header), answer);
     }
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) != tree) return false;

@@ -132,3 +132,23 @@ std::optional<size_t> ListViewControl::FocusedRow() const
     const LRESULT row = SendMessageW(hWnd(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED);
     return row >= 0 ? std::optional<size_t>(static_cast<size_t>(row)) : std::nullopt;
 }
+
+std::optional<size_t> ListViewControl::RowAt(POINT screen) const
+{
+    LVHITTESTINFO hit = {};
+    hit.pt = screen;
+    ScreenToClient(hWnd(), &hit.pt);
+    const auto row = static_cast<int>(SendMessageW(hWnd(), LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return row >= 0 ? std::optional<size_t>(static_cast<size_t>(row)) : std::nullopt;
+}
+
+LRESULT ListViewControl::OnCustomDraw(NMLVCUSTOMDRAW& draw) noexcept
+{
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT || (draw.nmcd.uItemState & CDIS_SELECTED) == 0) return CDRF_DODEFAULT;
+    // Drawn as a row of these colours, not as a selection, which the control draws by the focus.
+    draw.nmcd.uItemState &= ~CDIS_SELECTED;
+    draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+    return CDRF_NEWFONT;
+}

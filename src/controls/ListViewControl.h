@@ -4,6 +4,7 @@
 #include "platform/UniqueHandles.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <optional>
 #include <vector>
@@ -32,6 +33,12 @@ public:
     void SelectAll();
     std::vector<size_t> SelectedRows() const;
     std::optional<size_t> FocusedRow() const;
+    // The row at a point on the screen, if any.
+    std::optional<size_t> RowAt(POINT screen) const;
+    // The answer to the list's NM_CUSTOMDRAW: selected rows in the system's highlight colours
+    // whatever has the keyboard, where the control would grey them to near invisibility while
+    // the find box has it.
+    static LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) noexcept;
     // Whether the last row is on screen: the log follows new rows only then.
     bool ShowsLastRow() const;
     void Move(const RECT& bounds);

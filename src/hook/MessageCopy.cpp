@@ -16,7 +16,9 @@
 namespace message_copy {
 namespace {
 using watch_ring::DataKind;
+using watch_ring::DataKindNamed;
 using watch_ring::kDataBytes;
+using watch_ring::KindBit;
 using watch_ring::Record;
 
 constexpr uintptr_t kPage = 4096; // on x86 and x64 alike
@@ -229,20 +231,42 @@ void CopyControl(ClassCache& classes, Record& record, bool sentHere, bool answer
     }
 }
 
-// Every message a case of Copy's switch names.
-constexpr UINT kCopiedMessages[] = {
-    WM_SETTEXT, WM_SETTINGCHANGE, WM_DEVMODECHANGE, WM_GETTEXT, WM_NCCREATE, WM_CREATE, WM_WINDOWPOSCHANGING,
-    WM_WINDOWPOSCHANGED, WM_GETMINMAXINFO, WM_NCCALCSIZE, WM_SIZING, WM_MOVING, WM_STYLECHANGING, WM_MEASUREITEM,
-    WM_STYLECHANGED, WM_DRAWITEM, WM_DELETEITEM, WM_COMPAREITEM, WM_HELP, WM_DPICHANGED, WM_COPYDATA, WM_NOTIFY,
-    WM_NCDESTROY, EM_REPLACESEL, EM_GETLINE, EM_GETRECT, EM_SETRECT, EM_SETRECTNP, LB_ADDSTRING, LB_INSERTSTRING,
-    LB_FINDSTRING, LB_FINDSTRINGEXACT, LB_SELECTSTRING, LB_DIR, LB_ADDFILE, LB_GETTEXT, LB_GETITEMRECT, CB_ADDSTRING,
-    CB_INSERTSTRING, CB_FINDSTRING, CB_FINDSTRINGEXACT, CB_SELECTSTRING, CB_DIR, CB_GETLBTEXT, CB_GETDROPPEDCONTROLRECT,
+// What the decoding tables say each message carries, as sent and as answered (one entry per
+// kind); the tables are the one list, and Copy's switch reads what they name.
+struct Carried {
+    UINT message;
+    bool answered;
+    const char* kind;
 };
+constexpr Carried kCarried[] = {
+#include "hook/CarriedData.inc"
+};
+
+// The kinds of data a message below WM_USER may carry, as a bit per DataKind: control messages
+// above it mean different things to different classes, and are not copied.
+struct Kinds {
+    std::array<uint16_t, WM_USER> sent, answered;
+};
+constexpr Kinds CarriedKinds()
+{
+    Kinds kinds = {};
+    for (const Carried& carried : kCarried) {
+        if (carried.message >= WM_USER) continue;
+        auto& part = carried.answered ? kinds.answered : kinds.sent;
+        part[carried.message] = static_cast<uint16_t>(part[carried.message] | KindBit(DataKindNamed(carried.kind)));
+    }
+    return kinds;
+}
+constexpr Kinds kKinds = CarriedKinds();
 
 constexpr std::array<uint32_t, WM_USER / 32> CopiedBits()
 {
     std::array<uint32_t, WM_USER / 32> bits = {};
-    for (const UINT message : kCopiedMessages) bits[message / 32] |= 1u << (message % 32);
+    for (UINT message = 0; message < WM_USER; ++message) {
+        // WM_NCDESTROY carries nothing, but the class cache must forget its window.
+        if (kKinds.sent[message] == 0 && kKinds.answered[message] == 0 && message != WM_NCDESTROY) continue;
+        bits[message / 32] |= 1u << (message % 32);
+    }
     return bits;
 }
 
@@ -250,10 +274,10 @@ constexpr std::array<uint32_t, WM_USER / 32> CopiedBits()
 
 const std::array<uint32_t, WM_USER / 32> kCopied = CopiedBits();
 
-void Copy(ClassCache& classes, Record& record, bool answered, bool sentHere, HWND window, UINT message, WPARAM wParam,
-          LPARAM lParam, LRESULT result)
+namespace {
+void CopyAny(ClassCache& classes, Record& record, bool answered, bool sentHere, HWND window, UINT message, WPARAM wParam,
+             LPARAM lParam, LRESULT result)
 {
-    Clear(record, DataKind::None);
     const void* p = reinterpret_cast<const void*>(lParam);
     switch (message) {
     case WM_SETTEXT:
@@ -262,6 +286,7 @@ void Copy(ClassCache& classes, Record& record, bool answered, bool sentHere, HWN
         if (!answered) Text(record, sentHere, window, p);
         return;
     case WM_GETTEXT:
+    case WM_ASKCBFORMATNAME:
         // The buffer holds wParam characters; the length answered bounds it further (where the
         // answer reads 0, the terminator ends it).
         if (answered) {
@@ -344,6 +369,17 @@ void Copy(ClassCache& classes, Record& record, bool answered, bool sentHere, HWN
     default:
         return;
     }
+}
+} // namespace
+
+void Copy(ClassCache& classes, Record& record, bool answered, bool sentHere, HWND window, UINT message, WPARAM wParam,
+          LPARAM lParam, LRESULT result)
+{
+    Clear(record, DataKind::None);
+    CopyAny(classes, record, answered, sentHere, window, message, wParam, lParam, result);
+    // Never a kind the tables do not give the message: the log reads a copy by those alone.
+    const uint16_t declared = message < WM_USER ? (answered ? kKinds.answered : kKinds.sent)[message] : 0;
+    if ((declared & KindBit(record.dataKind)) == 0) Clear(record, DataKind::None);
 }
 
 } // namespace message_copy

@@ -236,9 +236,11 @@ LRESULT PropertiesPane::OnMessage(HWND window, UINT message, WPARAM wParam, LPAR
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_NOTIFY: {
-        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
-        const UINT_PTR link = header.idFrom - kLinkId;
-        if (link < kRelations && (header.code == NM_CLICK || header.code == NM_RETURN)) {
+        // Its links notify from this thread; what comes from elsewhere points at nothing of ours.
+        const NMHDR* header = OwnChildNotification(lParam, window);
+        if (header == nullptr) break;
+        const UINT_PTR link = header->idFrom - kLinkId;
+        if (link < kRelations && (header->code == NM_CLICK || header->code == NM_RETURN)) {
             FollowLink(static_cast<Relation>(link));
             return 0;
         }

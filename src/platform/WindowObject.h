@@ -4,6 +4,7 @@
 // src/cascadia/WindowsTerminal/BaseWindow.h). The object's owning handle takes the window at
 // WM_NCCREATE and lets go of it at WM_NCDESTROY, when the window is gone and nothing may destroy
 // it again or reach the object through it. Null before WM_NCCREATE.
+// Beside it, the one check a window makes before it reads a WM_NOTIFY.
 #pragma once
 #include "platform/UniqueHandles.h"
 
@@ -24,4 +25,23 @@ Object* WindowObject(HWND window, UINT message, LPARAM lParam, UniqueWindow Obje
         if ((object->*owner).get() == window) (void)(object->*owner).release();
     }
     return object;
+}
+
+// The header of a WM_NOTIFY that `from`, one of the window's own controls, sent; null for any
+// other. The controls of this program's windows live on the thread that handles their
+// notifications, so one sent from another thread or process is never theirs: its pointer means
+// nothing here (the system passes it on as it is) and is not read at all.
+inline const NMHDR* OwnNotification(LPARAM lParam, HWND from) noexcept
+{
+    if (lParam == 0 || from == nullptr || InSendMessageEx(nullptr) != ISMEX_NOSEND) return nullptr;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    return header->hwndFrom == from ? header : nullptr;
+}
+
+// The same for a notification that any of `parent`'s own child controls sent.
+inline const NMHDR* OwnChildNotification(LPARAM lParam, HWND parent) noexcept
+{
+    if (lParam == 0 || parent == nullptr || InSendMessageEx(nullptr) != ISMEX_NOSEND) return nullptr;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    return IsChild(parent, header->hwndFrom) ? header : nullptr;
 }

@@ -4,6 +4,7 @@
 
 #include "watch/MessageDecodingTable.h"
 #include "watch/MessageFieldText.h"
+#include "platform/LineText.h"
 
 #include <windows.h>
 
@@ -113,19 +114,13 @@ std::wstring Quoted(const MessageData& data, size_t from)
         text.resize(part.size() / 2);
         std::memcpy(text.data(), part.data(), text.size() * 2);
     }
-    std::wstring quoted = L"\"";
+    // Quotes and backslashes first, so that what Visible spells out is not taken apart again.
+    std::wstring escaped;
     for (const wchar_t c : text) {
-        if (c == L'"' || c == L'\\') {
-            quoted += L'\\';
-            quoted += c;
-        } else if (c == L'\r' || c == L'\n' || c == L'\t') {
-            quoted += c == L'\r' ? L"\\r" : c == L'\n' ? L"\\n" : L"\\t";
-        } else if (c < 0x20) {
-            quoted += L"\\x" + Hex(c, 2, false);
-        } else {
-            quoted += c;
-        }
+        if (c == L'"' || c == L'\\') escaped += L'\\';
+        escaped += c;
     }
+    std::wstring quoted = L"\"" + Visible(escaped);
     quoted += L'"';
     if (data.flags & watch_ring::kDataTruncated) quoted += L"\x2026";
     return quoted;

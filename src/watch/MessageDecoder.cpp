@@ -31,7 +31,11 @@ std::wstring Fields(const std::vector<Table::Field>& fields, uint64_t raw, const
         }
         std::wstring shown;
         if (field.type == Table::Type::Data) {
-            shown = value == 0 && !omitMissingData ? L"NULL" : DataText(*context.data, context.sixtyFour, context.field);
+            // A copy is read only as the kind the message carries: a record may say anything.
+            const bool fits = (field.dataKinds & watch_ring::KindBit(context.data->kind)) != 0;
+            shown = value == 0 && !omitMissingData ? L"NULL"
+                    : fits                         ? DataText(*context.data, context.sixtyFour, context.field)
+                                                   : std::wstring();
             if (shown.empty() && omitMissingData) continue;
             if (shown.empty()) shown = PointerText(value, context.sixtyFour);
         } else {

@@ -2,6 +2,8 @@
 // the data files' lines as text (DecodingRules.inc), read here into hash maps on first use.
 #include "watch/MessageDecodingTable.h"
 
+#include "hook/WatchRing.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -161,6 +163,12 @@ MessageDecodingTable::Field MessageDecodingTable::ParseField(const std::wstring&
         // Another structure, laid out inside this one.
         field.type = Type::Struct;
         field.layout = &LayoutNamed(type);
+    } else if (field.type == Type::Data) {
+        for (const std::wstring& kind : Split(argument, L'/')) {
+            const watch_ring::DataKind named = watch_ring::DataKindNamed(std::string(kind.begin(), kind.end()).c_str());
+            if (named == watch_ring::DataKind::None) m_problems += L"no data kind named " + kind + L"\n";
+            field.dataKinds = static_cast<uint16_t>(field.dataKinds | watch_ring::KindBit(named));
+        }
     } else if (!argument.empty()) {
         const auto set = m_sets.find(argument);
         if (set != m_sets.end()) {

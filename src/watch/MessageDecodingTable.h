@@ -32,6 +32,9 @@ public:
         Type type = Type::Hex;
         const ValueSet* values = nullptr;
         const Layout* layout = nullptr;
+        // Data: the kinds of copy this field is (watch_ring::KindBit); a copy of another kind is
+        // not read as it.
+        uint16_t dataKinds = 0;
     };
     struct Layout {
         std::vector<Field> fields;

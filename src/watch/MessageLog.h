@@ -1,7 +1,9 @@
 // What the message log window shows: the last 100,000 messages of the watched window (or of
 // every window of its thread), each sent message with its answer once it comes and nested under
 // the send it came in, a row where the hook had to drop messages, and the rows that pass the
-// filter.
+// filter. What a record can cost is bounded whatever it says: the names of its window's class
+// are a table shared by every window of that class, an answer finds its send among at most 512
+// open ones in at most ten looks, and no text grows with what a record claims.
 #pragma once
 #include "hook/WatchRing.h"
 #include "watch/MessageDecoder.h"
@@ -9,7 +11,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -30,8 +31,8 @@ public:
         uint64_t window;
         uint64_t wParam, lParam, result; // Dropped: wParam is how many
         std::shared_ptr<Copied> data;     // null: nothing copied; a send and its closing row share it
-        MessageNames* names;              // of the window's class
-        MessageNames* control;            // WM_COMMAND: of its control's class, when it could be read
+        const MessageNames* names;        // of the window's class; never null
+        const MessageNames* control;      // WM_COMMAND: of its control's class, when it could be read
         UINT message;
         Kind kind;
         uint16_t depth; // how many sends it is nested in
@@ -44,8 +45,8 @@ public:
     // before their class could be read.
     explicit MessageLog(const std::wstring& windowClass);
 
-    // Takes records as the hook wrote them: a Returned record fills in the Sent entry of the same
-    // sequence number, or closes it with a row of its own when messages came in between.
+    // Takes records as the channel hands them over: a Returned record fills in the Sent entry of
+    // the same sequence number, or closes it with a row of its own when messages came in between.
     void Add(const std::vector<watch_ring::Record>& records);
     void Clear();
     // The watch starts again: the answers to the sends still open will not come.
@@ -55,6 +56,11 @@ public:
     // 16 hex digits, or with 0x or h: that window's messages), or part of a name (ignoring case).
     // Empty: every message.
     void SetFilter(const std::wstring& filter);
+    // Rows of a message of this name are left out, whatever the filter, until shown again; a
+    // gap stays.
+    void Hide(const std::wstring& name);
+    void ShowHidden();
+    const std::vector<std::wstring>& Hidden() const noexcept { return m_hidden; }
 
     // The rows that pass the filter, oldest first.
     size_t Rows() const noexcept { return m_filtered ? m_shown.size() : m_entries.size(); }
@@ -74,30 +80,37 @@ private:
         const wchar_t* group;
         uint64_t window;
     };
-    bool Passes(const Entry& entry) const;
-    void Keep(Entry&& entry);
-    // The names of `window`'s class, cached per window; `unknown` when the class cannot be read.
-    MessageNames* NamesOf(uint64_t window, MessageNames* unknown);
-
-    // Per class, as the names of control messages depend on it; nodes stay where they are.
-    std::map<std::wstring, MessageNames> m_classes;
-    MessageNames* m_watchedNames;
-    std::unordered_map<uint64_t, MessageNames*> m_windowNames;
-    uint64_t m_lastWindow = 0;
-    MessageNames* m_lastNames = nullptr;
-
-    std::deque<Entry> m_entries;
-    uint64_t m_first = 0; // the number of the oldest kept entry; entries are numbered from 0
-    uint64_t m_rowsDiscarded = 0;
-    // Sends not answered yet, outermost first.
     struct OpenSend {
         uint32_t sequence;
         uint16_t depth;
         uint64_t number; // the entry's
     };
-    void Lose(std::vector<OpenSend>::iterator from);
-    std::vector<OpenSend> m_unanswered;
+    bool Passes(const Entry& entry) const;
+    // Lists again the rows that pass the filter and are not hidden.
+    void Refilter();
+    void Keep(Entry&& entry);
+    // The names of `window`'s class as read once per window; null when it cannot be read (or not
+    // in this Add any more). Each caller has its own fallback.
+    const MessageNames* ClassOf(uint64_t window);
+    void Open(const watch_ring::Record& record);
+    // Its answer, matched by sequence number: the open send it answers, null when none.
+    Entry* Answered(const watch_ring::Record& record);
+    // The open sends [from, to) were answered, but their answers were dropped.
+    void LoseFrom(size_t from, size_t to = SIZE_MAX);
+
+    const MessageNames* m_watchedNames;
+    std::unordered_map<uint64_t, const MessageNames*> m_windowClasses;
+    size_t m_classesToAsk = 0; // in this Add
+    uint64_t m_lastWindow = 0;
+    const MessageNames* m_lastClass = nullptr; // of m_lastWindow, when it could be read
+
+    std::deque<Entry> m_entries;
+    uint64_t m_first = 0; // the number of the oldest kept entry; entries are numbered from 0
+    uint64_t m_rowsDiscarded = 0;
+    // Sends not answered yet, outermost first, their depths and sequence numbers rising.
+    std::deque<OpenSend> m_unanswered;
     bool m_filtered = false;
     std::vector<Term> m_terms;
+    std::vector<std::wstring> m_hidden; // names, as shown
     std::deque<uint64_t> m_shown; // entry numbers passing the filter
 };

@@ -17,8 +17,12 @@ constexpr struct {
 // A 64-bit process's numbers are as wide as its pointers: shown with all 16 digits. Not its
 // windows': a handle's value is 32 bits wide in every process, as the tree shows it.
 constexpr int kWideNumberWidth = 136;
-// Nested messages are indented by this much per send they are in.
+// Nested messages are indented by this much per send they are in, up to a depth no real nesting
+// reaches; deeper ones say how deep instead, so that a cell stays short whatever a record says.
 constexpr wchar_t kIndent[] = L"    ";
+constexpr uint16_t kIndentedLevels = 32;
+// Times beyond a century from the log's start are not a counter's.
+constexpr int64_t kLatestSeconds = 100ll * 366 * 86400;
 
 std::wstring Hex(uint64_t value, bool wide)
 {
@@ -70,6 +74,8 @@ int MessageLogColumns::Width(int column) const noexcept
 
 std::wstring MessageLogColumns::TimeText(int64_t elapsed, int64_t frequency, const FILETIME& start)
 {
+    // Nothing the hook writes is older than the log, or from another century.
+    if (elapsed < 0 || frequency <= 0 || elapsed / frequency > kLatestSeconds) return L"(invalid)";
     // Whole seconds and the rest apart: one product of the count and 10^7 would overflow after
     // about a day of a 10 MHz counter.
     const int64_t ticks = elapsed / frequency * 10000000 + elapsed % frequency * 10000000 / frequency;
@@ -94,8 +100,12 @@ std::wstring MessageLogColumns::Text(size_t row, int column, bool plain) const
     // The send's own row shows the answer unless its closing row does.
     const bool answers = closing || (sent && entry.answered && !entry.closed);
     switch (column) {
-    case kTime:
-        return TimeText(entry.time - m_startCounter, m_frequency, m_startTime);
+    case kTime: {
+        // In unsigned arithmetic, so that no time a record claims overflows the difference.
+        if (entry.time < m_startCounter) return L"(invalid)";
+        const uint64_t elapsed = static_cast<uint64_t>(entry.time) - static_cast<uint64_t>(m_startCounter);
+        return TimeText(static_cast<int64_t>(elapsed & 0x7FFFFFFFFFFFFFFFull), m_frequency, m_startTime);
+    }
     case kKind:
         return gap ? L"dropped" : closing ? L"returned" : sent ? L"sent" : L"posted";
     case kWindow:
@@ -103,12 +113,14 @@ std::wstring MessageLogColumns::Text(size_t row, int column, bool plain) const
     case kMessage: {
         std::wstring text;
         if (!plain) {
-            for (uint16_t level = 0; level < entry.depth; ++level) text += kIndent;
+            for (uint16_t level = 0; level < entry.depth && level < kIndentedLevels; ++level) text += kIndent;
+            if (entry.depth > kIndentedLevels) text += L"(depth " + std::to_wstring(entry.depth) + L") ";
         }
         return text + (gap ? std::to_wstring(entry.wParam) + L" messages dropped" : MessageLog::Name(entry));
     }
     case kParameters:
-        if (gap || closing) return L"";
+        // A registered message's parameters mean what its program says: no standard rule reads them.
+        if (gap || closing || MessageNames::Registered(entry.message)) return L"";
         return m_decoder.Parameters(MessageLog::Name(entry), entry.wParam, entry.lParam,
                                     entry.data ? entry.data->sent : kNothing, entry.names->WindowClass(),
                                     entry.control ? entry.control->WindowClass() : std::wstring());
@@ -120,9 +132,9 @@ std::wstring MessageLogColumns::Text(size_t row, int column, bool plain) const
         if (answers) return Hex(entry.result, m_wide);
         return !sent || entry.closed ? L"" : entry.lost ? L"(dropped)" : L"\x2026";
     case kAnswer:
-        return answers ? m_decoder.Answer(MessageLog::Name(entry), entry.result, entry.data ? entry.data->answer : kNothing,
-                                          entry.data ? entry.data->sent : kNothing)
-                       : L"";
+        if (!answers || MessageNames::Registered(entry.message)) return L"";
+        return m_decoder.Answer(MessageLog::Name(entry), entry.result, entry.data ? entry.data->answer : kNothing,
+                                entry.data ? entry.data->sent : kNothing);
     default:
         return L"";
     }

@@ -56,6 +56,12 @@ void MessageLogWindow::OnCommand(UINT id, UINT code)
         case kFindPreviousId:
             FindNext(id == kFindNextId);
             break;
+        case kHideId:
+            if (m_menuRow) HideLike(*m_menuRow);
+            break;
+        case kShowHiddenId:
+            if (code <= 1) ShowHidden();
+            break;
         case IDOK: // Enter: in the find box, the next row down
             if (GetFocus() == m_find) FindNext(true);
             break;
@@ -76,6 +82,7 @@ void MessageLogWindow::OnCommand(UINT id, UINT code)
 void MessageLogWindow::ShowContextMenu(LPARAM position)
 {
     POINT at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    m_menuRow = position == -1 ? m_list->FocusedRow() : m_list->RowAt(at);
     if (position == -1) {
         RECT list = {};
         GetWindowRect(m_list->hWnd(), &list);
@@ -91,9 +98,52 @@ void MessageLogWindow::ShowContextMenu(LPARAM position)
                  {kSaveId, L"&Save...\tCtrl+S"},
                  {kFocusFindId, L"&Find\tCtrl+F"}};
     for (const auto& item : items) AppendMenuW(menu.get(), MF_STRING, item.id, item.text);
+    const bool onMessage = m_menuRow && *m_menuRow < m_log.Rows() && m_log.Row(*m_menuRow).kind != MessageLog::Kind::Dropped;
+    if (onMessage || !m_log.Hidden().empty()) AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    if (onMessage) {
+        // The name as the row shows it; a registered one may hold an ampersand.
+        std::wstring name = MessageLog::Name(m_log.Row(*m_menuRow));
+        for (size_t at = 0; (at = name.find(L'&', at)) != std::wstring::npos; at += 2) name.insert(at, 1, L'&');
+        AppendMenuW(menu.get(), MF_STRING, kHideId, (L"&Hide messages like this (" + name + L")").c_str());
+    }
+    if (!m_log.Hidden().empty()) AppendMenuW(menu.get(), MF_STRING, kShowHiddenId, L"Show hidden messages &again");
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hWnd(), nullptr));
     if (chosen != 0) OnCommand(chosen, 0);
+}
+
+void MessageLogWindow::HideLike(size_t row)
+{
+    if (row >= m_log.Rows() || m_log.Row(row).kind == MessageLog::Kind::Dropped) return;
+    m_log.Hide(MessageLog::Name(m_log.Row(row)));
+    m_list->SetRowCount(m_log.Rows(), true);
+    ShowFilterHint();
+    ShowStatus();
+}
+
+void MessageLogWindow::ShowHidden()
+{
+    m_log.ShowHidden();
+    m_list->SetRowCount(m_log.Rows(), true);
+    ShowFilterHint();
+    ShowStatus();
+}
+
+void MessageLogWindow::ShowFilterHint()
+{
+    std::wstring hint;
+    for (const std::wstring& name : m_log.Hidden()) hint += (hint.empty() ? L"Hidden: " : L", ") + name;
+    if (!hint.empty()) hint += L".   ";
+    hint += L"Filter: part of a name, a group (mouse keyboard paint timer command window control user) or a window's "
+            L"handle; all words must match.   Ctrl+S save, Ctrl+C copy rows, Ctrl+F find, F3 / Shift+F3 next / "
+            L"previous, Esc close";
+    SetWindowTextW(m_filterHint, hint.c_str());
+    const bool any = !m_log.Hidden().empty();
+    if (any != (IsWindowVisible(m_showHidden) != FALSE)) {
+        if (!any && GetFocus() == m_showHidden) SetFocus(m_list->hWnd());
+        ShowWindow(m_showHidden, any ? SW_SHOW : SW_HIDE);
+        Layout();
+    }
 }
 
 void MessageLogWindow::SetPaused(bool paused)

@@ -5,6 +5,7 @@
 
 #include "controls/Twips.h"
 #include "inventory/APi.h"
+#include "platform/LineText.h"
 #include "platform/RuntimeError.h"
 #include "platform/ScreenPlace.h"
 #include "platform/WindowClass.h"
@@ -28,12 +29,6 @@ HWND MakeChild(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWO
     return child;
 }
 
-// Handles are 32 bits wide in a 64-bit process too.
-uint32_t HandleValue(HWND window)
-{
-    return static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
-}
-
 std::wstring ClassOf(HWND window)
 {
     wchar_t name[256] = {};
@@ -51,8 +46,9 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, HWND cascadeFrom)
     InternalGetWindowText(watched, caption, 256);
     DWORD processId = 0;
     const DWORD threadId = GetWindowThreadProcessId(watched, &processId);
-    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \"" + caption +
-                    L"\"  [Class:" + ClassOf(watched) + L"]";
+    m_watchedThread = threadId;
+    m_description = L"hWnd: " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(watched))) + L"  \"" +
+                    Visible(caption) + L"\"  [Class:" + Visible(ClassOf(watched)) + L"]";
     const std::wstring title = L"Messages: " + m_description + L", process " + std::to_wstring(processId) +
                                L", thread " + std::to_wstring(threadId);
 
@@ -130,11 +126,10 @@ void MessageLogWindow::CreateControls()
     m_find = MakeChild(hWnd(), L"Edit", L"", ES_AUTOHSCROLL | WS_TABSTOP, kFindId, WS_EX_CLIENTEDGE);
     m_everyWindow = MakeChild(hWnd(), L"Button", L"All windows of its &thread", BS_AUTOCHECKBOX | WS_TABSTOP,
                               kEveryWindowId);
-    m_filterHint = MakeChild(hWnd(), L"Static",
-                             L"Filter: part of a name, a group (mouse keyboard paint timer command window control "
-                             L"user) or a window's handle; all words must match.   Ctrl+S save, Ctrl+C copy rows, "
-                             L"Ctrl+F find, F3 / Shift+F3 next / previous, Esc close",
-                             SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
+    m_filterHint = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0);
+    m_showHidden = MakeChild(hWnd(), L"Button", L"Show &hidden", BS_PUSHBUTTON | WS_TABSTOP, kShowHiddenId);
+    ShowWindow(m_showHidden, SW_HIDE);
+    ShowFilterHint();
     m_statusLine = MakeChild(hWnd(), L"Static", L"", SS_LEFT | SS_ENDELLIPSIS | SS_SUNKEN, kStatusId);
     m_list = std::make_unique<ListViewControl>(hWnd(), kListId);
     ApplyFont();
@@ -219,8 +214,13 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         ShowContextMenu(lParam);
         return 0;
     case WM_NOTIFY: {
+        const NMHDR* header = OwnNotification(lParam, m_list ? m_list->hWnd() : nullptr);
+        if (header != nullptr && header->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+            return ListViewControl::OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        }
+        if (header == nullptr || header->code != LVN_GETDISPINFOW) break;
         auto& info = *reinterpret_cast<NMLVDISPINFOW*>(lParam);
-        if (info.hdr.idFrom != kListId || info.hdr.code != LVN_GETDISPINFOW || !(info.item.mask & LVIF_TEXT)) break;
+        if (!(info.item.mask & LVIF_TEXT)) break;
         if (static_cast<size_t>(info.item.iItem) >= m_log.Rows() || info.item.cchTextMax <= 0) return 0;
         const std::wstring text = CellText(static_cast<size_t>(info.item.iItem), info.item.iSubItem);
         lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
@@ -253,7 +253,7 @@ void MessageLogWindow::ApplyFont()
     UniqueFont font = CreateSystemFont(&NONCLIENTMETRICSW::lfMessageFont, m_dpi);
     const HFONT shown = font ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     for (const HWND child : {m_pause, m_clear, m_save, m_copy, m_filterLabel, m_filter, m_findLabel, m_find,
-                             m_everyWindow, m_filterHint, m_statusLine, m_list->hWnd()}) {
+                             m_everyWindow, m_filterHint, m_showHidden, m_statusLine, m_list->hWnd()}) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(shown), TRUE);
     }
     m_font = std::move(font); // the old one goes once no child shows it
@@ -277,7 +277,12 @@ void MessageLogWindow::Layout()
         MoveWindow(control.control, left, pad, Scaled(control.width), row, TRUE);
         left += Scaled(control.width + control.gap);
     }
-    MoveWindow(m_filterHint, pad, pad + row + pad / 2, (std::max)(0, static_cast<int>(client.right) - 2 * pad), hint, TRUE);
+    // The button that shows hidden messages again ends the filter's line while there are any.
+    const int button = IsWindowVisible(m_showHidden) ? Scaled(100) : 0;
+    const int hintTop = pad + row + pad / 2;
+    const int gap = button != 0 ? pad : 0;
+    MoveWindow(m_filterHint, pad, hintTop, (std::max)(0, static_cast<int>(client.right) - 2 * pad - button - gap), hint, TRUE);
+    MoveWindow(m_showHidden, client.right - pad - button, hintTop - Scaled(2), button, hint + Scaled(4), TRUE);
     MoveWindow(m_statusLine, 0, client.bottom - status, client.right, status, TRUE);
     m_list->Move(RECT{0, pad + row + pad / 2 + hint + pad / 2, client.right, client.bottom - status});
     FitColumns();
@@ -286,9 +291,14 @@ void MessageLogWindow::Layout()
 void MessageLogWindow::Poll()
 {
     if (!m_session) return;
+    // The window's end is the platform's word, not a record's: a handle that no longer names a
+    // window of the watched thread. Asked first, so that what it wrote before it went is taken.
+    const bool gone = GetWindowThreadProcessId(m_watched, nullptr) != m_watchedThread;
+    m_session->Check();
     m_records.clear();
     m_session->Take(m_records, m_dropped);
-    if (m_everyWindowWatched && GetWindowThreadProcessId(m_watched, nullptr) == GetCurrentThreadId()) {
+    m_foreignHandovers = m_session->ForeignHandovers();
+    if (m_everyWindowWatched && m_watchedThread == GetCurrentThreadId()) {
         // Watching its own thread, the log would log its own drawing of what it logged, forever.
         m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
                                        [&](const watch_ring::Record& record) {
@@ -296,11 +306,6 @@ void MessageLogWindow::Poll()
                                            return window == hWnd() || IsChild(hWnd(), window);
                                        }),
                         m_records.end());
-    }
-    bool destroyed = false;
-    for (const watch_ring::Record& record : m_records) {
-        destroyed = destroyed || (record.message == WM_NCDESTROY &&
-                                  static_cast<uint32_t>(record.window) == HandleValue(m_watched));
     }
     if (m_paused) {
         m_passedWhilePaused += m_records.size();
@@ -320,7 +325,7 @@ void MessageLogWindow::Poll()
     }
     if (!m_session->Problem().empty()) {
         EndWatch(std::wstring(m_session->Problem()));
-    } else if (destroyed || !IsWindow(m_watched)) {
+    } else if (gone) {
         EndWatch(L"Window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(m_watched))) +
                  L" was destroyed: the log has stopped");
     }
@@ -336,11 +341,16 @@ void MessageLogWindow::EndWatch(const std::wstring& why)
 
 void MessageLogWindow::ShowStatus()
 {
-    std::wstring text = m_ended.empty() ? L"Watching " + m_description : m_ended;
+    const bool starting = m_ended.empty() && m_session && m_session->Starting();
+    std::wstring text = !m_ended.empty() ? m_ended : (starting ? L"Handing the log over to the hook: " : L"Watching ") + m_description;
     if (m_ended.empty() && m_everyWindowWatched) text += L" and every window of its thread";
     text += L"  |  " + std::to_wstring(m_log.Kept()) + L" kept";
     if (m_log.Rows() != m_log.Kept()) text += L", " + std::to_wstring(m_log.Rows()) + L" shown";
     text += L", " + std::to_wstring(m_dropped) + L" dropped";
+    if (m_foreignHandovers != 0) {
+        text += L"  |  Refused " + std::to_wstring(m_foreignHandovers) +
+                L" handovers of the hook sent by another program: this log goes on";
+    }
     if (m_paused) text += L"  |  Paused: " + std::to_wstring(m_passedWhilePaused) + L" passed unlogged";
     if (!m_notice.empty()) text += L"  |  " + m_notice;
     if (text == m_status) return;

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class MessageLogWindow {
@@ -33,6 +34,8 @@ public:
     bool IsOpen() const noexcept { return static_cast<bool>(m_window); }
     HWND Watched() const noexcept { return m_watched; }
     bool Watching() const noexcept { return m_session && m_session->Watching(); }
+    // Waiting for the hook to take the ring it was handed.
+    bool Starting() const noexcept { return m_session && m_session->Starting(); }
 
     // What the message loop must ask before it dispatches a message: the log's keys, and Tab,
     // the mnemonics, Enter and Esc among its controls. True when the message was used.
@@ -53,6 +56,10 @@ public:
     bool CopySelection();
     // Selects the next row down or up from the selection that holds the find box's text.
     bool FindNext(bool down);
+    // Leaves out the rows of the message `row` shows (its name), until ShowHidden; the filter's
+    // line lists what is hidden and a button brings it back.
+    void HideLike(size_t row);
+    void ShowHidden();
 
     const MessageLog& Log() const noexcept { return m_log; }
     const std::wstring& StatusText() const noexcept { return m_status; }
@@ -63,7 +70,7 @@ private:
     // Controls and commands; IDOK and IDCANCEL (Enter and Esc in IsDialogMessage) stay clear.
     enum : UINT {
         kPauseId = 100, kClearId, kSaveId, kCopyId, kFilterId, kFindId, kEveryWindowId, kListId, kStatusId,
-        kFocusFindId, kSelectAllId, kFindNextId, kFindPreviousId
+        kFocusFindId, kSelectAllId, kFindNextId, kFindPreviousId, kHideId, kShowHiddenId
     };
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -82,6 +89,8 @@ private:
     int Scaled(int pixelsAt96) const noexcept;
     // The system's message font at the window's DPI, on every control.
     void ApplyFont();
+    // What the filter's line says: what is hidden, then how to filter.
+    void ShowFilterHint();
     void StartWatch(WatchSession::Scope scope);
     void ShowStatus();
     // A word for the user in the status line until the next one.
@@ -90,6 +99,7 @@ private:
     void Save();
 
     HWND m_watched;
+    DWORD m_watchedThread = 0;
     WindowPlaceStore m_place{L"Message log"};
     UniqueFont m_font; // released after the window whose controls show it
     UniqueWindow m_window;
@@ -99,14 +109,17 @@ private:
     std::unique_ptr<ListViewControl> m_list;
     HWND m_pause = nullptr, m_clear = nullptr, m_save = nullptr, m_copy = nullptr, m_filterLabel = nullptr,
          m_filter = nullptr, m_findLabel = nullptr, m_find = nullptr, m_everyWindow = nullptr, m_filterHint = nullptr,
-         m_statusLine = nullptr;
+         m_showHidden = nullptr, m_statusLine = nullptr;
     // The control that had the keyboard when the window was left.
     HWND m_focus = nullptr;
+    // The row the context menu was opened for.
+    std::optional<size_t> m_menuRow;
     std::unique_ptr<WatchSession> m_session;
     MessageLog m_log;
     MessageLogColumns m_columns;
     std::vector<watch_ring::Record> m_records;
     uint64_t m_dropped = 0;
+    uint32_t m_foreignHandovers = 0;
     uint64_t m_passedWhilePaused = 0;
     bool m_paused = false;
     bool m_wide = false; // a 64-bit process: parameters in 16 digits

@@ -1,16 +1,19 @@
 #include "watch/WatchRefusal.h"
 
 #include "hook/WatchRing.h"
+#include "watch/WatchChannel.h"
 
 #include <cwchar>
 
 bool WhySilent(const WatchHandover& handover, WatchRefusal& why, uint32_t& detail)
 {
     detail = 0;
-    if (!handover.answered) {
-        why = WatchRefusal::Hung;
-    } else if (handover.hookRan) {
+    if (handover.claimed) {
         return false;
+    } else if (handover.busy) {
+        why = WatchRefusal::AnotherProgramsLog;
+    } else if (!handover.answered) {
+        why = WatchRefusal::Hung;
     } else if ((handover.answer & 0xFFFF0000u) == watch_ring::kHandoverRefused) {
         why = WatchRefusal::HookDenied;
         detail = handover.answer & 0xFFFFu;
@@ -23,6 +26,22 @@ bool WhySilent(const WatchHandover& handover, WatchRefusal& why, uint32_t& detai
     }
     return true;
 }
+
+namespace {
+std::wstring BreachWords(WatchChannel::Breach breach)
+{
+    using Breach = WatchChannel::Breach;
+    const wchar_t* what = L"its header was changed behind the log's back";
+    switch (breach) {
+    case Breach::Kind: what = L"a record of a kind the hook never writes"; break;
+    case Breach::Order: what = L"records whose serial numbers go back"; break;
+    case Breach::Drops: what = L"more messages said to be dropped than the hook could have seen"; break;
+    case Breach::Size: what = L"a record with more data than a record holds"; break;
+    default: return L"The log's channel is broken (" + std::wstring(what) + L"): the log has stopped";
+    }
+    return L"The log's ring holds " + std::wstring(what) + L": something other than the hook writes into it, the log has stopped";
+}
+} // namespace
 
 std::wstring DescribeRefusal(WatchRefusal why, DWORD processId, uint64_t detail, bool sixtyFour)
 {
@@ -41,13 +60,14 @@ std::wstring DescribeRefusal(WatchRefusal why, DWORD processId, uint64_t detail,
     case WatchRefusal::AnotherLog:
         return L"Another message log already watches a window of thread " + std::to_wstring(detail) +
                L": close it first (one log per thread)";
+    case WatchRefusal::AnotherProgramsLog:
+        return L"A message log of another program already watches a window of thread " + std::to_wstring(detail) +
+               L": close it first (one log per thread)";
     case WatchRefusal::HookFileMissing:
         return sixtyFour ? L"WindowInventoryHook64.dll or WindowInventoryHost64.exe is missing beside the program"
                          : L"WindowInventoryHook.dll is missing beside the program";
     case WatchRefusal::NoSharedMemory:
         return L"No shared memory for the log" + error;
-    case WatchRefusal::ChannelExists:
-        return L"The log's shared memory existed before the log made it: refused, it may be a trap";
     case WatchRefusal::HookNotSet:
         return L"The hook could not be set in " + process + error;
     case WatchRefusal::Hung:
@@ -60,7 +80,11 @@ std::wstring DescribeRefusal(WatchRefusal why, DWORD processId, uint64_t detail,
     case WatchRefusal::DllNotLoaded:
         return L"The hook never ran in " + process + L": the hook DLL was not loaded (the program may block DLLs)";
     case WatchRefusal::ChannelBroken:
-        return L"The log's channel is broken (its header was changed behind the log's back): the log has stopped";
+        return BreachWords(static_cast<WatchChannel::Breach>(detail));
+    case WatchRefusal::HookStopped:
+        return L"The hook in " + process +
+               L" stopped writing into this log while the window still answers (another program may have handed it "
+               L"a ring of its own, or unloaded it): the log has stopped";
     }
     return process + L" cannot be watched";
 }

@@ -10,24 +10,26 @@ enum class WatchRefusal {
     Destroyed,        // detail: the window
     AccessDenied,     // the process cannot be opened at all
     HigherIntegrity,  // its token says so
-    AnotherLog,       // detail: the thread
+    AnotherLog,       // detail: the thread, which this program watches already
+    AnotherProgramsLog, // detail: the thread, whose hook holds the ring of a log that runs
     HookFileMissing,  // detail unused; the file's name comes with the bitness
     NoSharedMemory,   // detail: the error
-    ChannelExists,    // the section's name was taken before the log created it
     HookNotSet,       // detail: the error
     Hung,             // the handover was not answered
     HookDenied,       // detail: the hook's error opening the section
     TokenUnreadable,  // the hook never ran, and the process's token cannot be read
     DllNotLoaded,     // the hook never ran, the token shows nothing against it
-    ChannelBroken,    // the ring's header was changed behind the log's back
+    ChannelBroken,    // detail: WatchChannel::Breach, what showed that something else writes into the ring
+    HookStopped,      // the hook no longer counts the log's probes while the window answers them
 };
 
-// What the log learned when it handed the ring over: whether the send got through, what the
-// hook answered, whether the hook ever counted a call, and what the target's token said.
+// What the log learned when it handed the ring over: whether the window answered and what, whether
+// the hook took the ring or refused it as busy with another log's, and what the target's token said.
 struct WatchHandover {
     bool answered;
     uint32_t answer;
-    bool hookRan;
+    bool claimed;
+    bool busy;
     bool tokenRead;
     bool higherIntegrity;
 };

@@ -112,7 +112,11 @@ TEST(Release, ItsProgramHasTheReadMesKeysAndLogsA64BitWindowThroughTheHookAndHos
 
     // F1's keys, each on a line of the read-me.
     PostMessageW(tree, WM_KEYDOWN, VK_F1, 0);
-    const HWND keys = PollUntil(10000, [] { return FindWindowW(L"#32770", L"Keys"); });
+    // Shown once its text is in.
+    const HWND keys = PollUntil(10000, [] {
+        const HWND box = FindWindowW(L"#32770", L"Keys");
+        return box != nullptr && IsWindowVisible(box) && !TextOf(GetDlgItem(box, 0xFFFF)).empty() ? box : nullptr;
+    });
     ASSERT_NE(nullptr, keys);
     const std::wstring listed = TextOf(GetDlgItem(keys, 0xFFFF));
     PostMessageW(keys, WM_COMMAND, IDOK, 0);

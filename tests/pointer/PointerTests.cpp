@@ -150,7 +150,12 @@ TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickRea
             ASSERT_TRUE(Press('M', FCONTROL));
             ASSERT_EQ(1u, m_form->OpenLogs().size());
             EXPECT_EQ(inner, m_form->OpenLogs()[0]->Watched());
-            EXPECT_TRUE(m_form->OpenLogs()[0]->Watching()) << m_form->OpenLogs()[0]->StatusText();
+            MessageLogWindow& log = *m_form->OpenLogs()[0];
+            EXPECT_TRUE(PollUntil(20000, [&] {
+                PumpMessages();
+                log.Poll();
+                return log.Watching();
+            })) << log.StatusText();
             SendMessageW(m_form->OpenLogs()[0]->hWnd(), WM_CLOSE, 0, 0); // off the next helper's windows
         }
     }

@@ -1,9 +1,7 @@
 // What the hook copies from the memory a message points to, as raw bytes and flags in the
 // records of real hooked windows: of this thread, of a 32-bit helper and of a 64-bit one.
-#include "support/FormDriver.h"
+#include "WatchTestSupport.h"
 #include "support/SyntheticDesktopProcess.h"
-#include "support/TestWindows.h"
-#include "watch/WatchSession.h"
 
 #include <cstring>
 #include <functional>
@@ -58,8 +56,8 @@ TEST(HookCopyTest, StringsAreCopiedBoundedAndOnlyWhereTheMessageDefinesThem)
 
     WatchSession own(top.get(), WatchSession::Scope::Thread);
     WatchSession other(helperWindow);
-    ASSERT_TRUE(own.Watching()) << own.Problem();
-    ASSERT_TRUE(other.Watching()) << other.Problem();
+    ASSERT_TRUE(Started(own)) << own.Problem();
+    ASSERT_TRUE(Started(other)) << other.Problem();
 
     // 95 characters, then a pair of surrogates across the record's end: the half pair is left out.
     const std::wstring longText = std::wstring(95, L'x') + L"\U0001F600yz";
@@ -98,6 +96,10 @@ TEST(HookCopyTest, StringsAreCopiedBoundedAndOnlyWhereTheMessageDefinesThem)
         {"an edit message's number to a window of another class", top.get(),
          [&] { SendMessageW(top.get(), EM_REPLACESEL, 0, reinterpret_cast<LPARAM>(L"item")); }, EM_REPLACESEL,
          RecordKind::Sent, DataKind::None, 0, ""},
+        // Copied by the hook, but the decoding tables give this answer no data: not kept.
+        {"an answer the tables carry nothing in", top.get(),
+         [&] { SetWindowPos(top.get(), nullptr, 1, 2, 30, 40, SWP_NOZORDER | SWP_NOACTIVATE); }, WM_WINDOWPOSCHANGED,
+         RecordKind::Returned, DataKind::None, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -125,7 +127,7 @@ TEST(HookCopyTest, AWindowPosIsCopiedInTheLayoutOfTheTargetsBitness)
         ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
         const HWND window = helper.TopWindows().at(0);
         WatchSession session(window);
-        ASSERT_TRUE(session.Watching()) << session.Problem();
+        ASSERT_TRUE(Started(session)) << session.Problem();
         // The helper's thread moves its window inside a message sent from here, with a WINDOWPOS of
         // its own: the hook reads that, though it does not read what this process's pointers point to.
         SetWindowPos(window, nullptr, 11, 22, 133, 44, SWP_NOZORDER | SWP_NOACTIVATE);

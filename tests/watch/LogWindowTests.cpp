@@ -1,21 +1,22 @@
 // The log window on windows of this thread, whose answers Wine reports right: sends nested in a
 // send and closed by its answer, every window of the thread with a filter on one of them, the
-// rows saved as CSV and JSON and copied, read back, the find wrapping around, and its keys typed
-// through the system's input queue.
-#include "support/FormDriver.h"
-#include "support/TestWindows.h"
-#include "watch/MessageLogWindow.h"
+// rows saved as CSV and JSON and copied, read back, the find wrapping around, a message hidden and
+// shown again, the row found drawn as selected, notifications only from its own list, and its
+// keys typed through the system's input queue.
+#include "WatchTestSupport.h"
 
 #include <commctrl.h>
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace {
 using Col = MessageLogColumns;
@@ -76,15 +77,6 @@ void ExpectLines(const std::string& text, const std::vector<std::string>& patter
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_TRUE(std::regex_match(lines[i], std::regex(patterns[i]))) << lines[i];
 }
 
-template <class Condition>
-bool Await(Condition condition)
-{
-    return PollUntil(20000, [&] {
-        PumpMessages();
-        return condition();
-    });
-}
-
 TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAndFound)
 {
     UniqueWindow one = NestingWindow(L"one"), two = NestingWindow(L"two");
@@ -109,7 +101,7 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
         {L"sent", L"WM_APP+0x3", L"00000005", L"00000007", L""}, // its answer closes it below
         {L"sent", L"    WM_APP+0x1", L"00000005", L"00000007", L"0000000C"},
         {L"returned", L"WM_APP+0x3", L"", L"", L"0000000D"},
-        {L"posted", L"Log,\"Test\"", L"00000000", L"00000000", L""},
+        {L"posted", L"Log,\"Test\" (registered)", L"00000000", L"00000000", L""},
     };
     const int columns[] = {Col::kKind, Col::kMessage, Col::kWParam, Col::kLParam, Col::kResult};
     ASSERT_EQ(std::size(expected), log.Log().Rows());
@@ -129,7 +121,7 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
                                 time + ",sent," + handle + ",0,WM_APP\\+0x3,.*,00000005,00000007,,.*",
                                 time + ",sent," + handle + ",1,WM_APP\\+0x1,.*,00000005,00000007,0000000C,.*",
                                 time + ",returned," + handle + ",0,WM_APP\\+0x3,.*,,,0000000D,.*",
-                                time + ",posted," + handle + R"(,0,"Log,""Test""",.*,00000000,00000000,,.*)"});
+                                time + ",posted," + handle + R"x(,0,"Log,""Test"" \(registered\)",.*,00000000,00000000,,.*)x"});
     ASSERT_TRUE(log.SaveTo(json)) << log.StatusText();
     const nlohmann::json saved = nlohmann::json::parse(ReadFile(json));
     ASSERT_EQ(4u, saved.at("messages").size());
@@ -141,7 +133,7 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     EXPECT_EQ("00000005", nested.at("wParam"));
     EXPECT_EQ("0000000C", nested.at("result"));
     EXPECT_TRUE(nested.at("parameters").is_string() && nested.at("answer").is_string());
-    EXPECT_EQ("Log,\"Test\"", saved["messages"][3].at("message"));
+    EXPECT_EQ("Log,\"Test\" (registered)", saved["messages"][3].at("message"));
     EXPECT_EQ(0u, saved.at("watched").get<std::string>().find("hWnd: " + handle + "h  \"one\""));
     DeleteFileW(csv.c_str());
     DeleteFileW(json.c_str());
@@ -160,6 +152,16 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     EXPECT_FALSE(log.FindNext(true));
     EXPECT_EQ(2, selected()) << "the selection stays";
     EXPECT_NE(std::wstring::npos, log.StatusText().find(L"Not found: \"WM_NOTHING\""));
+    // The row found is drawn in the highlight's colours while the find box has the keyboard.
+    SetForegroundWindow(log.hWnd());
+    SetFocus(find);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT found = {};
+    found.left = LVIR_BOUNDS;
+    ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(selected()), reinterpret_cast<LPARAM>(&found)));
+    const HDC drawn = GetDC(list);
+    EXPECT_EQ(GetSysColor(COLOR_HIGHLIGHT), GetPixel(drawn, found.left + 2, (found.top + found.bottom) / 2));
+    ReleaseDC(list, drawn);
 
     // Copied: the selected rows with a header, as the list shows them.
     LVITEMW state = {};
@@ -183,6 +185,57 @@ TEST(LogWindowTest, NestedSendsOfEveryWindowOfTheThreadAreFilteredSavedCopiedAnd
     const std::string control = Hex8(button.get());
     EXPECT_EQ(L"wID:9 wNotifyCode:BN_CLICKED hwndCtl:0x" + std::wstring(control.begin(), control.end()),
               log.CellText(0, Col::kParameters));
+
+    // Hidden from the context menu, a message's rows are gone whatever the filter, and the
+    // filter's line says so until they are shown again.
+    log.SetFilter(L"");
+    const size_t all = log.Log().Rows();
+    HWND hint = nullptr; // the third static text: after the filter's and the find box's labels
+    for (int i = 0; i < 3; ++i) hint = FindWindowExW(log.hWnd(), hint, L"Static", nullptr);
+    const HWND showHidden = FindWindowExW(log.hWnd(), nullptr, L"Button", L"Show &hidden");
+    log.HideLike(1); // WM_APP+0x1, nested in the first send
+    EXPECT_EQ(all - 2, log.Log().Rows()) << "the messages to both windows";
+    wchar_t said[512] = {};
+    GetWindowTextW(hint, said, 512);
+    EXPECT_EQ(0, std::wstring(said).find(L"Hidden: WM_APP+0x1.   Filter:")) << said;
+    EXPECT_TRUE(IsWindowVisible(showHidden));
+    SendMessageW(showHidden, BM_CLICK, 0, 0);
+    EXPECT_EQ(all, log.Log().Rows());
+    EXPECT_FALSE(IsWindowVisible(showHidden));
+}
+
+// A WM_NOTIFY from another thread (on Windows: from another process, whose pointer means nothing
+// here) is not the list's, however it names it: the log reads nothing of it and writes nothing
+// where it points.
+TEST(LogWindowTest, ANotificationFromAnotherThreadIsNotTakenForTheListsOwn)
+{
+    UniqueWindow one = NestingWindow(L"one");
+    MessageLogWindow log(nullptr, one.get());
+    SendMessageW(one.get(), WM_APP + 1, 1, 2);
+    ASSERT_TRUE(Await([&] {
+        log.Poll();
+        return log.Log().Rows() == 1;
+    }));
+    const HWND list = FindWindowExW(log.hWnd(), nullptr, L"SysListView32", nullptr);
+    wchar_t text[64] = L"untouched";
+    NMLVDISPINFOW asked = {};
+    asked.hdr = {list, static_cast<UINT_PTR>(GetDlgCtrlID(list)), LVN_GETDISPINFOW};
+    asked.item.mask = LVIF_TEXT;
+    asked.item.iSubItem = Col::kMessage;
+    asked.item.pszText = text;
+    asked.item.cchTextMax = 64;
+    std::atomic<bool> sent{false};
+    std::thread other([&] {
+        SendMessageW(log.hWnd(), WM_NOTIFY, asked.hdr.idFrom, reinterpret_cast<LPARAM>(&asked));
+        SendMessageW(log.hWnd(), WM_NOTIFY, asked.hdr.idFrom, 0x10); // a pointer into nothing
+        sent = true;
+    });
+    EXPECT_TRUE(Await([&] { return sent.load(); }));
+    other.join();
+    EXPECT_STREQ(L"untouched", text);
+    // The same notification from the list's own thread is answered.
+    SendMessageW(log.hWnd(), WM_NOTIFY, asked.hdr.idFrom, reinterpret_cast<LPARAM>(&asked));
+    EXPECT_STREQ(L"WM_APP+0x1", text);
 }
 
 INPUT Key(WORD key, DWORD flags)

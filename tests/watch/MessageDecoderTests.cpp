@@ -1,13 +1,11 @@
 // Decoded parameters and answers of real messages, taken through the hook from windows of a
 // second thread of this process (a plain window and real controls where the class matters) and
 // from a 64-bit helper's window, against the words each should read as.
-#include "support/FormDriver.h"
+#include "WatchTestSupport.h"
 #include "support/SyntheticDesktopProcess.h"
-#include "support/TestWindows.h"
 #include "watch/MessageDecoder.h"
 #include "watch/MessageDecodingTable.h"
 #include "watch/MessageNames.h"
-#include "watch/WatchSession.h"
 
 #include <commctrl.h>
 
@@ -139,7 +137,7 @@ void Check(WatchSession& session, const std::vector<HWND>& windows, const std::v
     for (const Row& row : rows) {
         wchar_t className[64] = {};
         GetClassNameW(windows[row.window], className, 64);
-        const std::wstring name = MessageNames(className).Name(row.message);
+        const std::wstring name = MessageNames::Of(className).Name(row.message);
         SCOPED_TRACE(name);
         const auto kind = row.answer ? watch_ring::RecordKind::Sent : watch_ring::RecordKind::Posted;
         const watch_ring::Record* record = nullptr;
@@ -154,7 +152,7 @@ void Check(WatchSession& session, const std::vector<HWND>& windows, const std::v
             EXPECT_EQ(Expand(row.parameters, windows), decoder.Parameters(name, record->wParam, record->lParam, DataOf(*record), className));
         }
         if (row.answer) {
-            EXPECT_EQ(row.answer, decoder.Answer(name, answer->result, DataOf(*answer), DataOf(*record)));
+            EXPECT_EQ(Expand(row.answer, windows), decoder.Answer(name, answer->result, DataOf(*answer), DataOf(*record)));
         }
     }
 }
@@ -164,7 +162,7 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
     EXPECT_EQ(L"", MessageDecodingTable::Get().Problems());
     DecoderTarget target;
     WatchSession session(target.Window(DecoderTarget::Top), WatchSession::Scope::Thread);
-    ASSERT_TRUE(session.Watching()) << session.Problem();
+    ASSERT_TRUE(Started(session)) << session.Problem();
     using T = DecoderTarget;
     const HWND fake = reinterpret_cast<HWND>(0x1234);
     CREATESTRUCTW create = {nullptr, nullptr, reinterpret_cast<HMENU>(7), fake, 20, 100, 5, 10, WS_CHILD | WS_VISIBLE,
@@ -217,6 +215,8 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
         {T::Top, WM_IME_NOTIFY, IMN_SETOPENSTATUS, 0, L"command:IMN_SETOPENSTATUS lParam:0x0", L""},
         {T::Top, WM_GETTEXTLENGTH, 0, 0, L"", L"7"},
         {T::Edit, EM_SETSEL, 2, -1, L"ichStart:2 ichEnd:-1", L""},
+        {T::Edit, EM_LINEFROMCHAR, 3, 0, L"ich:3", L"0"}, // a character's index, not a line
+        {T::Edit, EM_LINEINDEX, 0, 0, L"line:0", L"0"},
         {T::Edit, WM_GETDLGCODE, 0, 0, L"vk:0x00 lpmsg:NULL", L"DLGC_WANTARROWS|DLGC_HASSETSEL|DLGC_WANTCHARS"},
         {T::List, LB_GETTEXTLEN, 3, 0, L"index:3", L"LB_ERR"},
         {T::ListView, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT,
@@ -233,7 +233,8 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
          L"lpcs:{lpCreateParams:NULL hInstance:NULL hMenu:0x00000007 hwndParent:0x00001234 cy:20 cx:100 y:5 x:10 "
          L"style:WS_CHILD|WS_VISIBLE lpszName:\"made\" lpszClass:0x0000C001 dwExStyle:WS_EX_CLIENTEDGE}", L"0"},
         {T::Top, WM_WINDOWPOSCHANGING, 0, at(&position),
-         L"lpwp:{hwnd:0x00001234 hwndInsertAfter:HWND_TOPMOST x:1 y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}", L""},
+         L"lpwp:{hwnd:0x00001234 hwndInsertAfter:HWND_TOPMOST x:1 y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}",
+         L"{hwnd:0x00001234 hwndInsertAfter:HWND_TOPMOST x:1 y:2 cx:3 cy:4 flags:SWP_NOSIZE|SWP_NOZORDER}"}, // as left
         {T::Top, WM_GETMINMAXINFO, 0, at(&limits), nullptr,
          L"{ptReserved:(0,0) ptMaxSize:(0,0) ptMaxPosition:(0,0) ptMinTrackSize:(0,0) ptMaxTrackSize:(800,600)}"},
         {T::Top, WM_NCCALCSIZE, TRUE, at(&calc),
@@ -251,7 +252,8 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
          L"idCtl:3 lpdis:{CtlType:ODT_BUTTON CtlID:3 itemID:0 itemAction:ODA_DRAWENTIRE itemState:ODS_SELECTED|ODS_FOCUS "
          L"hwndItem:0x00001234 hDC:NULL rcItem:(0,0)-(10,10) itemData:0x42}", L"FALSE"},
         {T::Top, WM_MEASUREITEM, 4, at(&measure),
-         L"idCtl:4 lpmis:{CtlType:ODT_LISTBOX CtlID:4 itemID:1 itemWidth:50 itemHeight:16 itemData:0x42}", L"FALSE"},
+         L"idCtl:4 lpmis:{CtlType:ODT_LISTBOX CtlID:4 itemID:1 itemWidth:50 itemHeight:16 itemData:0x42}",
+         L"FALSE {CtlType:ODT_LISTBOX CtlID:4 itemID:1 itemWidth:50 itemHeight:16 itemData:0x42}"},
         {T::Top, WM_DELETEITEM, 4, at(&deleted),
          L"idCtl:4 lpdi:{CtlType:ODT_LISTBOX CtlID:4 itemID:1 hwndItem:0x00001234 itemData:0x42}", L"FALSE"},
         {T::Top, WM_COMPAREITEM, 4, at(&compare),
@@ -285,10 +287,11 @@ TEST(MessageDecoderTest, RealMessagesThroughTheHookReadAsTheTableSays)
     ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
     const HWND top = helper.TopWindows().at(0);
     WatchSession wide(top);
-    ASSERT_TRUE(wide.Watching()) << wide.Problem();
+    ASSERT_TRUE(Started(wide)) << wide.Problem();
     SetWindowPos(top, nullptr, 10, 20, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
     Check(wide, {top},
-          {{0, WM_WINDOWPOSCHANGING, 0, 0, L"lpwp:{hwnd:{0} hwndInsertAfter:HWND_TOP x:10 y:20 cx:300 cy:200 flags:SWP_NOZORDER|SWP_NOACTIVATE}", L"", true}},
+          {{0, WM_WINDOWPOSCHANGING, 0, 0, L"lpwp:{hwnd:{0} hwndInsertAfter:HWND_TOP x:10 y:20 cx:300 cy:200 flags:SWP_NOZORDER|SWP_NOACTIVATE}",
+            L"{hwnd:{0} hwndInsertAfter:HWND_TOP x:10 y:20 cx:300 cy:200 flags:SWP_NOZORDER|SWP_NOACTIVATE}", true}},
           true);
 }
 } // namespace

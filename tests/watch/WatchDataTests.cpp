@@ -1,6 +1,6 @@
-// The message log's parts that need no watched process: the channel refusing a squatted name,
-// the Time column, the wording of each reason a log stays silent (as data), message names, and
-// the store's pairing, nesting, gaps and keeping.
+// The message log's parts that need no watched process: the Time column, the wording of each
+// reason a log stays silent or stops (as data), message names, and the store's pairing, nesting,
+// gaps and keeping.
 #include "watch/MessageLogWindow.h"
 
 #include <commctrl.h>
@@ -8,19 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-TEST(WatchChannelTest, ASectionThatExistsUnderTheNameHandedOverIsRefused)
-{
-    const wchar_t name[] = L"Local\\WindowInventoryWatch.1.0123456789ABCDEF";
-    UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 64, name));
-    ASSERT_TRUE(squatted);
-    WatchChannel channel(name, 16, {nullptr, SECURITY_MANDATORY_MEDIUM_RID}, 0);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), channel.Error());
-    EXPECT_FALSE(channel.Open());
-    std::vector<watch_ring::Record> records;
-    uint64_t dropped = 0;
-    EXPECT_FALSE(channel.Take(records, dropped));
-}
-
 // The log may stay open for days; the counter may tick at any rate.
 TEST(MessageLogWindowTest, TheTimeColumnIsExactAfterDaysOfAnyCounter)
 {
@@ -36,19 +23,22 @@ TEST(MessageLogWindowTest, TheTimeColumnIsExactAfterDaysOfAnyCounter)
 TEST(WatchRefusalTest, EachReasonForSilenceIsWordedForItsOwnCause)
 {
     const struct {
-        WatchHandover handover;
-        const wchar_t* text; // for process 7; null: not silent
+        WatchHandover handover; // answered, answer, claimed, busy, token read, higher integrity
+        const wchar_t* text;    // for process 7 and thread 9; null: not silent
     } cases[] = {
-        {{false, 0, false, true, false}, L"Process 7 does not answer (hung): the log cannot start"},
-        {{true, 0, true, true, false}, nullptr},
-        {{true, 0x5A170005, false, true, false},
+        {{false, 0, false, false, true, false}, L"Process 7 does not answer (hung): the log cannot start"},
+        {{true, 0, true, false, true, false}, nullptr},
+        {{false, 0, true, false, true, false}, nullptr}, // the header says so before the window answers
+        {{true, 0, false, true, true, false},
+         L"A message log of another program already watches a window of thread 9: close it first (one log per thread)"},
+        {{true, 0x5A170005, false, false, true, false},
          L"The hook runs in Process 7 but cannot open the log's shared memory (error 5)"},
-        {{true, 0, false, true, true},
+        {{true, 0, false, false, true, true},
          L"Process 7 runs at a higher integrity level: it cannot be watched from this program"},
-        {{true, 0, false, false, false},
+        {{true, 0, false, false, false, false},
          L"The hook never ran in Process 7: its security token cannot be read, it may run at a higher integrity "
          L"level or as another user"},
-        {{true, 0, false, true, false},
+        {{true, 0, false, false, true, false},
          L"The hook never ran in Process 7: the hook DLL was not loaded (the program may block DLLs)"},
     };
     for (const auto& c : cases) {
@@ -57,13 +47,30 @@ TEST(WatchRefusalTest, EachReasonForSilenceIsWordedForItsOwnCause)
         const bool silent = WhySilent(c.handover, why, detail);
         EXPECT_EQ(c.text != nullptr, silent);
         if (silent && c.text != nullptr) {
-            EXPECT_EQ(c.text, DescribeRefusal(why, 7, detail, false));
+            EXPECT_EQ(c.text, DescribeRefusal(why, 7, why == WatchRefusal::AnotherProgramsLog ? 9 : detail, false));
         }
     }
+    // What stops a log: each breach of the ring, and a hook that stopped writing, in its own words.
+    using Breach = WatchChannel::Breach;
+    const std::pair<Breach, const wchar_t*> breaches[] = {
+        {Breach::Header, L"The log's channel is broken (its header was changed behind the log's back): the log has stopped"},
+        {Breach::Kind, L"The log's ring holds a record of a kind the hook never writes: something other than the hook "
+                       L"writes into it, the log has stopped"},
+        {Breach::Order, L"The log's ring holds records whose serial numbers go back: something other than the hook "
+                        L"writes into it, the log has stopped"},
+        {Breach::Drops, L"The log's ring holds more messages said to be dropped than the hook could have seen: "
+                        L"something other than the hook writes into it, the log has stopped"},
+        {Breach::Size, L"The log's ring holds a record with more data than a record holds: something other than the "
+                       L"hook writes into it, the log has stopped"},
+    };
+    for (const auto& [breach, text] : breaches) {
+        EXPECT_EQ(text, DescribeRefusal(WatchRefusal::ChannelBroken, 7, static_cast<uint64_t>(breach), false));
+    }
+    EXPECT_EQ(L"The hook in Process 7 stopped writing into this log while the window still answers (another program "
+              L"may have handed it a ring of its own, or unloaded it): the log has stopped",
+              DescribeRefusal(WatchRefusal::HookStopped, 7, 0, false));
     EXPECT_EQ(L"Process 7 denies this program access: its windows cannot be watched",
               DescribeRefusal(WatchRefusal::AccessDenied, 7, 0, false));
-    EXPECT_EQ(L"The log's shared memory existed before the log made it: refused, it may be a trap",
-              DescribeRefusal(WatchRefusal::ChannelExists, 7, 0, false));
 }
 TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGrouped)
 {
@@ -86,11 +93,17 @@ TEST(MessageNamesTest, StandardControlRegisteredAndUnknownMessagesAreNamedAndGro
         {L"msctls_trackbar32", WM_USER, L"TBM_GETPOS", L"control"}, // defined as WM_USER itself
         {L"ComboLBox", LB_GETCURSEL, L"LB_GETCURSEL", L"control"},   // a combo box's list
         {L"Button", WM_USER + 1, L"WM_USER+0x1", L"user"},
-        {L"Button", 0x0093, L"0x0093", L"window"},
-        {L"Button", registered, L"WindowInventory.NameTest", L"user"},
+        {L"Button", 0x0093, L"WM_UAHINITMENU", L"command"}, // undocumented, named as inspectors name them
+        {L"Edit", 0x0118, L"WM_SYSTIMER", L"timer"},         // the caret's blink
+        {L"Button", WM_TIMER, L"WM_TIMER", L"timer"},
+        {L"Button", WM_IME_CHAR, L"WM_IME_CHAR", L"keyboard"},
+        {L"Button", 0x0091, L"WM_UAHDRAWMENU", L"paint"},
+        {L"Button", 0x0313, L"WM_POPUPSYSTEMMENU", L"command"}, // the taskbar's
+        {L"Button", registered, L"WindowInventory.NameTest (registered)", L"user"},
+        {L"6.0.7601.0!Button", BM_SETCHECK, L"BM_SETCHECK", L"control"}, // a version's class
     };
     for (const auto& c : cases) {
-        MessageNames names(c.windowClass);
+        const MessageNames& names = MessageNames::Of(c.windowClass);
         EXPECT_EQ(c.name, names.Name(c.message)) << c.message;
         EXPECT_STREQ(c.group, names.Group(c.message)) << c.name;
     }

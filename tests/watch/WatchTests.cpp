@@ -3,11 +3,9 @@
 // where, a channel the other end tampers with, a forged handover, a hung target named as such,
 // the end of a destroyed window's log, the hooks gone from the helpers' threads afterwards, and
 // the log laid out at another DPI.
-#include "support/FormDriver.h"
+#include "WatchTestSupport.h"
 #include "support/SyntheticDesktopProcess.h"
-#include "support/TestWindows.h"
 #include "inventory/APi.h"
-#include "watch/MessageLogWindow.h"
 
 #include <cstddef>
 #include <memory>
@@ -30,15 +28,6 @@ protected:
         m_hidden = FindWindowExW(right, nullptr, SyntheticDesktopProcess::kWindowClass, L"right hidden");
         ASSERT_TRUE(m_top && m_inner && m_hidden);
     }
-    template <class Condition>
-    bool Await(Condition condition)
-    {
-        return PollUntil(20000, [&] {
-            PumpMessages();
-            return condition();
-        });
-    }
-
     SyntheticDesktopProcess m_helper{L"target"};
     HWND m_top = nullptr, m_left = nullptr, m_inner = nullptr, m_hidden = nullptr;
 };
@@ -66,20 +55,20 @@ TEST_F(WatchTest, TheLogShowsSentAndPostedMessagesWithNamesParametersAndAnswersI
     for (const HWND window : {own.get(), m_top}) {
         SCOPED_TRACE(window == m_top ? "another process" : "this thread");
         MessageLogWindow log(nullptr, window);
-        ASSERT_TRUE(log.Watching()) << log.StatusText();
+        ASSERT_TRUE(Started(log)) << log.StatusText();
         EXPECT_EQ(12, SendMessageW(window, WM_APP + 1, 5, 7));
         EXPECT_EQ(6, SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)); // "target"
         PostMessageW(window, WM_APP + 2, 0xBEEF, 0x12345678);
         PostMessageW(window, registered, 1, 2);
         ASSERT_TRUE(Await([&] {
             log.Poll();
-            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, Col::kMessage) == L"WindowInventory.WatchTest";
+            return log.Log().Rows() >= 4 && log.CellText(log.Log().Rows() - 1, Col::kMessage) == L"WindowInventory.WatchTest (registered)";
         }));
         const wchar_t* expected[][5] = {
             {L"sent", L"WM_APP+0x1", L"00000005", L"00000007", L"0000000C"},
             {L"sent", L"WM_GETTEXTLENGTH", L"00000000", L"00000000", L"00000006"},
             {L"posted", L"WM_APP+0x2", L"0000BEEF", L"12345678", L""},
-            {L"posted", L"WindowInventory.WatchTest", L"00000001", L"00000002", L""},
+            {L"posted", L"WindowInventory.WatchTest (registered)", L"00000001", L"00000002", L""},
         };
         // Messages the system sends meanwhile (activation, painting) may come between; ours keep order.
         size_t next = 0;
@@ -102,16 +91,16 @@ TEST_F(WatchTest, TheLogShowsSentAndPostedMessagesWithNamesParametersAndAnswersI
 TEST_F(WatchTest, AFullRingDropsWhatDoesNotFitAndCountsItExactly)
 {
     WatchSession session(m_hidden, WatchSession::Scope::Window, 4096); // hidden: nothing but what is posted here arrives
-    ASSERT_TRUE(session.Watching()) << session.Problem();
+    ASSERT_TRUE(Started(session)) << session.Problem();
     for (UINT i = 0; i < 10000; ++i) ASSERT_TRUE(PostMessageW(m_hidden, WM_APP + 2, i, 0));
     ASSERT_TRUE(Await([&] { return session.Pending() >= 10000; })) << session.Pending();
     std::vector<watch_ring::Record> records;
     uint64_t dropped = 0;
     session.Take(records, dropped);
-    EXPECT_EQ(10000u - 4096u, dropped);
+    EXPECT_EQ(0u, dropped) << "told by the serial number of the next record";
     ASSERT_EQ(4096u, records.size());
     for (uint32_t i = 0; i < records.size(); ++i) ASSERT_EQ(i, records[i].wParam);
-    // Taken, the ring has room again; the next record says how many were dropped before it.
+    // Taken, the ring has room again; the next record's number says how many were dropped before it.
     SendMessageW(m_hidden, WM_APP + 3, 0, 0);
     // The answer's record is written on the helper's thread, maybe after the sender has its reply.
     ASSERT_TRUE(Await([&] { return session.Pending() >= 2; })) << session.Pending();
@@ -151,7 +140,7 @@ TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (target == m_hidden ? " (32-bit)" : " (64-bit)"));
             WatchSession session(target, WatchSession::Scope::Window, 16);
-            ASSERT_TRUE(session.Watching()) << session.Problem();
+            ASSERT_TRUE(Started(session)) << session.Problem();
             std::vector<watch_ring::Record> records;
             uint64_t dropped = 0;
             PostMessageW(target, WM_APP + 4, 1, 0);
@@ -160,44 +149,27 @@ TEST_F(WatchTest, AHostileHeaderBreaksTheChannelAndNothingElseOnBothPaths)
                 return !records.empty();
             }));
 
-            UniqueHandle section(OpenFileMappingW(FILE_MAP_WRITE, FALSE, session.ChannelName().c_str()));
-            ASSERT_TRUE(section);
-            auto* header = static_cast<BYTE*>(MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, 0));
-            ASSERT_NE(nullptr, header);
-            InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(header + c.offset), c.value);
-            UnmapViewOfFile(header);
+            const std::vector<watch_ring::Header*> rings = LiveRings(); // the log's view: the hook's is the helper's
+            ASSERT_EQ(1u, rings.size());
+            InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(reinterpret_cast<BYTE*>(rings[0]) + c.offset), c.value);
             // The hook's next record would write over a forged written index, and the log's next
             // take over a forged read index: each is looked at before the other side moves.
             DWORD_PTR answer = 0;
             if (!c.breaks) {
                 for (int i = 0; i < 10; ++i) SendMessageTimeoutW(target, WM_APP + 1, 2, 3, 0, 10000, &answer);
                 ASSERT_TRUE(Await([&] { return session.Pending() >= 20; })) << session.Pending();
+                session.Take(records, dropped); // nothing written: the ring looked full
+                SendMessageTimeoutW(target, WM_APP + 1, 2, 3, 0, 10000, &answer);
+                ASSERT_TRUE(Await([&] { return session.Pending() >= 2; })) << session.Pending();
             }
             session.Take(records, dropped);
             EXPECT_EQ(c.breaks ? L"The log's channel is broken (its header was changed behind the log's back): the "
                                  L"log has stopped"
                                : L"",
                       session.Problem());
-            EXPECT_EQ(c.breaks ? 0u : 20u, dropped);
+            EXPECT_EQ(c.breaks ? 0u : 20u, dropped) << "counted from the next record's serial number";
             EXPECT_TRUE(SendMessageTimeoutW(target, WM_APP + 1, 2, 3, SMTO_ABORTIFHUNG, 10000, &answer)) << "it runs";
             EXPECT_EQ(1u, records.at(0).wParam) << "what was taken stays";
-        }
-        // A handover naming a section that is not whole (its header claims more than the view
-        // holds), or none at all, is answered with the hook's refusal.
-        WatchSession session(target);
-        ASSERT_TRUE(session.Watching()) << session.Problem();
-        wchar_t name[80];
-        watch_ring::SectionName(GetWindowThreadProcessId(target, nullptr), 0x1234, 0x5678, name);
-        UniqueHandle squatted(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name));
-        auto* header = static_cast<watch_ring::Header*>(MapViewOfFile(squatted.get(), FILE_MAP_WRITE, 0, 0, 0));
-        ASSERT_NE(nullptr, header);
-        *header = {watch_ring::kMagic, sizeof(watch_ring::Record), watch_ring::kMaxCapacity, 0, 0, 0, 0, 0};
-        UnmapViewOfFile(header);
-        const UINT handover = RegisterWindowMessageW(watch_ring::kHandoverMessage);
-        for (const auto& [keyHigh, error] : {std::pair{0x5678u, ERROR_INVALID_DATA}, std::pair{0x9999u, ERROR_FILE_NOT_FOUND}}) {
-            DWORD_PTR answer = 0;
-            ASSERT_TRUE(SendMessageTimeoutW(target, handover, 0x1234, keyHigh, SMTO_ABORTIFHUNG, 10000, &answer));
-            EXPECT_EQ(watch_ring::kHandoverRefused | error, answer);
         }
     }
 }
@@ -213,7 +185,7 @@ TEST_F(WatchTest, TheLogOfA64BitWindowShowsItsWideParametersAndAnswers)
     const HWND top = helper64.TopWindows().at(0);
     {
         MessageLogWindow log(nullptr, top);
-        ASSERT_TRUE(log.Watching()) << log.StatusText();
+        ASSERT_TRUE(Started(log)) << log.StatusText();
         EXPECT_EQ(2, SendMessageW(top, WM_APP + 5, 2, 0));
         PostMessageW(top, WM_APP + 4, 0xBEEF, 0x12345678);
         ASSERT_TRUE(Await([&] {
@@ -242,7 +214,7 @@ TEST_F(WatchTest, TheLogOfA64BitWindowShowsItsWideParametersAndAnswers)
     // The closed log let go of the thread; the host takes its hooks out when told: none runs in
     // the 64-bit thread afterwards.
     WatchSession again(top);
-    ASSERT_TRUE(again.Watching()) << again.Problem();
+    ASSERT_TRUE(Started(again)) << again.Problem();
     again.Stop();
     SendMessageW(top, WM_APP + 1, 1, 1);
     const uint32_t calls = again.HookCalls();
@@ -255,6 +227,10 @@ TEST_F(WatchTest, AHungTargetIsNamedAsTheReasonTheLogStaysSilent)
     SyntheticDesktopProcess hung(L"hung 0");
     ASSERT_TRUE(hung.WaitReady(20000)) << hung.Error();
     WatchSession session(hung.TopWindows().at(0));
+    ASSERT_TRUE(Await([&] {
+        session.Check();
+        return !session.Starting();
+    }));
     EXPECT_FALSE(session.Watching());
     EXPECT_EQ(L"Process " + std::to_wstring(hung.ProcessId()) + L" does not answer (hung): the log cannot start",
               session.Problem());
@@ -263,7 +239,7 @@ TEST_F(WatchTest, AHungTargetIsNamedAsTheReasonTheLogStaysSilent)
 TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
 {
     MessageLogWindow log(nullptr, m_inner);
-    ASSERT_TRUE(log.Watching()) << log.StatusText();
+    ASSERT_TRUE(Started(log)) << log.StatusText();
     // One log per thread: a second is refused in words.
     WatchSession second(m_top);
     EXPECT_FALSE(second.Watching());
@@ -280,7 +256,7 @@ TEST_F(WatchTest, ADestroyedWindowEndsItsLogAndTheHookLeavesTheThread)
 
     // The thread's ring is free again; once this watch stops too, no hook of ours runs there.
     WatchSession again(m_top);
-    ASSERT_TRUE(again.Watching()) << again.Problem();
+    ASSERT_TRUE(Started(again)) << again.Problem();
     const uint32_t before = again.HookCalls();
     SendMessageW(m_top, WM_APP + 1, 1, 1);
     EXPECT_GT(again.HookCalls(), before) << "the hook runs while set";
