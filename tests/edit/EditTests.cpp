@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "support/Form1Fixture.h"
 #include "support/MessageBoxCloser.h"
+#include "support/ScreenCapture.h"
 #include "support/SyntheticDesktopProcess.h"
 
 #include <commctrl.h>
@@ -326,28 +327,6 @@ TEST_F(EditFormTest, BringToFrontSaysWhereTheWindowLiesAndCtrlZPutsItBackBehind)
 } // namespace
 
 namespace {
-// The pixels the screen shows in a window's rectangle, as a person sees them.
-std::vector<COLORREF> ScreenPixels(HWND window)
-{
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
-    }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
 // Hides and shows the window the dialog is open on, which lies over it, one step per tick; then
 // compares the last changes box as the screen shows it with the box painted afresh.
 int g_showStep = 0;
@@ -366,9 +345,11 @@ void CALLBACK HideShowAndLook(HWND, UINT, UINT_PTR timer, DWORD) noexcept
     for (HWND edit = nullptr; (edit = FindWindowExW(dialog, edit, L"Edit", nullptr)) != nullptr;) {
         if (GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE) box = edit;
     }
-    const std::vector<COLORREF> shown = ScreenPixels(box);
+    RECT rect = {};
+    GetWindowRect(box, &rect);
+    const std::vector<DWORD> shown = CaptureScreen(rect);
     RedrawWindow(box, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
-    g_sameAsFresh = shown == ScreenPixels(box);
+    g_sameAsFresh = shown == CaptureScreen(rect);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 

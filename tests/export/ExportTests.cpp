@@ -5,6 +5,7 @@
 #include "export/InventoryExport.h"
 #include "inventory/APi.h"
 #include "platform/MessageBox.h"
+#include "support/CommandRun.h"
 #include "support/MessageBoxCloser.h"
 #include "support/ProgramPath.h"
 #include "support/TestWindows.h"
@@ -57,26 +58,6 @@ std::string ReadFile(const std::wstring& path)
 std::string Utf8(const std::wstring& text)
 {
     return std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>>().to_bytes(text);
-}
-
-// Runs `commandLine`, its standard output and error to one file, answering our windows meanwhile.
-std::pair<DWORD, std::string> RunCommand(std::wstring commandLine)
-{
-    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    const std::wstring outputPath = L"command-output.txt";
-    UniqueHandle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output.get();
-    PROCESS_INFORMATION run = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &run)) return {~0u, ""};
-    const UniqueHandle process(run.hProcess), thread(run.hThread);
-    for (int i = 0; i < 3000 && MsgWaitForMultipleObjects(1, &run.hProcess, FALSE, 100, QS_ALLINPUT); ++i) PumpMessages();
-    DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(run.hProcess, &exitCode);
-    output.reset();
-    return {exitCode, ReadFile(outputPath)};
 }
 
 std::pair<DWORD, std::string> RunProgram(const std::wstring& arguments)

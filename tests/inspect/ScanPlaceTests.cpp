@@ -3,6 +3,7 @@
 #include "InspectFixture.h"
 #include "support/FormDriver.h"
 #include "support/MessageBoxCloser.h"
+#include "support/ScreenCapture.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
@@ -17,25 +18,15 @@ bool LooksPainted(HWND dialog)
     RECT rect = {};
     GetClientRect(dialog, &rect);
     MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    const COLORREF button = GetSysColor(COLOR_BTNFACE);
+    const DWORD buttonFace = GetRValue(button) << 16 | GetGValue(button) << 8 | GetBValue(button);
     long face = 0, dark = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF pixel = GetPixel(memory, x, y);
-            face += pixel == GetSysColor(COLOR_BTNFACE);
-            dark += GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 200;
-        }
+    const std::vector<DWORD> pixels = CaptureScreen(rect);
+    for (const DWORD pixel : pixels) {
+        face += pixel == buttonFace;
+        dark += (pixel >> 16) + (pixel >> 8 & 0xFF) + (pixel & 0xFF) < 200;
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return 2 * face > static_cast<long>(width) * height && dark > 0;
+    return 2 * face > static_cast<long>(pixels.size()) && dark > 0;
 }
 
 // What the count box sees of the form while it is up (the scan is on, and says so), and whether

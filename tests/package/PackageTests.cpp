@@ -3,6 +3,7 @@
 // own keys and command line, and the program runs from there, /export through
 // WindowInventory.com and a log of a 64-bit window through the hook and host beside it.
 #include "platform/UniqueHandles.h"
+#include "support/CommandRun.h"
 #include "support/FormDriver.h"
 #include "support/SyntheticDesktopProcess.h"
 
@@ -34,28 +35,6 @@ std::string Ascii(const std::wstring& text)
     return std::string(text.begin(), text.end());
 }
 
-// Runs `commandLine` in the release's folder; its exit code and what it wrote.
-std::pair<DWORD, std::string> RunThere(std::wstring commandLine)
-{
-    const std::wstring outputPath = Release() + L"\\output.txt";
-    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    UniqueHandle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output.get();
-    PROCESS_INFORMATION run = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, Release().c_str(), &startup, &run)) {
-        return {~0u, ""};
-    }
-    const UniqueHandle process(run.hProcess), thread(run.hThread);
-    WaitForSingleObject(run.hProcess, 60000);
-    DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(run.hProcess, &exitCode);
-    output.reset();
-    return {exitCode, ReadFile(outputPath)};
-}
-
 std::wstring TextOf(HWND window)
 {
     wchar_t text[4096] = {};
@@ -78,11 +57,11 @@ bool ReadMeTells(const std::string& readme, const std::string& key, const std::s
 TEST(Release, TheReadMeTellsTheCommandLineAndTheBareNameExportsFromTheFolder)
 {
     ASSERT_FALSE(Release().empty()) << "WINDOWINVENTORY_RELEASE names the unpacked release";
-    const auto [helpCode, help] = RunThere(L"cmd /c WindowInventory /?");
+    const auto [helpCode, help] = RunCommand(L"cmd /c WindowInventory /?", Release());
     EXPECT_EQ(0u, helpCode);
     ASSERT_EQ(0u, help.find("usage: WindowInventory.exe ")) << help;
     EXPECT_NE(std::string::npos, ReadFile(Release() + L"\\ReadMe.txt").find(help)) << "the read-me has the usage";
-    const auto [exportCode, said] = RunThere(L"cmd /c WindowInventory /export inventory.json");
+    const auto [exportCode, said] = RunCommand(L"cmd /c WindowInventory /export inventory.json", Release());
     EXPECT_EQ(0u, exportCode) << said;
     // The program that scanned ran from the release's folder (JSON doubles the backslashes).
     std::string path = Ascii(Release() + L"\\WindowInventory.exe");
