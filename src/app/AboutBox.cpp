@@ -1,13 +1,15 @@
 // The version is the file's own, so that the box and Explorer's Details tab agree.
 #include "app/AboutBox.h"
 
+#include "app/Version.h"
 #include "platform/MessageBox.h"
 #include "platform/RuntimeError.h"
 
 #include <vector>
 
 namespace {
-const wchar_t kBuiltInVersion[] = L"1.0.0.0";
+// The version built in, where the file's resource cannot be read.
+const wchar_t kBuiltInVersion[] = L"" WINDOWINVENTORY_VERSION_TEXT;
 } // namespace
 
 void AddAboutToSystemMenu(HWND form)

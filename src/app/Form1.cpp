@@ -6,6 +6,7 @@
 #include "app/AboutBox.h"
 #include "platform/WindowClass.h"
 #include "platform/MessageBox.h"
+#include "platform/ScreenPlace.h"
 #include "platform/RuntimeError.h"
 #include "platform/WindowObject.h"
 #include "controls/Twips.h"
@@ -106,7 +107,8 @@ void Form1::Show(int showCommand)
         Form_Load();
     });
     if (m_window) {
-        ShowWindow(hWnd(), showCommand);
+        const bool plain = showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT || showCommand == SW_SHOW;
+        ShowWindow(hWnd(), m_maximized && plain ? SW_SHOWMAXIMIZED : showCommand);
         UpdateWindow(hWnd());
     }
 }
@@ -124,10 +126,14 @@ void Form1::CreateWindowAndControls()
     const int displayDpi = WindowDpi(nullptr);
     RECT frame = {0, 0, TwipsToPixels(kClientWidth, displayDpi), TwipsToPixels(kClientHeight, displayDpi)};
     AdjustWindowRectEx(&frame, style, TRUE, 0);
+    // Where the user left it, else where the platform places a new window.
+    const std::optional<WindowPlaceStore::Place> left = m_place.Load();
+    m_maximized = left && left->maximized;
+    const RECT at = left ? left->rect : RECT{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT + frame.right - frame.left,
+                                             CW_USEDEFAULT + frame.bottom - frame.top};
     // WM_NCCREATE stores the window in m_window, so that the form sees its own creation.
-    const HWND created = CreateWindowExW(0, kWindowClass, L"Form1", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                         frame.right - frame.left, frame.bottom - frame.top, nullptr, menuBar.get(),
-                                         instance, this);
+    const HWND created = CreateWindowExW(0, kWindowClass, L"Form1", style, at.left, at.top, at.right - at.left,
+                                         at.bottom - at.top, nullptr, menuBar.get(), instance, this);
     if (created == nullptr) RaiseLastError();
     menuBar.release(); // the window owns its menu bar now
     AddAboutToSystemMenu(hWnd());
@@ -140,9 +146,12 @@ void Form1::CreateWindowAndControls()
     GetWindowRect(hWnd(), &window);
     const int missingWidth = TwipsToPixels(kClientWidth, dpi) - client.right;
     const int missingHeight = TwipsToPixels(kClientHeight, dpi) - client.bottom;
-    if (missingWidth != 0 || missingHeight != 0) {
-        SetWindowPos(hWnd(), nullptr, 0, 0, window.right - window.left + missingWidth,
-                     window.bottom - window.top + missingHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!left) {
+        // Inside the work area, wherever the platform put it.
+        const RECT fitted = FitIntoWorkArea(RECT{window.left, window.top, window.right + missingWidth,
+                                                 window.bottom + missingHeight});
+        SetWindowPos(hWnd(), nullptr, fitted.left, fitted.top, fitted.right - fitted.left, fitted.bottom - fitted.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     m_treeView1 = std::make_unique<TreeViewControl>(hWnd(), kTreeId,
@@ -266,6 +275,7 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT Form1::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    m_place.Follow(window, message);
     if (LRESULT answer = 0; OnInspectionMessage(message, wParam, lParam, answer)) return answer;
     switch (message) {
     case WM_SIZE:

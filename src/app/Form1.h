@@ -13,6 +13,7 @@
 #include "inspect/TreeInspector.h"
 #include "pane/PropertiesPane.h"
 #include "platform/UniqueHandles.h"
+#include "platform/WindowPlaceStore.h"
 #include "pointer/WindowPointer.h"
 #include "subclass/iSubClass.h"
 #include "watch/MessageLogWindow.h"
@@ -134,6 +135,9 @@ private:
     std::unique_ptr<EditCommands> m_edit;
     std::vector<std::unique_ptr<MessageLogWindow>> m_logs;
     UniqueAccelerators m_accelerators;
+    // Where the user left the form last time; it opens there.
+    WindowPlaceStore m_place{L"Form1"};
+    bool m_maximized = false;
     bool m_endsProgram = false;
     bool m_reportingError = false;
     // Errors raised while an error box is up, shown once it closes.

@@ -157,11 +157,8 @@ void Form1::OpenMessageLog()
     // Closed logs are gone from the screen already; their objects go now.
     m_logs.erase(std::remove_if(m_logs.begin(), m_logs.end(), [](const auto& log) { return !log->IsOpen(); }),
                  m_logs.end());
-    // Cascaded from the form: each log one caption height below and right of the last one open.
-    RECT from = {};
-    GetWindowRect(m_logs.empty() ? hWnd() : m_logs.back()->hWnd(), &from);
-    const int step = GetSystemMetrics(SM_CYCAPTION);
-    m_logs.push_back(std::make_unique<MessageLogWindow>(hWnd(), window, POINT{from.left + step, from.top + step}));
+    // A log opens where logs were left, or beside the form; the next cascades from the last one open.
+    m_logs.push_back(std::make_unique<MessageLogWindow>(hWnd(), window, m_logs.empty() ? nullptr : m_logs.back()->hWnd()));
 }
 
 void Form1::ShowKeys()

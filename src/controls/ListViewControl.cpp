@@ -1,5 +1,6 @@
 #include "controls/ListViewControl.h"
 
+#include "controls/Twips.h"
 #include "platform/RuntimeError.h"
 
 #include <commctrl.h>
@@ -40,6 +41,20 @@ void ListViewControl::AddColumn(const wchar_t* title, int width, bool rightAlign
 void ListViewControl::SetColumnWidth(int column, int width)
 {
     SendMessageW(hWnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+}
+
+int ListViewControl::ColumnWidth(int column) const
+{
+    return static_cast<int>(SendMessageW(hWnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+int ListViewControl::ColumnRoom(int dpi) const
+{
+    RECT client = {};
+    GetClientRect(hWnd(), &client);
+    if ((GetWindowLongW(hWnd(), GWL_STYLE) & WS_VSCROLL) != 0) return client.right;
+    // The system reports the bar's width at the display's DPI.
+    return client.right - MulDiv(GetSystemMetrics(SM_CXVSCROLL), dpi, WindowDpi(nullptr));
 }
 
 void ListViewControl::SetRowCount(size_t rows, bool repaint)

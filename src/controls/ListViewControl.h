@@ -19,6 +19,10 @@ public:
 
     void AddColumn(const wchar_t* title, int width, bool rightAligned = false);
     void SetColumnWidth(int column, int width);
+    int ColumnWidth(int column) const;
+    // The width the columns can take without a horizontal scroll bar, the vertical one's taken
+    // as shown (rows that come later would bring it) at the list's `dpi`.
+    int ColumnRoom(int dpi) const;
     // The number of rows; the rows already on screen are not asked for again unless `repaint`.
     void SetRowCount(size_t rows, bool repaint);
     void ScrollTo(size_t row);

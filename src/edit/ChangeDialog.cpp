@@ -7,6 +7,7 @@
 #include "inspect/StyleNames.h"
 #include "inventory/NodeText.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 
 #include <cwchar>
 
@@ -99,7 +100,7 @@ void ChangeDialog::Show(HWND owner)
         words.insert(words.end(), value.begin(), value.end());
         words.push_back(0);
     };
-    dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    dword(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
     dword(0);
     words.insert(words.end(), {0, 0, 0, static_cast<WORD>(kDialogWidth), static_cast<WORD>(kDialogHeight), 0, 0});
     text(Title(m_window));
@@ -168,6 +169,10 @@ void ChangeDialog::OnInit(HWND dialog)
     for (const Tick& tick : m_exStyleTicks) m_exStyles->Add(tick.name, false);
     SetDlgItemTextW(dialog, kBoundsLabel,
                     child ? L"Position and size in the parent's client area:" : L"Position and size on the screen:");
+    // Enter applies what was typed: the dialog manager's default is IDOK, which this dialog lacks.
+    SendMessageW(dialog, DM_SETDEFID, kApply, 0);
+    // Beside what it was opened from (the form, the Properties dialog), not over it.
+    MoveBesideOwner(dialog);
     Refresh();
 }
 
@@ -192,7 +197,15 @@ void ChangeDialog::Refresh()
     for (int i = 0; i < 4; ++i) SetDlgItemTextW(m_dialog, ids[i], std::to_wstring(numbers[i]).c_str());
     std::wstring history;
     for (const std::wstring& line : m_commands.Editor().HistoryLines()) history += line + L"\r\n";
-    SetDlgItemTextW(m_dialog, kHistory, history.c_str());
+    // The edit control scrolls while the whole text goes in (to its end, then back to the top),
+    // moving what the screen shows of it; lines of earlier paints were left in the box, over the
+    // new ones, when a window came or went over the dialog meanwhile. It fills with drawing off
+    // and is painted whole once.
+    const HWND box = GetDlgItem(m_dialog, kHistory);
+    SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+    SetWindowTextW(box, history.c_str());
+    SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(box, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
 }
 
 DWORD ChangeDialog::Ticked(const CheckListControl& list, const std::vector<Tick>& ticks, DWORD from)

@@ -72,7 +72,7 @@ std::wstring EditCommands::BringToFront(HWND window)
     // A child comes to the front with the top-level window that holds it.
     const HWND root = GetAncestor(window, GA_ROOT);
     WindowValue front;
-    front.front = root;
+    front.bits = kActiveInFront;
     return Apply({ChangeKind::BringToFront, root != nullptr ? root : window, front});
 }
 

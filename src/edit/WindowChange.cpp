@@ -4,11 +4,12 @@
 #include "edit/WindowChange.h"
 
 #include "inventory/NodeText.h"
+#include "platform/ScreenPlace.h"
 
 #include <cwchar>
 
 namespace {
-// How long a window of another thread gets to answer a caption change.
+// How long a window of another thread gets to answer a caption change, or to come to the front.
 constexpr UINT kAnswerMs = 2000;
 // Bits of the style word that only their own calls change properly.
 constexpr DWORD kStyleByCall = WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE;
@@ -99,16 +100,83 @@ DWORD WriteCaption(HWND window, const std::wstring& text)
     return 0;
 }
 
+bool OwnedBy(HWND window, HWND owner)
+{
+    for (HWND up = GetWindow(window, GW_OWNER); up != nullptr; up = GetWindow(up, GW_OWNER)) {
+        if (up == owner) return true;
+    }
+    return false;
+}
+
+// Where the window lies now; `over` is the first window of its band lying over it, if one does.
+FrontPlace ReadFrontPlace(HWND window, HWND& over)
+{
+    over = nullptr;
+    if (IsIconic(window)) return kMinimized;
+    if (GetForegroundWindow() == window) return kActiveInFront;
+    const bool topmost = (Word(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    for (HWND above = GetWindow(window, GW_HWNDPREV); above != nullptr; above = GetWindow(above, GW_HWNDPREV)) {
+        const DWORD exStyle = Word(above, GWL_EXSTYLE);
+        if ((exStyle & WS_EX_TOPMOST) != 0 && !topmost) break; // the always-on-top band starts here
+        RECT covered = {};
+        if (!IsWindowVisible(above) || IsIconic(above) || (exStyle & WS_EX_TRANSPARENT) != 0 || OwnedBy(above, window) ||
+            !GetWindowRect(above, &covered) || !IntersectRect(&covered, &covered, &rect) ||
+            IsWindowCloaked(above)) {
+            continue;
+        }
+        over = above;
+        return kBehind;
+    }
+    return kInFront;
+}
+
+// Another thread activates its window in its own time: the place is read again until it is the
+// one wanted, answering what other threads send us meanwhile (our windows lose the activation).
+void AwaitFrontPlace(HWND window, DWORD wanted, DWORD alsoGood)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND over = nullptr;
+        const FrontPlace place = ReadFrontPlace(window, over);
+        if (place == wanted || place == alsoGood || GetTickCount() - start >= kAnswerMs) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 DWORD BringToFront(HWND window, const WindowValue& value)
 {
-    if (value.bits != 0) {
+    switch (value.bits) {
+    case kMinimized:
         ShowWindow(window, SW_MINIMIZE);
         return 0;
+    case kActiveInFront: {
+        // A minimized window comes back first: activating it alone leaves it an icon.
+        if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+        if (SetForegroundWindow(window)) {
+            AwaitFrontPlace(window, kActiveInFront, kActiveInFront);
+            return 0;
+        }
+        // Refused by the foreground rules: it still comes above the windows of its band.
+        if (!SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE)) {
+            return ERROR_ACCESS_DENIED;
+        }
+        AwaitFrontPlace(window, kActiveInFront, kInFront);
+        return 0;
     }
-    if (value.front != window) return SetForegroundWindow(value.front) ? 0 : ERROR_ACCESS_DENIED;
-    // A minimized window comes back first: activating it alone leaves it an icon.
-    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-    return SetForegroundWindow(window) ? 0 : ERROR_ACCESS_DENIED;
+    default:
+        // Back where it was: the window that was active is again, and the window lies under the
+        // one that lay over it.
+        if (value.front != nullptr && value.front != window && IsWindow(value.front)) SetForegroundWindow(value.front);
+        if (value.over != nullptr && IsWindow(value.over)) {
+            SetWindowPos(window, value.over, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+        AwaitFrontPlace(window, value.bits, value.bits);
+        return 0;
+    }
 }
 
 RECT Bounds(HWND window)
@@ -132,9 +200,9 @@ std::wstring RectText(const RECT& rect)
 
 const wchar_t* ChangeName(ChangeKind kind)
 {
-    static const wchar_t* const names[] = {L"caption", L"style",        L"extended style", L"position and size",
+    static const wchar_t* const names[] = {L"caption",    L"style",         L"extended style", L"position and size",
                                            L"visibility", L"enabled state", L"window state",   L"always on top",
-                                           L"place in front", L"open state"};
+                                           L"place",      L"open state"};
     return names[static_cast<int>(kind)];
 }
 
@@ -156,7 +224,7 @@ WindowValue ReadWindowValue(ChangeKind kind, HWND window)
     case ChangeKind::ShowState: value.bits = ShowState(window); break;
     case ChangeKind::Topmost: value.bits = (Word(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; break;
     case ChangeKind::BringToFront:
-        value.bits = IsIconic(window) != FALSE;
+        value.bits = ReadFrontPlace(window, value.over);
         value.front = GetForegroundWindow();
         break;
     case ChangeKind::Close: value.bits = IsWindow(window) != FALSE; break;
@@ -193,9 +261,16 @@ bool SameValue(ChangeKind kind, const WindowValue& a, const WindowValue& b)
     switch (kind) {
     case ChangeKind::Caption: return a.text == b.text;
     case ChangeKind::Bounds: return EqualRect(&a.rect, &b.rect) != FALSE;
-    case ChangeKind::BringToFront: return a.bits == b.bits && a.front == b.front;
     default: return a.bits == b.bits;
     }
+}
+
+bool StillStands(ChangeKind kind, const WindowValue& now, const WindowValue& set)
+{
+    if (kind != ChangeKind::BringToFront || (set.bits != kActiveInFront && set.bits != kInFront)) {
+        return SameValue(kind, now, set);
+    }
+    return now.bits != kMinimized;
 }
 
 std::wstring DescribeValue(ChangeKind kind, const WindowValue& value)
@@ -213,9 +288,12 @@ std::wstring DescribeValue(ChangeKind kind, const WindowValue& value)
         return value.bits == SW_SHOWMINIMIZED ? L"minimized" : value.bits == SW_SHOWMAXIMIZED ? L"maximized" : L"normal";
     case ChangeKind::Topmost: return value.bits ? L"on" : L"off";
     case ChangeKind::BringToFront:
-        return value.bits ? L"minimized"
-                          : L"window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(value.front))) +
-                                L" in front";
+        switch (value.bits) {
+        case kMinimized: return L"minimized";
+        case kActiveInFront: return L"in front and active";
+        case kInFront: return L"in front";
+        default: return L"behind window " + FormatHandleHex(static_cast<LONG>(reinterpret_cast<INT_PTR>(value.over)));
+        }
     case ChangeKind::Close: return value.bits ? L"open" : L"closed";
     }
     return hex;

@@ -7,14 +7,19 @@
 
 enum class ChangeKind { Caption, Style, ExStyle, Bounds, Visible, Enabled, ShowState, Topmost, BringToFront, Close };
 
+// Where a top-level window lies, for BringToFront. In front: nothing of its z-order band (the
+// always-on-top windows, or the others) lies over it but its own popups.
+enum FrontPlace : DWORD { kBehind, kMinimized, kActiveInFront, kInFront };
+
 // The value of one kind; each kind uses its own field.
 struct WindowValue {
     std::wstring text;    // Caption
     DWORD bits = 0;       // Style, ExStyle; 1 or 0 for Visible, Enabled, Topmost, Close (open);
                           // SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED for ShowState;
-                          // BringToFront: 1 while minimized
+                          // a FrontPlace for BringToFront
     RECT rect = {};       // Bounds: in the parent's client coordinates, screen for top-level windows
-    HWND front = nullptr; // BringToFront: the foreground window
+    HWND front = nullptr; // BringToFront: the foreground window, which an undo makes active again
+    HWND over = nullptr;  // BringToFront, behind: the first window lying over it
 };
 
 struct WindowChange {
@@ -31,4 +36,8 @@ WindowValue ReadWindowValue(ChangeKind kind, HWND window);
 // is for a read back to say).
 [[nodiscard]] DWORD WriteWindowValue(ChangeKind kind, HWND window, const WindowValue& value);
 bool SameValue(ChangeKind kind, const WindowValue& a, const WindowValue& b);
+// Whether a change that set `set` still stands at `now`, so that undoing it restores what was
+// there. Bringing to the front stands until the window is minimized: the user comes back to
+// this program to undo it, which lays our window over it again.
+bool StillStands(ChangeKind kind, const WindowValue& now, const WindowValue& set);
 std::wstring DescribeValue(ChangeKind kind, const WindowValue& value);

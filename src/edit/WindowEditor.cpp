@@ -109,8 +109,11 @@ WindowEditor::Outcome WindowEditor::Apply(const WindowChange& change)
     m_history.push_back({change, old, now});
     if (m_history.size() > kHistoryLimit) m_history.pop_front();
     if (SameValue(change.kind, now, change.value)) return {true, Subject(change) + L" " + Transition(change.kind, old, now)};
+    const wchar_t* const why = change.kind == ChangeKind::BringToFront
+                                   ? L": Windows' foreground rules kept another window active"
+                                   : L": the window took the change in part";
     return {true, Subject(change) + L" " + Transition(change.kind, old, now) + L", not " +
-                      DescribeValue(change.kind, change.value) + L": the window took the change in part"};
+                      DescribeValue(change.kind, change.value) + why};
 }
 
 std::wstring WindowEditor::WhyNotUndoable(const Entry& entry)
@@ -119,7 +122,7 @@ std::wstring WindowEditor::WhyNotUndoable(const Entry& entry)
     if (change.kind == ChangeKind::Close) return L"closing window " + Handle(change.window) + L" cannot be undone";
     if (!IsWindow(change.window)) return L"window " + Handle(change.window) + L" no longer exists";
     const WindowValue now = ReadWindowValue(change.kind, change.window);
-    if (SameValue(change.kind, now, entry.set)) return L"";
+    if (StillStands(change.kind, now, entry.set)) return L"";
     return L"the " + std::wstring(ChangeName(change.kind)) + L" of window " + Handle(change.window) +
            L" was changed meanwhile (now " + DescribeValue(change.kind, now) + L")";
 }

@@ -14,6 +14,32 @@
 namespace {
 using Json = nlohmann::json;
 
+// What the parser stumbled on at `index`, and where, as an editor counts: "unexpected 'x' at
+// line 3, column 7" (columns in characters).
+std::wstring WhereJsonFails(const std::string& bytes, size_t index)
+{
+    const auto byte = static_cast<unsigned char>(bytes[index]);
+    size_t line = 1, column = 1;
+    for (size_t i = 0; i < index; ++i) {
+        if (bytes[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80) {
+            ++column; // not a UTF-8 continuation byte
+        }
+    }
+    wchar_t what[48];
+    if (byte > 0x20 && byte < 0x7F) {
+        swprintf(what, 48, L"unexpected '%lc'", static_cast<wchar_t>(byte));
+    } else if (byte == 0x20) {
+        swprintf(what, 48, L"unexpected space");
+    } else {
+        // A control character in a string, or a byte that no JSON has there (not UTF-8, say).
+        swprintf(what, 48, byte < 0x20 ? L"unexpected control character 0x%02X" : L"unexpected byte 0x%02X", byte);
+    }
+    return std::wstring(what) + L" at line " + std::to_wstring(line) + L", column " + std::to_wstring(column);
+}
+
 class InventoryReader {
 public:
     // What the value about to come is, from where the parser stands.
@@ -109,21 +135,21 @@ public:
         m_levels.pop_back();
         return true;
     }
-    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& failure)
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception&)
     {
         m_errorAt = position;
-        m_errorText = failure.what();
         return false;
     }
 
     // After the parse: the inventory, or why there is none.
-    std::optional<ComparedInventory> Finish(bool parsed, size_t size, std::wstring& problem)
+    std::optional<ComparedInventory> Finish(bool parsed, const std::string& bytes, std::wstring& problem)
     {
         if (!m_problem.empty()) {
             problem = FromUtf8(m_problem);
         } else if (!parsed) {
-            problem = m_errorAt >= size ? L"the JSON ends too soon: the file is truncated or empty"
-                                        : L"not JSON (" + FromUtf8(m_errorText) + L")";
+            // The parser counts the end of the input as a character read.
+            problem = m_errorAt > bytes.size() ? L"the JSON ends too soon: the file is truncated or empty"
+                                               : L"not JSON: " + WhereJsonFails(bytes, m_errorAt - 1);
         } else if (!m_hasRoot) {
             problem = L"not an inventory: the top level is not an object";
         }
@@ -135,6 +161,10 @@ public:
             window.processId = inventory.processes[static_cast<size_t>(window.processId)].processId;
             if (window.parent >= 0) window.parent = m_windows[static_cast<size_t>(window.parent)].handle;
             else window.parent = 0;
+        }
+        // Exports write INVALID for a window without a caption, as the tree shows it.
+        for (ComparedWindow& window : m_windows) {
+            if (window.caption == "INVALID") window.caption.clear();
         }
         inventory.windows = std::move(m_windows);
         return inventory;
@@ -255,8 +285,7 @@ private:
     bool m_hasRoot = false;
     bool m_hasProcesses = false;
     std::string m_problem;
-    size_t m_errorAt = 0;
-    std::string m_errorText;
+    size_t m_errorAt = 0; // counted from 1
 };
 } // namespace
 
@@ -264,7 +293,7 @@ std::optional<ComparedInventory> ParseInventory(const std::string& bytes, std::w
 {
     InventoryReader reader;
     const bool parsed = Json::sax_parse(bytes, &reader, nlohmann::detail::input_format_t::json, true, true);
-    return reader.Finish(parsed, bytes.size(), problem);
+    return reader.Finish(parsed, bytes, problem);
 }
 
 std::optional<ComparedInventory> ReadInventoryFile(const std::wstring& path, std::wstring& problem)
@@ -272,7 +301,11 @@ std::optional<ComparedInventory> ReadInventoryFile(const std::wstring& path, std
     const UniqueAny<HANDLE, CloseKernelHandle, -1> file(CreateFileW(
         path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        problem = L"cannot be opened: " + DescribeSystemError(HRESULT_FROM_WIN32(GetLastError()));
+        const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        problem = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                      ? L"is a folder, not a file"
+                      : L"cannot be opened: " + DescribeSystemError(HRESULT_FROM_WIN32(error));
         return std::nullopt;
     }
     LARGE_INTEGER size = {};

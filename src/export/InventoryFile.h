@@ -21,7 +21,7 @@ struct ComparedWindow {
     LONG processId = 0;
     LONG parent = 0; // the window it is nested in; 0 for a top-level window
     std::string className;
-    std::string caption;
+    std::string caption; // empty for a window without one (an export's INVALID)
     std::optional<bool> visible; // older files do not say
 };
 

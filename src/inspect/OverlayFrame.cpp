@@ -49,13 +49,6 @@ RECT OverlayFrame::VisibleBounds(HWND window) noexcept
     return rect;
 }
 
-bool OverlayFrame::IsCloaked(HWND window) noexcept
-{
-    DWORD cloaked = 0;
-    const HWND top = GetAncestor(window, GA_ROOT);
-    return SUCCEEDED(DwmGetWindowAttribute(top, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked != 0;
-}
-
 LRESULT CALLBACK OverlayFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     switch (message) {

@@ -28,8 +28,6 @@ public:
     // What the eye sees of a window: for a top-level window the bounds DWM draws (without the
     // invisible resize borders) where DWM answers, otherwise the window rectangle.
     static RECT VisibleBounds(HWND window) noexcept;
-    // Shown to the system yet not drawn: on another virtual desktop, or a suspended app's.
-    static bool IsCloaked(HWND window) noexcept;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

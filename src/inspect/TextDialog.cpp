@@ -4,6 +4,7 @@
 
 #include "controls/Twips.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 #include "platform/UniqueHandles.h"
 
 #include <iterator>
@@ -103,6 +104,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INITDIALOG: {
         auto& state = *reinterpret_cast<DialogState*>(lParam);
         Remember(dialog, state);
+        // Beside the form, not over the tree it tells about.
+        MoveBesideOwner(dialog);
         const HWND text = GetDlgItem(dialog, kTextId);
         const int tabStop = kLabelColumn;
         SendMessageW(text, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
@@ -132,7 +135,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 void ShowTextDialog(HWND owner, const std::wstring& title, const std::wstring& text)
 {
     TemplateWriter writer;
-    writer.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    writer.Dword(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU);
     writer.Dword(0);
     writer.Word(2); // items
     for (short value : {short(0), short(0), kWidth, kHeight}) writer.Word(static_cast<WORD>(value));

@@ -12,6 +12,7 @@ void TreePlace::Restore(TreeViewControl& tree) const
     for (const std::wstring& key : m_expanded) {
         if (const HTREEITEM item = tree.ItemOfKey(key)) tree.Expand(item);
     }
-    if (m_selected.empty()) return;
-    if (const HTREEITEM item = tree.ItemOfKey(m_selected)) tree.Select(item);
+    // Always a selection, so that the arrow keys move from the first scan on.
+    const HTREEITEM kept = m_selected.empty() ? nullptr : tree.ItemOfKey(m_selected);
+    if (const HTREEITEM item = kept != nullptr ? kept : tree.FirstInOrder()) tree.Select(item);
 }

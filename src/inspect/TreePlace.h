@@ -12,7 +12,8 @@ public:
     explicit TreePlace(const TreeViewControl& tree);
 
     // Opens again the nodes that are still there and selects the node of the same key, scrolled
-    // into view; each step is a key look-up, so the cost follows what was open, not the tree.
+    // into view, else the first node; each step is a key look-up, so the cost follows what was
+    // open, not the tree.
     void Restore(TreeViewControl& tree) const;
 
 private:

@@ -4,6 +4,7 @@
 
 #include "inventory/NodeText.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 
 namespace {
 constexpr int kSteps = 6;              // three flashes, each shown and hidden
@@ -17,7 +18,7 @@ std::wstring WindowHighlight::WhyUnseen(HWND window, RECT& frame)
     if (!IsWindow(window)) return name + L" no longer exists: nothing to highlight";
     if (IsIconic(window)) return name + L" is minimized: nothing to highlight";
     if (!IsWindowVisible(window)) return name + L" is hidden: nothing to highlight";
-    if (OverlayFrame::IsCloaked(window)) return name + L" is cloaked (not drawn, e.g. on another desktop): nothing to highlight";
+    if (IsWindowCloaked(window)) return name + L" is cloaked (not drawn, e.g. on another desktop): nothing to highlight";
     const RECT bounds = OverlayFrame::VisibleBounds(window);
     const RECT screenArea = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                              GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),

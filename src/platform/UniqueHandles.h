@@ -68,6 +68,9 @@ struct DestroyAcceleratorsHandle {
 struct RemoveWindowsHook {
     void operator()(HHOOK hook) const noexcept { UnhookWindowsHookEx(hook); }
 };
+struct CloseRegistryKey {
+    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
 struct FreeBstr {
     void operator()(BSTR text) const noexcept { SysFreeString(text); }
 };
@@ -80,6 +83,7 @@ using UniqueRegion = UniqueAny<HRGN, DeleteGdiObject>;
 using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
 using UniqueAccelerators = UniqueAny<HACCEL, DestroyAcceleratorsHandle>;
 using UniqueHook = UniqueAny<HHOOK, RemoveWindowsHook>;
+using UniqueRegistryKey = UniqueAny<HKEY, CloseRegistryKey>;
 // The whole screen's device context, GetDC(nullptr) (WIL's unique_hdc_window without a window).
 using UniqueScreenDC = UniqueAny<HDC, ReleaseScreenDC>;
 // A BSTR this code owns (WIL's unique_bstr); null is also the empty string.

@@ -4,6 +4,7 @@
 
 #include "platform/WindowClass.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 #include "platform/WindowObject.h"
 
 #include <windowsx.h>
@@ -46,23 +47,12 @@ void FinderWindow::Show()
         }
         RECT frame = {0, 0, 3 * kMargin + IconSize() + text.right, 2 * kMargin + std::max<int>(IconSize(), text.bottom)};
         AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-        Place(frame.right - frame.left, frame.bottom - frame.top);
+        const SIZE size = {frame.right - frame.left, frame.bottom - frame.top};
+        const RECT at = PlaceBeside(m_owner, size, size);
+        SetWindowPos(m_window.get(), nullptr, at.left, at.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     ShowWindow(m_window.get(), SW_SHOW);
     SetForegroundWindow(m_window.get());
-}
-
-void FinderWindow::Place(int width, int height) const
-{
-    RECT owner = {};
-    GetWindowRect(m_owner, &owner);
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(m_owner, MONITOR_DEFAULTTONEAREST), &monitor);
-    const RECT& work = monitor.rcWork;
-    const int x = std::max<int>(work.left, std::min<int>(owner.left, work.right - width));
-    const int y = std::max<int>(work.top, std::min<int>(owner.bottom, work.bottom - height));
-    SetWindowPos(m_window.get(), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 RECT FinderWindow::IconScreenRect() const noexcept

@@ -19,8 +19,10 @@ public:
     FinderWindow(const FinderWindow&) = delete;
     FinderWindow& operator=(const FinderWindow&) = delete;
 
-    // Creates the window beside the owner the first time; shows it and brings it forward.
+    // Creates the window beside the owner, where it covers least, unless it is open; shows it
+    // and brings it forward.
     void Show();
+    void Close() noexcept { m_window.reset(); }
     // Null until shown, and again once closed.
     HWND hWnd() const noexcept { return m_window.get(); }
     RECT IconScreenRect() const noexcept;
@@ -31,8 +33,6 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Paint(HDC dc) const;
-    // Below the owner, or where the work area leaves room.
-    void Place(int width, int height) const;
 
     HWND m_owner;
     MouseHandler m_mouse;

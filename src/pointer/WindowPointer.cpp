@@ -5,11 +5,14 @@
 
 #include "inspect/WindowHighlight.h"
 #include "inventory/NodeText.h"
+#include "platform/ScreenPlace.h"
 
 #include <algorithm>
 
 namespace {
 constexpr int kArrowStep = 10; // pixels; with Shift, one
+// The places the pointer has been at while the keys point, whose mouse moves may still come.
+constexpr size_t kPlacesKept = 64;
 
 // Windows that pointing looks through: not shown, transparent to the mouse, or a group box,
 // whose frame lies around the controls the user means.
@@ -49,8 +52,8 @@ void WindowPointer::Start()
     m_finder.Show();
     if (Active()) return;
     Begin(Mode::Keyboard);
-    m_say(L"Point to find: the arrow keys move the pointer (Shift: one pixel), Enter picks, Esc cancels; "
-          L"or drag the finder");
+    // Short enough for panel 1; the finder's own prompt tells about dragging.
+    m_say(L"Point to find: arrow keys move (Shift: 1 pixel), Enter picks, Esc cancels");
 }
 
 void WindowPointer::Cancel()
@@ -66,7 +69,14 @@ void WindowPointer::Begin(Mode mode)
     SetCapture(m_finder.hWnd());
     ShowCrosshair();
     GetCursorPos(&m_at);
+    Visit(m_at);
     Track(m_at);
+}
+
+void WindowPointer::Visit(POINT at)
+{
+    m_visited.push_back(at);
+    if (m_visited.size() > kPlacesKept) m_visited.pop_front();
 }
 
 void WindowPointer::End()
@@ -75,8 +85,10 @@ void WindowPointer::End()
     m_mode = Mode::Off; // first: releasing the capture below reports WM_CAPTURECHANGED
     m_overlay.Close();
     m_framed = nullptr;
+    m_visited.clear();
     m_finder.ShowIcon(true);
     if (m_finder.hWnd() != nullptr && GetCapture() == m_finder.hWnd()) ReleaseCapture();
+    m_finder.Close(); // pointing is over: the tool goes with it
     if (pointed && m_follow) m_follow(nullptr, false);
 }
 
@@ -107,6 +119,14 @@ void WindowPointer::OnFinderMouse(UINT message, POINT screen)
     case WM_MOUSEMOVE:
         if (!Active()) return;
         ShowCrosshair();
+        // A move to where a key sent the pointer (or where it was) comes late, the platform's
+        // echo after the next key moved it on: taken as where the pointer is, it lost a step.
+        if (m_mode == Mode::Keyboard) {
+            if (std::any_of(m_visited.begin(), m_visited.end(), [&](POINT at) { return at.x == screen.x && at.y == screen.y; })) {
+                return;
+            }
+            Visit(screen);
+        }
         m_at = screen;
         Track(screen);
         return;
@@ -159,6 +179,7 @@ void WindowPointer::MoveBy(int dx, int dy)
     m_at.x = std::clamp<LONG>(m_at.x + dx, left, left + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1);
     m_at.y = std::clamp<LONG>(m_at.y + dy, top, top + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1);
     SetCursorPos(m_at.x, m_at.y);
+    Visit(m_at);
     ShowCrosshair();
     Track(m_at);
 }
@@ -167,7 +188,7 @@ HWND WindowPointer::WindowAt(POINT screen)
 {
     HWND found = nullptr;
     for (HWND top = GetTopWindow(nullptr); top != nullptr && found == nullptr; top = GetWindow(top, GW_HWNDNEXT)) {
-        if (!LookedThrough(top) && !IsIconic(top) && Contains(top, screen) && !OverlayFrame::IsCloaked(top)) found = top;
+        if (!LookedThrough(top) && !IsIconic(top) && Contains(top, screen) && !IsWindowCloaked(top)) found = top;
     }
     // Children show only inside their parent's client area; among siblings the smallest wins,
     // which finds a control that a larger sibling lies over.

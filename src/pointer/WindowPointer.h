@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -52,6 +53,7 @@ private:
     void Begin(Mode mode);
     void Track(POINT screen);
     void MoveBy(int dx, int dy);
+    void Visit(POINT at);
     void Finish(POINT screen);
     void End();
 
@@ -63,4 +65,5 @@ private:
     Mode m_mode = Mode::Off;
     HWND m_framed = nullptr;
     POINT m_at = {}; // where the pointer is, as the last mouse message or key put it
+    std::deque<POINT> m_visited; // where the pointer has been while the keys point, newest last
 };

@@ -7,6 +7,7 @@
 #include "inventory/NodeText.h"
 #include "platform/LineText.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 #include "platform/WindowClass.h"
 #include "platform/WindowObject.h"
 
@@ -36,7 +37,7 @@ std::wstring ClassOf(HWND window)
 }
 } // namespace
 
-MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at)
+MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, HWND cascadeFrom)
     : m_watched(watched), m_log(ClassOf(watched)), m_columns(m_log, false)
 {
     RegisterWindowClassOnce(kWindowClass, &WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
@@ -53,21 +54,65 @@ MessageLogWindow::MessageLogWindow(HWND owner, HWND watched, POINT at)
                                L", thread " + std::to_wstring(threadId);
 
     const int ownerDpi = WindowDpi(owner);
+    const SIZE designed = {MulDiv(1200, ownerDpi, 96), MulDiv(560, ownerDpi, 96)};
+    const std::optional<WindowPlaceStore::Place> left = m_place.Load();
     const HWND created = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                         at.x, at.y, MulDiv(1200, ownerDpi, 96), MulDiv(560, ownerDpi, 96), owner,
-                                         nullptr, GetModuleHandleW(nullptr), this);
+                                         CW_USEDEFAULT, CW_USEDEFAULT, designed.cx, designed.cy, owner, nullptr,
+                                         GetModuleHandleW(nullptr), this);
     if (created == nullptr) RaiseLastError();
+    RECT at = {};
+    GetWindowRect(hWnd(), &at);
+    if (cascadeFrom != nullptr) {
+        // A caption's height down and right, or up and left where the work area ends.
+        GetWindowRect(cascadeFrom, &at);
+        const RECT work = WorkAreaNear(at);
+        const int step = GetSystemMetrics(SM_CYCAPTION);
+        OffsetRect(&at, at.right + step <= work.right ? step : -step, at.bottom + step <= work.bottom ? step : -step);
+    } else if (left) {
+        at = left->rect;
+    } else if (owner != nullptr) {
+        at = PlaceBeside(owner, designed, SIZE{designed.cx / 2, designed.cy / 2});
+    }
+    at = FitIntoWorkArea(at);
+    SetWindowPos(hWnd(), nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top, SWP_NOZORDER | SWP_NOACTIVATE);
     m_dpi = WindowDpi(hWnd());
     CreateControls();
     StartWatch(WatchSession::Scope::Window);
     if (m_wide) m_description += L", a 64-bit process";
+    const std::vector<int> kept = m_place.Numbers(ColumnsValue(), Column::kCount);
     for (int column = 0; column < Column::kCount; ++column) {
-        m_list->AddColumn(MessageLogColumns::Title(column), Scaled(m_columns.Width(column)),
-                          MessageLogColumns::RightAligned(column));
+        const int width = kept.empty() ? m_columns.Width(column) : kept[static_cast<size_t>(column)];
+        m_list->AddColumn(MessageLogColumns::Title(column), Scaled(width), MessageLogColumns::RightAligned(column));
     }
     Layout();
     ShowStatus();
-    ShowWindow(hWnd(), SW_SHOWNORMAL);
+    ShowWindow(hWnd(), left && left->maximized && cascadeFrom == nullptr ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+}
+
+void MessageLogWindow::FitColumns()
+{
+    std::vector<int> widths;
+    int others = 0;
+    for (int column = 0; column < Column::kCount; ++column) {
+        widths.push_back(m_list->ColumnWidth(column));
+        if (column != Column::kParameters) others += widths.back();
+    }
+    const int room = m_list->ColumnRoom(m_dpi), least = Scaled(120);
+    if (room <= 0) return; // minimized
+    if (others + least > room) {
+        for (int column = 0; column < Column::kCount; ++column) {
+            int& width = widths[static_cast<size_t>(column)];
+            // Rounded down: the sum must not pass the room.
+            width = column == Column::kParameters ? least : width * (std::max)(0, room - least) / others;
+        }
+    } else {
+        widths[Column::kParameters] = room - others;
+    }
+    for (int column = 0; column < Column::kCount; ++column) {
+        if (widths[static_cast<size_t>(column)] != m_list->ColumnWidth(column)) {
+            m_list->SetColumnWidth(column, widths[static_cast<size_t>(column)]);
+        }
+    }
 }
 
 void MessageLogWindow::CreateControls()
@@ -130,6 +175,7 @@ LRESULT CALLBACK MessageLogWindow::WindowProc(HWND window, UINT message, WPARAM 
 
 LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    m_place.Follow(window, message);
     switch (message) {
     case WM_SIZE:
         Layout();
@@ -181,11 +227,17 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
         lstrcpynW(info.item.pszText, text.c_str(), info.item.cchTextMax);
         return 0;
     }
-    case WM_DESTROY:
+    case WM_DESTROY: {
         // Closing the log takes the hook out of the watched thread at once.
         KillTimer(window, kTimer);
         m_session.reset();
+        std::vector<int> widths;
+        for (int column = 0; m_list && column < Column::kCount; ++column) {
+            widths.push_back(MulDiv(m_list->ColumnWidth(column), 96, m_dpi));
+        }
+        if (!widths.empty()) m_place.SaveNumbers(ColumnsValue(), widths);
         break;
+    }
     default:
         break;
     }
@@ -234,6 +286,7 @@ void MessageLogWindow::Layout()
     MoveWindow(m_showHidden, client.right - pad - button, hintTop - Scaled(2), button, hint + Scaled(4), TRUE);
     MoveWindow(m_statusLine, 0, client.bottom - status, client.right, status, TRUE);
     m_list->Move(RECT{0, pad + row + pad / 2 + hint + pad / 2, client.right, client.bottom - status});
+    FitColumns();
 }
 
 void MessageLogWindow::Poll()

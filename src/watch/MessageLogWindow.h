@@ -6,6 +6,7 @@
 #pragma once
 #include "controls/ListViewControl.h"
 #include "platform/UniqueHandles.h"
+#include "platform/WindowPlaceStore.h"
 #include "watch/MessageLog.h"
 #include "watch/MessageLogColumns.h"
 #include "watch/WatchSession.h"
@@ -20,8 +21,10 @@ class MessageLogWindow {
 public:
     using Column = MessageLogColumns::Column;
 
-    // Opens the log window for `watched` at `at` and starts watching it, or shows why it cannot.
-    MessageLogWindow(HWND owner, HWND watched, POINT at = {CW_USEDEFAULT, CW_USEDEFAULT});
+    // Opens the log window for `watched` and starts watching it, or shows why it cannot. It opens
+    // cascaded from `cascadeFrom` (the last log still open), else where the user left a log last,
+    // else beside `owner`; always inside the work area, with its columns as they were left.
+    MessageLogWindow(HWND owner, HWND watched, HWND cascadeFrom = nullptr);
     ~MessageLogWindow();
     MessageLogWindow(const MessageLogWindow&) = delete;
     MessageLogWindow& operator=(const MessageLogWindow&) = delete;
@@ -76,6 +79,12 @@ private:
     void ShowContextMenu(LPARAM position);
     void CreateControls();
     void Layout();
+    // The Parameters column takes what the others leave of the list's width, down to a least
+    // width; below that the others shrink too, so that the last column is never cut off.
+    void FitColumns();
+    // The column widths kept between runs, in pixels at 96 dpi: a 64-bit process's apart, its
+    // numbers are wider.
+    const wchar_t* ColumnsValue() const noexcept { return m_wide ? L"Columns64" : L"Columns"; }
     // Pixels designed at 96 dpi, at the window's DPI.
     int Scaled(int pixelsAt96) const noexcept;
     // The system's message font at the window's DPI, on every control.
@@ -91,6 +100,7 @@ private:
 
     HWND m_watched;
     DWORD m_watchedThread = 0;
+    WindowPlaceStore m_place{L"Message log"};
     UniqueFont m_font; // released after the window whose controls show it
     UniqueWindow m_window;
     UniqueAccelerators m_keys;

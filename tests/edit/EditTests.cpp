@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "support/Form1Fixture.h"
 #include "support/MessageBoxCloser.h"
+#include "support/ScreenCapture.h"
 #include "support/SyntheticDesktopProcess.h"
 
 #include <commctrl.h>
@@ -156,11 +157,11 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
         // A minimized window is restored, then activated; undo minimizes it again.
         ASSERT_TRUE(editor.Apply({ChangeKind::ShowState, top, WindowValue{L"", SW_SHOWMINIMIZED}}).changed);
         WindowValue front;
-        front.front = top;
-        const WindowEditor::Outcome fronted = editor.Apply({ChangeKind::BringToFront, top, front});
-        EXPECT_TRUE(fronted.changed) << fronted.text;
-        EXPECT_TRUE(PollFor([&] { return !IsIconic(top) && GetForegroundWindow() == top; }));
-        EXPECT_TRUE(editor.Undo().changed);
+        front.bits = kActiveInFront;
+        const std::wstring place = L"Window " + HandleText(top) + L": place ";
+        EXPECT_EQ(place + L"minimized \x2192 in front and active", editor.Apply({ChangeKind::BringToFront, top, front}).text);
+        EXPECT_TRUE(!IsIconic(top) && GetForegroundWindow() == top);
+        EXPECT_EQ(L"Undone: " + place + L"in front and active \x2192 minimized", editor.Undo().text);
         EXPECT_TRUE(IsIconic(top));
     }
 
@@ -244,5 +245,121 @@ TEST_F(EditFormTest, TheDialogAppliesTickedFlagsCtrlZUndoesOnlyWhatStillStandsAn
     EXPECT_EQ(L"Nothing undone: closing window " + handle + L" cannot be undone", Panel1());
     EXPECT_EQ(window + L" no longer exists: nothing changed",
               m_form->Edit().Apply({ChangeKind::Caption, top, WindowValue{L"late"}}));
+}
+} // namespace
+
+namespace {
+// Types into the change dialog's fields and presses Enter there, as a person would, one step per
+// tick of its modal loop: a caption, then a left edge; then closes it.
+int g_enterStep = 0;
+void CALLBACK TypeAndPressEnter(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    const HWND dialog = FindWindowW(nullptr, ChangeDialog::Title(g_changed).c_str());
+    if (dialog == nullptr) return;
+    const auto enterInto = [&](HWND field, const wchar_t* text) {
+        SetWindowTextW(field, text);
+        SetFocus(field);
+        PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageW(field, WM_KEYUP, VK_RETURN, 0);
+    };
+    // The fields in the dialog's order: the caption first, then left, top, width and height.
+    const HWND caption = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+    HWND left = FindWindowExW(dialog, caption, L"Edit", nullptr);
+    switch (g_enterStep++) {
+    case 0: enterInto(caption, L"typed"); break;
+    case 1: enterInto(left, L"123"); break;
+    default:
+        KillTimer(nullptr, timer);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
+TEST_F(EditFormTest, EnterInTheChangeDialogAppliesWhatWasTyped)
+{
+    SyntheticDesktopProcess helper(L"target");
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    g_changed = helper.TopWindows().at(0);
+    g_enterStep = 0;
+    SetTimer(nullptr, 0, 50, TypeAndPressEnter);
+    m_form->Edit().OpenChangeDialog(m_form->hWnd(), g_changed);
+    wchar_t caption[32] = {};
+    GetWindowTextW(g_changed, caption, 32);
+    EXPECT_STREQ(L"typed", caption);
+    RECT rect = {};
+    GetWindowRect(g_changed, &rect);
+    EXPECT_EQ(123, rect.left);
+    const std::wstring moved = L"Window " + HandleText(g_changed) + L": position and size (";
+    EXPECT_EQ(moved, Panel1().substr(0, moved.size()));
+}
+} // namespace
+
+namespace {
+TEST_F(EditFormTest, BringToFrontSaysWhereTheWindowLiesAndCtrlZPutsItBackBehind)
+{
+    SyntheticDesktopProcess helper(L"target");
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    const HWND top = helper.TopWindows().at(0);
+    {
+        MessageBoxCloser closer(kApplicationTitle);
+        m_form->meu_File_Click();
+    }
+    ASSERT_TRUE(m_form->Inspector().SelectWindow(top));
+    RECT rect = {};
+    GetWindowRect(top, &rect);
+    const UniqueWindow cover(CreateWindowExW(0, TestWindowClass(), L"cover", WS_OVERLAPPEDWINDOW, rect.left + 20,
+                                             rect.top + 20, 200, 150, nullptr, nullptr, nullptr, nullptr));
+    ShowWindow(cover.get(), SW_SHOW);
+    ASSERT_EQ(cover.get(), GetForegroundWindow());
+    const std::wstring place = L"Window " + HandleText(top) + L": place ";
+    const std::wstring behind = L"behind window " + HandleText(cover.get());
+
+    m_form->Edit().BringToFront();
+    EXPECT_EQ(place + behind + L" \x2192 in front and active", Panel1());
+    EXPECT_EQ(top, GetForegroundWindow());
+    // Back in the form to undo it: the form is active now, and the change still stands.
+    SetForegroundWindow(m_form->hWnd());
+    EXPECT_TRUE(PressKey(m_form->TreeView1().hWnd(), 'Z', FCONTROL));
+    EXPECT_EQ(L"Undone: " + place + L"in front and active \x2192 " + behind, Panel1());
+    EXPECT_EQ(cover.get(), GetForegroundWindow());
+    EXPECT_EQ(top, GetWindow(cover.get(), GW_HWNDNEXT));
+}
+} // namespace
+
+namespace {
+// Hides and shows the window the dialog is open on, which lies over it, one step per tick; then
+// compares the last changes box as the screen shows it with the box painted afresh.
+int g_showStep = 0;
+bool g_sameAsFresh = false;
+void CALLBACK HideShowAndLook(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    const HWND dialog = FindWindowW(nullptr, ChangeDialog::Title(g_changed).c_str());
+    if (dialog == nullptr) return;
+    if (g_showStep < 6) {
+        const HWND button = FindWindowExW(dialog, nullptr, L"Button", g_showStep++ % 2 == 0 ? L"Hide" : L"Show");
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        return;
+    }
+    KillTimer(nullptr, timer);
+    HWND box = nullptr;
+    for (HWND edit = nullptr; (edit = FindWindowExW(dialog, edit, L"Edit", nullptr)) != nullptr;) {
+        if (GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE) box = edit;
+    }
+    RECT rect = {};
+    GetWindowRect(box, &rect);
+    const std::vector<DWORD> shown = CaptureScreen(rect);
+    RedrawWindow(box, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    g_sameAsFresh = shown == CaptureScreen(rect);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(EditFormTest, TheLastChangesBoxShowsWhatAFreshPaintShowsWhileAWindowComesAndGoesOverTheDialog)
+{
+    SyntheticDesktopProcess helper(L"target");
+    ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
+    g_changed = helper.TopWindows().at(0);
+    g_showStep = 0;
+    SetTimer(nullptr, 0, 100, HideShowAndLook);
+    m_form->Edit().OpenChangeDialog(m_form->hWnd(), g_changed);
+    EXPECT_TRUE(g_sameAsFresh) << "lines left over from an earlier paint";
 }
 } // namespace

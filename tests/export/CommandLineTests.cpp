@@ -1,6 +1,6 @@
 // The command-line modes as a shell meets them: /compare's answers to good and bad files, the
 // console front end's output and exit codes through cmd, and the usage.
-#include "CommandRun.h"
+#include "ExportTestSupport.h"
 #include "support/ProgramPath.h"
 #include "support/TestWindows.h"
 
@@ -39,7 +39,12 @@ TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
         DWORD exitCode;
         const char* says;
     } cases[] = {
-        {"hello", 2, "compare.json: not JSON ("},
+        {"hello", 2, "compare.json: not JSON: unexpected 'h' at line 1, column 1\r\n"},
+        // Columns count characters, as an editor does: the é is one.
+        {"{\"processes\": [\r\n  {\"pid\": 1, \"exe\": \"a\", \"windows\": []},\n"
+         "  {\"exe\": \"\xC3\xA9\", \"pid\": 2, \"windows\": []} x]}",
+         2, "compare.json: not JSON: unexpected 'x' at line 3, column 41\r\n"},
+        {"{\"processes\": [{\"exe\": \"a\xFF\"}]}", 2, "compare.json: not JSON: unexpected byte 0xFF at line 1, column 26"},
         {"", 2, "compare.json: the JSON ends too soon: the file is truncated or empty"},
         {"[1, 2]", 2, "compare.json: not an inventory: the top level is not an object"},
         {R"({"processes": 5})", 2, "not an inventory: the top level: \"processes\" is missing or not an array"},
@@ -48,6 +53,11 @@ TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
         {twice.c_str(), 2, "processes[0].windows[1]: window 0000ABCD is listed twice"},
         {later.c_str(), 0, ""},
         {kOlderExport, 0, "The inventories are equal."},
+        // The older files' INVALID is a window without a caption: reported as it is, empty.
+        {R"({"processes": [{ "pid": 64, "exe": "explorer.exe", "windows": [{ "hwnd": "00020034", "caption": "Start",
+           "class": "Shell_TrayWnd", "children": [{ "hwnd": "00010040", "caption": "INVALID", "class": "Button",
+           "children": [] }] }] }, { "pid": 76, "exe": "winedevice.exe", "windows": [] }] })",
+         1, "\xE3\x80\x90Start\xE3\x80\x91  [Class:Shell_TrayWnd] of PID 64; caption \"\" -> \"Start\"\r\n"},
         // A handle reused by a window of another class is another window.
         {reclassed.c_str(), 1,
          "Windows added (1):\r\n  + hWnd: 00010040h  \xE3\x80\x90INVALID\xE3\x80\x91  [Class:Edit] of PID 64\r\n"
@@ -78,6 +88,10 @@ TEST(CompareCommand, BadInputIsRefusedInWordsAndOlderOrNewerFilesCompare)
     EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: compare.json: is 1024 MB, larger than any inventory (at most 64 MB)\r\n")),
               RunProgram(L"/compare older.json compare.json"));
     DeleteFileW(L"compare.json");
+    CreateDirectoryW(L"folder.json", nullptr);
+    EXPECT_EQ(std::make_pair(2ul, std::string("WindowInventory: folder.json: is a folder, not a file\r\n")),
+              RunProgram(L"/compare older.json folder.json"));
+    RemoveDirectoryW(L"folder.json");
 }
 
 // From cmd, the bare name runs WindowInventory.com, which waits and hands the answer on.

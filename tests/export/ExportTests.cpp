@@ -1,7 +1,7 @@
 // Saving a scan: the built program's /export against windows of a known shape, read back with
 // nlohmann-json; its failures; two exports of an unchanged desktop compared through the console
 // front end; and the record the form keeps against the file /export writes.
-#include "CommandRun.h"
+#include "ExportTestSupport.h"
 #include "app/Form1.h"
 #include "export/InventoryExport.h"
 #include "platform/MessageBox.h"

@@ -6,6 +6,7 @@
 #include "inspect/NodeFacts.h"
 #include "inspect/OverlayFrame.h"
 #include "support/FormDriver.h"
+#include "support/ScreenCapture.h"
 #include "support/SyntheticDesktopProcess.h"
 #include "support/TreeReader.h"
 
@@ -96,7 +97,6 @@ TEST_F(InspectTest, FindWalksTheWholeTreeBothWaysWrapsAndTellsWhatItMissed)
 TEST_F(InspectTest, Panel1TellsTheLiveFactsOfTheSelectedNode)
 {
     Scan();
-    EXPECT_EQ(L"", Panel1()) << "empty until something is selected";
     const HTREEITEM goneNode = Node(m_gone.get());
     const std::wstring gone = L"Window " + HandleText(m_gone.get());
     m_gone.reset();
@@ -211,7 +211,7 @@ TEST_F(InspectTest, PropertiesNameControlStylesTheClassAndTheBitness)
     }
 }
 
-TEST_F(InspectTest, SystemMenuTellsTheVersionF1TheKeysAndLogsCascadeFromTheForm)
+TEST_F(InspectTest, SystemMenuTellsTheVersionF1TheKeysAndLogsCascade)
 {
     wchar_t entry[64] = {};
     GetMenuStringW(GetSystemMenu(m_form->hWnd(), FALSE), kAboutCommand, entry, 64, MF_BYCOMMAND);
@@ -236,15 +236,12 @@ TEST_F(InspectTest, SystemMenuTellsTheVersionF1TheKeysAndLogsCascadeFromTheForm)
     Press('M', FCONTROL);
     Press('M', FCONTROL);
     ASSERT_EQ(2u, m_form->OpenLogs().size());
-    RECT form = {}, first = {}, second = {};
-    GetWindowRect(m_form->hWnd(), &form);
+    RECT first = {}, second = {};
     GetWindowRect(m_form->OpenLogs()[0]->hWnd(), &first);
     GetWindowRect(m_form->OpenLogs()[1]->hWnd(), &second);
     const int step = GetSystemMetrics(SM_CYCAPTION);
-    EXPECT_EQ(form.left + step, first.left);
-    EXPECT_EQ(form.top + step, first.top);
-    EXPECT_EQ(form.left + 2 * step, second.left);
-    EXPECT_EQ(form.top + 2 * step, second.top);
+    EXPECT_EQ(step, std::abs(second.left - first.left)) << "the second log cascades from the first";
+    EXPECT_EQ(step, std::abs(second.top - first.top));
     // A log's keys reach it through the form's loop: Esc closes it.
     EXPECT_TRUE(PressKey(m_form->OpenLogs()[1]->hWnd(), VK_ESCAPE));
     PumpMessages();
@@ -307,28 +304,6 @@ TEST_F(InspectTest, F5ScansExactlyAsTheMenuCommandDoes)
     EXPECT_GT(std::count(byKey.begin(), byKey.end(), L'\n'), 5);
 }
 
-// The screen's pixels over `rect`, as a capture sees them.
-std::vector<DWORD> Capture(const RECT& rect)
-{
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    std::vector<DWORD> pixels(static_cast<size_t>(width * height));
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<const DWORD*>(bits)[i] & 0xFFFFFF;
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
 TEST_F(InspectTest, HighlightFlashesAFrameACaptureSeesAndLeavesScreenOrderAndFocus)
 {
     SetWindowPos(m_form->hWnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -348,14 +323,14 @@ TEST_F(InspectTest, HighlightFlashesAFrameACaptureSeesAndLeavesScreenOrderAndFoc
         RECT rect = {};
         GetWindowRect(target, &rect); // what DWM's frame bounds are on Wine
         const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-        const std::vector<DWORD> before = Capture(rect);
+        const std::vector<DWORD> before = CaptureScreen(rect);
         const std::vector<HWND> order = zOrder();
         const HWND focus = GetFocus(), active = GetActiveWindow(), foreground = GetForegroundWindow();
         Press('H', FCONTROL);
         // Up: four red pixels deep along the edges, and inside nothing covered.
         EXPECT_TRUE(PollUntil(10000, [&] {
             PumpMessages();
-            const std::vector<DWORD> during = Capture(rect);
+            const std::vector<DWORD> during = CaptureScreen(rect);
             for (int y = 0, i = 0; y < height; ++y) {
                 for (int x = 0; x < width; ++x, ++i) {
                     const bool frame = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
@@ -366,7 +341,7 @@ TEST_F(InspectTest, HighlightFlashesAFrameACaptureSeesAndLeavesScreenOrderAndFoc
         }));
         EXPECT_TRUE(PollUntil(10000, [&] {
             PumpMessages();
-            return FindWindowW(OverlayFrame::kWindowClass, nullptr) == nullptr && Capture(rect) == before;
+            return FindWindowW(OverlayFrame::kWindowClass, nullptr) == nullptr && CaptureScreen(rect) == before;
         })) << "the frame is gone and the screen as it was";
         EXPECT_EQ(order, zOrder());
         EXPECT_EQ(focus, GetFocus());

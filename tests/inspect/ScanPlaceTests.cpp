@@ -3,6 +3,7 @@
 #include "InspectFixture.h"
 #include "support/FormDriver.h"
 #include "support/MessageBoxCloser.h"
+#include "support/ScreenCapture.h"
 
 #include <commctrl.h>
 #include <dlgs.h>
@@ -17,25 +18,15 @@ bool LooksPainted(HWND dialog)
     RECT rect = {};
     GetClientRect(dialog, &rect);
     MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    const COLORREF button = GetSysColor(COLOR_BTNFACE);
+    const DWORD buttonFace = GetRValue(button) << 16 | GetGValue(button) << 8 | GetBValue(button);
     long face = 0, dark = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF pixel = GetPixel(memory, x, y);
-            face += pixel == GetSysColor(COLOR_BTNFACE);
-            dark += GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 200;
-        }
+    const std::vector<DWORD> pixels = CaptureScreen(rect);
+    for (const DWORD pixel : pixels) {
+        face += pixel == buttonFace;
+        dark += (pixel >> 16) + (pixel >> 8 & 0xFF) + (pixel & 0xFF) < 200;
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return 2 * face > static_cast<long>(width) * height && dark > 0;
+    return 2 * face > static_cast<long>(pixels.size()) && dark > 0;
 }
 
 // What the count box sees of the form while it is up (the scan is on, and says so), and whether
@@ -90,7 +81,14 @@ TEST_F(InspectTest, TheBoxAndFindShowAndTheKeyboardIsTheTreesAfterStartScansAndD
     EXPECT_EQ(L"Scanning\x2026", g_panelDuringScan);
     EXPECT_EQ(LoadCursorW(nullptr, IDC_WAIT), g_cursorDuringScan);
     EXPECT_NE(LoadCursorW(nullptr, IDC_WAIT), GetCursor());
-    EXPECT_EQ(L"", Panel1()) << "the first scan's panel as before it";
+    // The first node is selected and told about, so that the arrow keys move from the start.
+    const HTREEITEM first = Tree().FirstInOrder();
+    ASSERT_EQ(first, Tree().Selection());
+    const std::wstring process = Tree().Key(first).substr(3); // "PID64"
+    EXPECT_EQ(L"Process " + process + L": ", Panel1().substr(0, 10 + process.size())) << Panel1();
+    SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(first))),
+              Tree().Selection());
     Scan();
     PumpMessages();
     EXPECT_EQ(tree, GetFocus()) << "after the count box";

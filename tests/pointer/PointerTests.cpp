@@ -96,13 +96,16 @@ TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickRea
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(WindowPointer::Describe(c.expected));
-            if (m_form->Pointer().Finder().hWnd() == nullptr) {
-                // The menu of the empty tree's space opens the finder; the first pick scans.
+            // Each pick or Esc closes the finder. The menu of the empty tree's space opens it
+            // first (and the first pick scans), Ctrl+P from then on.
+            if (m_form->Pointer().Finder().hWnd() == nullptr && m_form->TreeView1().Count() == 0) {
                 PostMessageW(m_form->hWnd(), WM_CHAR, L'o', 0);
                 SendMessageW(m_form->hWnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree),
                              MAKELPARAM(CenterOf(tree).x, CenterOf(tree).y));
-                ASSERT_TRUE(IsWindowVisible(m_form->Pointer().Finder().hWnd()));
+            } else if (m_form->Pointer().Finder().hWnd() == nullptr) {
+                ASSERT_TRUE(Press('P', FCONTROL));
             }
+            ASSERT_TRUE(IsWindowVisible(m_form->Pointer().Finder().hWnd()));
             const std::wstring before = SelectedKey();
             if (c.how == Keys) {
                 ASSERT_TRUE(Press('P', FCONTROL));
@@ -158,5 +161,59 @@ TEST_F(PointerTest, TheFinderAndTheKeysPickTheSmallestVisibleWindowAndNoClickRea
     }
     EXPECT_EQ(SyntheticDesktopProcess::RunnableBits().size(), closer.Texts().size())
         << "one scan for each helper, at its first pick";
+}
+} // namespace
+
+namespace {
+TEST_F(PointerTest, TheFinderOpensBesideTheFormOffOtherWindowsAndEscOrAPickCloseIt)
+{
+    SetWindowPos(m_form->hWnd(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    const RECT form = RectOf(m_form->hWnd());
+    // A window of another program where the finder used to open, below the form, and one right of it.
+    const UniqueWindow below(CreateWindowExW(0, TestWindowClass(), L"below", WS_POPUP | WS_VISIBLE, form.left,
+                                             form.bottom, 400, 150, nullptr, nullptr, nullptr, nullptr));
+    const UniqueWindow right(CreateWindowExW(0, TestWindowClass(), L"right", WS_POPUP | WS_VISIBLE, form.right,
+                                             form.top, 300, 200, nullptr, nullptr, nullptr, nullptr));
+    MessageBoxCloser closer(kApplicationTitle);
+    ASSERT_TRUE(Press('P', FCONTROL));
+    const HWND finder = m_form->Pointer().Finder().hWnd();
+    ASSERT_TRUE(IsWindowVisible(finder));
+    RECT work = {}, common = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT place = RectOf(finder);
+    UnionRect(&common, &place, &work);
+    EXPECT_TRUE(EqualRect(&common, &work)) << "inside the work area";
+    for (const RECT& other : {form, RectOf(below.get()), RectOf(right.get())}) {
+        EXPECT_FALSE(IntersectRect(&common, &place, &other)) << place.left << ", " << place.top;
+    }
+    // Panel 1's prompt fits the panel.
+    const HWND status = m_form->sBar1().hWnd();
+    RECT panel = {};
+    SendMessageW(status, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&panel));
+    const HDC dc = GetDC(status);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0)));
+    SIZE text = {};
+    GetTextExtentPoint32W(dc, Panel1().c_str(), static_cast<int>(Panel1().size()), &text);
+    SelectObject(dc, old);
+    ReleaseDC(status, dc);
+    EXPECT_LT(text.cx, panel.right - panel.left) << ::testing::PrintToString(Panel1());
+
+    // Every press moves the pointer, however fast the presses come.
+    const POINT start = CenterOf(below.get());
+    MouseAt(start, 0);
+    ASSERT_TRUE(PollUntil(10000, [&] {
+        PumpMessages();
+        return m_form->Pointer().Framed() == below.get();
+    }));
+    for (int press = 0; press < 56; ++press) {
+        ASSERT_TRUE(Press(VK_RIGHT));
+        PumpMessages();
+    }
+    EXPECT_TRUE(PointerReaches(POINT{start.x + 560, start.y}));
+    ASSERT_TRUE(Press(VK_ESCAPE));
+    EXPECT_EQ(nullptr, m_form->Pointer().Finder().hWnd()) << "Esc closes the finder";
+    ASSERT_TRUE(Press('P', FCONTROL));
+    ASSERT_TRUE(Press(VK_RETURN));
+    EXPECT_EQ(nullptr, m_form->Pointer().Finder().hWnd()) << "a pick closes the finder";
 }
 } // namespace
