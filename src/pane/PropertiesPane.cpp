@@ -29,9 +29,9 @@ HWND MakeChild(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWO
     return child;
 }
 
-// Beside the form, on the right where the work area leaves room, else over its right edge.
-// The per-user store of window places, once there is one, gives the place the pane had last.
-RECT InitialPlace(HWND owner)
+// The first time: beside the form, on the right where the work area leaves room, else over its
+// right edge.
+RECT PlaceBesideForm(HWND owner)
 {
     const int dpi = WindowDpi(owner);
     const int width = MulDiv(kWidth, dpi, 96), height = MulDiv(kHeight, dpi, 96);
@@ -60,7 +60,9 @@ PropertiesPane::~PropertiesPane()
 void PropertiesPane::Create(bool activate)
 {
     RegisterWindowClassOnce(kWindowClass, &WindowProc, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    const RECT place = InitialPlace(m_owner);
+    // Where the user left it last, else beside the form.
+    const std::optional<WindowPlaceStore::Place> left = m_place.Load();
+    const RECT place = left ? left->rect : PlaceBesideForm(m_owner);
     // WM_NCCREATE stores the window in m_window.
     if (!CreateWindowExW(0, kWindowClass, L"Properties", kStyle, place.left, place.top, place.right - place.left,
                          place.bottom - place.top, m_owner, nullptr, GetModuleHandleW(nullptr), this)) {
@@ -198,6 +200,7 @@ LRESULT CALLBACK PropertiesPane::WindowProc(HWND window, UINT message, WPARAM wP
 
 LRESULT PropertiesPane::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    m_place.Follow(window, message);
     switch (message) {
     case WM_SIZE:
         Layout();
@@ -247,7 +250,6 @@ LRESULT PropertiesPane::OnMessage(HWND window, UINT message, WPARAM wParam, LPAR
         break;
     }
     case WM_DESTROY:
-        // The per-user store of window places, once there is one, is told the pane's place here.
         m_following = false;
         m_facts.reset();
         for (auto& link : m_links) link.reset();

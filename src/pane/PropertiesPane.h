@@ -9,6 +9,7 @@
 #include "controls/TextBoxControl.h"
 #include "inspect/NodeFacts.h"
 #include "platform/UniqueHandles.h"
+#include "platform/WindowPlaceStore.h"
 
 #include <windows.h>
 
@@ -103,6 +104,7 @@ private:
     void Say(const std::wstring& text);
 
     HWND m_owner;
+    WindowPlaceStore m_place{L"Properties pane"};
     Select m_select;
     Change m_change;
     UniqueFont m_font; // released after the window whose controls show it

@@ -135,5 +135,16 @@ TEST(WindowPlaces, EachWindowOpensInsideTheWorkAreaWhereItWasLeftOrBesideTheForm
     EXPECT_EQ(moved, RectOf(log.hWnd()));
     EXPECT_EQ(150, ColumnWidths(log.hWnd())[0]);
     EXPECT_TRUE(ColumnsFit(log.hWnd()));
+
+    // The properties pane opens where it was closed, as large as it was, in the next run too.
+    const NodeSubject subject = {NodeSubject::Kind::Window, HandleValue(watched.get())};
+    form.Pane().Open(subject);
+    SetWindowPos(form.Pane().hWnd(), nullptr, 130, 90, 480, 560, SWP_NOZORDER);
+    SendMessageW(form.Pane().hWnd(), WM_CLOSE, 0, 0);
+    ASSERT_FALSE(form.Pane().IsOpen());
+    Form1 next;
+    next.Show(SW_SHOWNORMAL);
+    next.Pane().Open(subject);
+    EXPECT_EQ((RECT{130, 90, 610, 650}), RectOf(next.Pane().hWnd()));
 }
 } // namespace
