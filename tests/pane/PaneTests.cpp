@@ -7,6 +7,7 @@
 #include "support/MouseInput.h"
 #include "support/SyntheticDesktopProcess.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -188,6 +189,10 @@ TEST_F(PaneTest, FollowingTheMouseTellsPhysicalCoordinatesAndColourReadsNothingW
     std::wstring expected[2];
     const int dpi = Scale(96);
     RecordProperty("dpi", dpi);
+    // Rerun at another DPI (scripts/wine-at-dpi), the display must be at it.
+    if (const char* told = std::getenv("WINDOWINVENTORY_DPI")) {
+        ASSERT_EQ(std::atoi(told), dpi);
+    }
     if (dpi == 96) {
         expected[0] = L"Screen:\t(150, 180)\r\nWindow:\t(50, 80)\r\nClient:\t(40, 50)\r\nColour:\t#1E90FF" + rest;
         expected[1] = L"Screen:\t(310, 230)\r\nWindow:\t(210, 130)\r\nClient:\t(200, 100)\r\nColour:\t#FFA500" + rest;
