@@ -50,13 +50,24 @@ NodeSubject SubjectOfKey(const std::wstring& key)
     const LONG id = static_cast<LONG>(value);
     if (key == WindowNodeKey(id)) return {NodeSubject::Kind::Window, id};
     if (key == ProcessNodeKey(id)) return {NodeSubject::Kind::Process, id};
+    if (key == ThreadNodeKey(static_cast<DWORD>(id))) return {NodeSubject::Kind::Thread, id};
     return {};
 }
 
 std::wstring GoneText(const NodeSubject& subject)
 {
     if (subject.kind == NodeSubject::Kind::Window) return L"Window " + HandleText(WindowOf(subject)) + L" no longer exists";
+    if (subject.kind == NodeSubject::Kind::Thread) return L"Thread " + Number(subject.id) + L" has ended";
     return L"Process " + Number(subject.id) + L" has exited";
+}
+
+const wchar_t* KindText(const NodeSubject& subject)
+{
+    switch (subject.kind) {
+    case NodeSubject::Kind::Process: return L"A process";
+    case NodeSubject::Kind::Thread: return L"A thread";
+    default: return L"A window";
+    }
 }
 
 std::wstring SummaryFacts(const NodeSubject& subject)
@@ -78,6 +89,13 @@ std::wstring SummaryFacts(const NodeSubject& subject)
         return L"Process " + Number(processId) + L": " + Number(windows) +
                (windows == 1 ? L" top-level window" : L" top-level windows");
     }
+    case NodeSubject::Kind::Thread: {
+        const std::optional<THREADENTRY32> entry = ThreadEntry(static_cast<DWORD>(subject.id));
+        if (!entry) return GoneText(subject);
+        const int windows = ThreadWindowCount(entry->th32ThreadID);
+        return L"Thread " + Number(subject.id) + L" of process " + Number(entry->th32OwnerProcessID) + L": " +
+               Number(windows) + (windows == 1 ? L" top-level window" : L" top-level windows");
+    }
     case NodeSubject::Kind::None:
         break;
     }
@@ -93,11 +111,16 @@ std::wstring PropertiesText(const NodeSubject& subject)
         const std::optional<PROCESSENTRY32W> entry = ProcessEntry(static_cast<DWORD>(subject.id));
         return entry ? ProcessProperties(static_cast<DWORD>(subject.id), *entry) : std::wstring();
     }
+    if (subject.kind == NodeSubject::Kind::Thread) {
+        const std::optional<THREADENTRY32> entry = ThreadEntry(static_cast<DWORD>(subject.id));
+        return entry ? ThreadProperties(*entry) : std::wstring();
+    }
     return {};
 }
 
 std::wstring PropertiesTitle(const NodeSubject& subject)
 {
     if (subject.kind == NodeSubject::Kind::Window) return L"Properties of window " + HandleText(WindowOf(subject));
+    if (subject.kind == NodeSubject::Kind::Thread) return L"Properties of thread " + Number(subject.id);
     return L"Properties of process " + Number(subject.id);
 }

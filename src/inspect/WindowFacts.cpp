@@ -56,6 +56,12 @@ std::wstring RelativeText(HWND window)
     return text;
 }
 
+BOOL CALLBACK CountWindow(HWND, LPARAM count) noexcept
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 // The edit control would wrap a long list back to its left margin: three names to a line, each
 // line in the value column.
 std::wstring FlagLines(const std::wstring& names)
@@ -138,6 +144,26 @@ std::optional<PROCESSENTRY32W> ProcessEntry(DWORD processId)
     return std::nullopt;
 }
 
+std::optional<THREADENTRY32> ThreadEntry(DWORD threadId)
+{
+    const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (taken == INVALID_HANDLE_VALUE) return std::nullopt;
+    const UniqueHandle snapshot(taken);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32ThreadID == threadId) return entry;
+    }
+    return std::nullopt;
+}
+
+int ThreadWindowCount(DWORD threadId)
+{
+    int count = 0;
+    EnumThreadWindows(threadId, CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
 std::wstring ExecutablePath(DWORD processId)
 {
     if (std::wstring path = ReadProcessImagePath(processId); !path.empty()) return path;
@@ -217,5 +243,26 @@ std::wstring ProcessProperties(DWORD processId, const PROCESSENTRY32W& entry)
     facts.Line(L"Bitness:", Bitness(processId));
     facts.Line(L"Parent process:", Number(entry.th32ParentProcessID));
     facts.Line(L"Threads:", Number(entry.cntThreads));
+    return facts.Take();
+}
+
+std::wstring ThreadProperties(const THREADENTRY32& entry)
+{
+    FactLines facts;
+    facts.Group(L"Thread");
+    facts.Line(L"Thread:", Number(entry.th32ThreadID));
+    facts.Line(L"Process:", Number(entry.th32OwnerProcessID));
+    facts.Line(L"Executable:", ExecutablePath(entry.th32OwnerProcessID));
+    facts.Line(L"Base priority:", Number(entry.tpBasePri));
+    facts.Line(L"Top-level windows:", Number(ThreadWindowCount(entry.th32ThreadID)));
+    // A thread that never made a window has no input state to tell.
+    GUITHREADINFO input = {};
+    input.cbSize = sizeof input;
+    if (GetGUIThreadInfo(entry.th32ThreadID, &input)) {
+        facts.Line(L"Active window:", RelativeText(input.hwndActive));
+        facts.Line(L"Keyboard focus:", RelativeText(input.hwndFocus));
+        facts.Line(L"Mouse capture:", RelativeText(input.hwndCapture));
+        facts.Line(L"Caret:", RelativeText(input.hwndCaret));
+    }
     return facts.Take();
 }

@@ -29,6 +29,16 @@ std::wstring WindowNodeText(LONG handle, const std::wstring& caption, const std:
     return text;
 }
 
+std::wstring ThreadNodeText(DWORD threadId)
+{
+    return L"Thread " + std::to_wstring(threadId);
+}
+
+std::wstring DesktopNodeText(LONG handle)
+{
+    return L"Desktop  hWnd: " + FormatHandleHex(handle);
+}
+
 std::wstring WindowNodeKey(LONG handle)
 {
     return L"HWND" + std::to_wstring(handle);
@@ -37,4 +47,9 @@ std::wstring WindowNodeKey(LONG handle)
 std::wstring ProcessNodeKey(LONG processId)
 {
     return L"PID" + std::to_wstring(processId);
+}
+
+std::wstring ThreadNodeKey(DWORD threadId)
+{
+    return L"TID" + std::to_wstring(threadId);
 }

@@ -20,8 +20,15 @@ std::wstring ProcessNodeText(const std::wstring& exeName, LONG processId);
 // "hWnd: 000A0B2Ch  【Save As】  [Class:#32770]"; a window without a caption is "INVALID".
 std::wstring WindowNodeText(LONG handle, const std::wstring& caption, const std::wstring& className);
 
-// "HWND" + decimal handle.
+// "Thread 1234": a thread's node where the tree is arranged by thread.
+std::wstring ThreadNodeText(DWORD threadId);
+// "Desktop  hWnd: 00010010h": the desktop window at the top of the tree arranged in z-order.
+std::wstring DesktopNodeText(LONG handle);
+
+// "HWND" + decimal handle (the desktop's node too).
 std::wstring WindowNodeKey(LONG handle);
 // Process nodes have keys of their own ("PID" + decimal identifier), so that no window handle
 // can take a process's key or the other way round.
 std::wstring ProcessNodeKey(LONG processId);
+// A thread's: "TID" + decimal identifier, apart from both.
+std::wstring ThreadNodeKey(DWORD threadId);
