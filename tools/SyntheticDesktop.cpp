@@ -26,6 +26,9 @@
 //               170, 10, 80 x 24), the plain child "panel" (ID 300; 10, 50, 240 x 60) holding the
 //               Edit "beta" (ID 102; 10, 10, 150 x 24), the Edit "gamma" (ID 103; 10, 120,
 //               150 x 24) and the Button "Close" (ID 202; 170, 120, 80 x 24)
+//   threads     two GUI threads: this one's top-level window "thread one" with the child "one
+//               child", then a second thread's top-level window "thread two" and the child "two
+//               in one" it makes in "thread one"
 //
 // Once the windows exist, and before "churn" changes any, one line goes to standard output: the
 // handles of the top-level windows in hexadecimal, in the order made. The process ends when the
@@ -294,6 +297,37 @@ std::vector<HWND> BuildControls()
     return {top};
 }
 
+struct SecondThread {
+    HWND one = nullptr;
+    HWND two = nullptr;
+    HANDLE ready = nullptr;
+};
+
+DWORD WINAPI RunSecondThread(void* context)
+{
+    auto& second = *static_cast<SecondThread*>(context);
+    second.two = MakeTop(L"thread two");
+    MakeChild(second.one, L"two in one");
+    SetEvent(second.ready);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    return 0;
+}
+
+std::vector<HWND> BuildThreads()
+{
+    static SecondThread second;
+    second.one = MakeTop(L"thread one");
+    MakeChild(second.one, L"one child");
+    second.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE thread = second.ready ? CreateThread(nullptr, 0, RunSecondThread, &second, 0, nullptr) : nullptr;
+    if (thread == nullptr) Fail("cannot start the second thread");
+    CloseHandle(thread);
+    // Its child in this thread's window tells this thread (WM_PARENTNOTIFY): answered while waiting.
+    while (MsgWaitForMultipleObjects(1, &second.ready, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) Pump();
+    return {second.one, second.two};
+}
+
 std::vector<HWND> BuildChain(int depth)
 {
     const HWND top = MakeTop(L"chain top");
@@ -345,6 +379,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         made = BuildTarget();
     } else if (options.shape == L"controls") {
         made = BuildControls();
+    } else if (options.shape == L"threads") {
+        made = BuildThreads();
     } else if (options.shape == L"hung") {
         const HWND top = MakeTop(L"hung top", true);
         for (int c = 0; c < Number(options, 0, 3); ++c) MakeChild(top, L"hung child " + std::to_wstring(c));

@@ -46,12 +46,18 @@ public:
 
     // The scan: the Click of meu_File.
     void meu_File_Click();
-    // The scan itself, raising what fails: the command's body. Its record is read beside it
-    // (while the count box is up, and after the fill) and taken once whole.
+    // The scan itself, raising what fails: the command's body, which fills the tree by process
+    // (the command then arranges it as chosen). Its record is read beside it (while the count
+    // box is up, and after the fill) and taken once whole.
     void Scan();
     // The scan that the tree shows, as data, whole (the rest of its reading done first); none
     // before the first scan.
     std::shared_ptr<const ScanRecord> LastRecord();
+    // Shows the scan's windows by process, in z-order from the desktop or by thread, from the
+    // scan's record and without scanning again, keeping the selected and open nodes; rescans keep
+    // the arrangement. The record may still be being read right after the fill: it is waited
+    // for, with the wait cursor (its reading takes about as long as the window pass).
+    void Arrange(Arrangement arrangement);
 
     static constexpr UINT kMeuFileId = 1001;
 
@@ -83,6 +89,8 @@ private:
     // the inspector gets it (until then Find and Copy with children read the tree), and what is
     // new since the scan before is marked.
     void CompleteRecord();
+    // Fills the tree anew from the record in the chosen arrangement, if it shows another one.
+    void ShowArrangement();
 
     // Runs one event handler; an error that reaches it ends the handler and is reported.
     template <class Handler>
@@ -102,6 +110,7 @@ private:
         void (*run)(Form1& form);
         bool onEmptySpace = false; // also in the menu of empty tree space
         const wchar_t* keyHelp = nullptr; // "key\twhat it does", for a key without menu text
+        bool (*checked)(const Form1& form) = nullptr; // a menu item shown checked when this says so
     };
     static const Command kCommands[];
     static constexpr UINT kFirstCommandId = 2000;
@@ -126,6 +135,8 @@ private:
     std::unique_ptr<ProgressBarControl> m_pBar1;
     std::shared_ptr<const ScanRecord> m_record;
     std::shared_ptr<ScanRecorder> m_recorder; // the last scan's, until its record is taken
+    Arrangement m_arrangement = Arrangement::ByProcess;  // the user's choice
+    std::shared_ptr<const TreeArrangement> m_arranged;   // what the tree shows, once the record is taken
     bool m_filling = false;                   // a scan is between its window pass and its filled tree
     ScanChanges m_scanChanges;
     HWND m_focusedChild = nullptr;

@@ -29,6 +29,13 @@ const Form1::Command Form1::kCommands[] = {
     {L"&Save...\tCtrl+S", FCONTROL, 'S', [](Form1& form) { form.SaveTree(); }, true},
     {L"Chan&ges since the previous scan...\tCtrl+D", FCONTROL, 'D', [](Form1& form) { form.ShowChanges(); }, true},
     {L"-", 0, 0, nullptr, true},
+    {L"Arrange b&y process\tCtrl+1", FCONTROL, '1', [](Form1& form) { form.Arrange(Arrangement::ByProcess); }, true,
+     nullptr, [](const Form1& form) { return form.m_arrangement == Arrangement::ByProcess; }},
+    {L"Arrange in &z-order from the desktop\tCtrl+2", FCONTROL, '2', [](Form1& form) { form.Arrange(Arrangement::ZOrder); },
+     true, nullptr, [](const Form1& form) { return form.m_arrangement == Arrangement::ZOrder; }},
+    {L"Arrange by thr&ead\tCtrl+3", FCONTROL, '3', [](Form1& form) { form.Arrange(Arrangement::ByThread); }, true,
+     nullptr, [](const Form1& form) { return form.m_arrangement == Arrangement::ByThread; }},
+    {L"-", 0, 0, nullptr, true},
     {L"P&oint to find\tCtrl+P", FCONTROL, 'P', [](Form1& form) { form.m_pointer->Start(); }, true},
     {L"Follow &the mouse\tCtrl+U", FCONTROL, 'U',
      [](Form1& form) { form.m_inspector->Say(form.m_pane->SetFollowMouse(!form.m_pane->FollowsMouse())); }, true},
@@ -130,8 +137,9 @@ void Form1::ShowTreeContextMenu(LPARAM position)
         // "Copy with children Ctrl+Shift+C" read as one phrase: the labels keep a gap of their own.
         std::wstring item(text);
         if (const size_t tab = item.find(L'\t'); tab != std::wstring::npos) item.insert(tab, L"    ");
-        AppendMenuW(menu.get(), line ? MF_SEPARATOR : MF_STRING, line ? 0 : kFirstCommandId + i,
-                    line ? nullptr : item.c_str());
+        const bool checked = kCommands[i].checked != nullptr && kCommands[i].checked(*this);
+        AppendMenuW(menu.get(), line ? MF_SEPARATOR : MF_STRING | (checked ? MF_CHECKED : 0),
+                    line ? 0 : kFirstCommandId + i, line ? nullptr : item.c_str());
     }
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, hWnd(), nullptr));

@@ -1,5 +1,6 @@
 // Form1's scan: the command, the record read beside it and taken once whole, and the commands
-// that need the whole record (saving it, the changes since the scan before).
+// that need the whole record (the tree's other arrangements, saving it, the changes since the
+// scan before).
 #include "app/Form1.h"
 
 #include "export/InventoryExport.h"
@@ -22,6 +23,15 @@ Control& Required(const std::unique_ptr<Control>& control)
     if (!control) RaiseError(kErrorObjectNotSet);
     return *control;
 }
+
+const wchar_t* ArrangementName(Arrangement arrangement)
+{
+    switch (arrangement) {
+    case Arrangement::ZOrder: return L"in z-order from the desktop";
+    case Arrangement::ByThread: return L"by thread";
+    default: return L"by process";
+    }
+}
 } // namespace
 
 void Form1::meu_File_Click()
@@ -39,6 +49,11 @@ void Form1::meu_File_Click()
         SetCursor(cursor);
         if (status.PanelText(1) == kScanning) status.SetPanelText(1, before);
         RaiseIfFailed(scanned);
+        // The scan fills the tree by process; another arrangement is made from the whole record.
+        if (m_arrangement != Arrangement::ByProcess) {
+            CompleteRecord();
+            ShowArrangement();
+        }
         place.Restore(tree);
         // Whole already when the count box was up long enough; else the reader says so later.
         if (m_recorder && m_recorder->Whole()) CompleteRecord();
@@ -51,7 +66,8 @@ void Form1::Scan()
     CompleteRecord();
     // The tree is about to change: the old record no longer describes it.
     m_record.reset();
-    if (m_inspector) m_inspector->SetRecord(nullptr);
+    m_arranged.reset();
+    if (m_inspector) m_inspector->SetArrangement(nullptr);
     TreeViewControl& tree = Required(m_treeView1);
     ProgressBarControl& progress = Required(m_pBar1);
     BuildProcessList();
@@ -85,8 +101,39 @@ void Form1::CompleteRecord()
     const HRESULT taken = ExceptionBarrier([&] { m_record = recorder->Record(); });
     if (cursor != nullptr) SetCursor(cursor);
     RaiseIfFailed(taken);
-    if (m_inspector) m_inspector->SetRecord(m_record);
+    // Until a record is taken the tree is the scan's own fill, by process.
+    m_arranged = std::make_shared<const TreeArrangement>(m_record, Arrangement::ByProcess, GetDesktopWindow());
+    if (m_inspector) m_inspector->SetArrangement(m_arranged);
     if (m_treeView1 && m_sBar1) m_scanChanges.Mark(m_record, *m_treeView1, *m_sBar1);
+}
+
+void Form1::Arrange(Arrangement arrangement)
+{
+    m_arrangement = arrangement;
+    if (m_filling) return; // the scan's end arranges the tree
+    TreeViewControl& tree = Required(m_treeView1);
+    const TreePlace place(tree);
+    const HCURSOR cursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const HRESULT shown = ExceptionBarrier([&] {
+        CompleteRecord();
+        ShowArrangement();
+    });
+    SetCursor(cursor);
+    RaiseIfFailed(shown);
+    if (!m_arranged) {
+        m_inspector->Say(std::wstring(L"The next scan shows the windows ") + ArrangementName(arrangement));
+        return;
+    }
+    place.Restore(tree);
+}
+
+void Form1::ShowArrangement()
+{
+    if (!m_arranged || m_arranged->Kind() == m_arrangement || !m_treeView1) return;
+    m_arranged = std::make_shared<const TreeArrangement>(m_record, m_arrangement, GetDesktopWindow());
+    if (m_inspector) m_inspector->SetArrangement(m_arranged);
+    m_arranged->Fill(*m_treeView1);
+    m_scanChanges.MarkAgain(*m_treeView1);
 }
 
 void Form1::SaveTree()

@@ -11,14 +11,14 @@ void ScanChanges::Mark(const std::shared_ptr<const ScanRecord>& scan, TreeViewCo
     if (m_previous) {
         m_rescanned = true;
         m_added.clear();
+        m_addedHandles.clear();
         m_gone.clear();
         for (const RecordedWindow& window : scan->Windows()) {
             if (m_previous->SameWindow(window)) continue;
             m_added.push_back(Line(*scan, window));
-            const std::wstring key = WindowNodeKey(window.handle);
-            // The record is read apart from the tree: a window without a node is listed all the same.
-            if (tree.ItemOfKey(key) != nullptr) tree.SetBold(key);
+            m_addedHandles.push_back(window.handle);
         }
+        MarkAgain(tree);
         for (const RecordedWindow& window : m_previous->Windows()) {
             if (!scan->SameWindow(window)) {
                 m_gone.push_back(Line(*m_previous, window));
@@ -28,6 +28,15 @@ void ScanChanges::Mark(const std::shared_ptr<const ScanRecord>& scan, TreeViewCo
                                       L" gone since the previous scan");
     }
     m_previous = scan;
+}
+
+void ScanChanges::MarkAgain(TreeViewControl& tree) const
+{
+    for (const LONG handle : m_addedHandles) {
+        const std::wstring key = WindowNodeKey(handle);
+        // The record is read apart from the tree: a window without a node is listed all the same.
+        if (tree.ItemOfKey(key) != nullptr) tree.SetBold(key);
+    }
 }
 
 std::wstring ScanChanges::Line(const ScanRecord& scan, const RecordedWindow& window)

@@ -16,6 +16,8 @@ public:
     // After each fill, with the scan's record: from the second scan on, marks what is new
     // against the scan before and reports the counts; the first scan is only kept.
     void Mark(const std::shared_ptr<const ScanRecord>& scan, TreeViewControl& tree, StatusBarControl& statusBar);
+    // The same windows marked again in the tree filled anew, arranged another way.
+    void MarkAgain(TreeViewControl& tree) const;
 
     // The windows of the last rescan that came and that went, one line each: the node text
     // (handle, caption, class) and its process node's text, the gone ones as the previous scan
@@ -26,6 +28,7 @@ private:
     static std::wstring Line(const ScanRecord& scan, const RecordedWindow& window);
     std::shared_ptr<const ScanRecord> m_previous;
     std::vector<std::wstring> m_added;
+    std::vector<LONG> m_addedHandles;
     std::vector<std::wstring> m_gone;
     bool m_rescanned = false;
 };

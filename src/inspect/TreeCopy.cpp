@@ -47,30 +47,16 @@ std::wstring SubtreeText(const TreeViewControl& tree, HTREEITEM item)
     return text;
 }
 
-std::wstring SubtreeText(const ScanRecord& record, const NodeSubject& subject)
+std::wstring SubtreeText(const TreeArrangement& arrangement, const NodeSubject& subject)
 {
-    const std::vector<RecordedWindow>& windows = record.Windows();
-    // The node's own line, then the run of windows beneath it, indented from `base` on.
-    std::wstring text;
-    size_t next = 0, end = 0;
-    unsigned base = 0;
-    if (subject.kind == NodeSubject::Kind::Process) {
-        const ptrdiff_t index = record.ProcessIndexOf(subject.id);
-        if (index < 0) return {};
-        const RecordedProcess& process = record.Processes()[static_cast<size_t>(index)];
-        text = OneLine(process.text);
-        next = process.firstWindow;
-        end = process.endWindow;
-    } else {
-        const RecordedWindow* window = subject.kind == NodeSubject::Kind::Window ? record.WindowOfHandle(subject.id) : nullptr;
-        if (window == nullptr) return {};
-        text = OneLine(window->text);
-        base = window->depth + 1;
-        next = static_cast<size_t>(window - windows.data()) + 1;
-        end = windows.size();
-    }
-    for (; next < end && windows[next].depth + 1 > base; ++next) {
-        text.append(L"\r\n").append(2 * (windows[next].depth + 1 - base), L' ').append(OneLine(windows[next].text));
+    const std::vector<ArrangedNode>& nodes = arrangement.Nodes();
+    const size_t at = arrangement.Find(subject);
+    if (at == TreeArrangement::kNoIndex) return {};
+    // The node's own line, then the run of nodes deeper than it.
+    const unsigned base = nodes[at].depth;
+    std::wstring text = OneLine(arrangement.Text(nodes[at]));
+    for (size_t next = at + 1; next < nodes.size() && nodes[next].depth > base; ++next) {
+        text.append(L"\r\n").append(2 * (nodes[next].depth - base), L' ').append(OneLine(arrangement.Text(nodes[next])));
     }
     return text;
 }

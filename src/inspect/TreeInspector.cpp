@@ -118,9 +118,9 @@ void TreeInspector::RunFind(const FindQuery& query)
     }
     const HTREEITEM selected = m_tree.Selection();
     const HTREEITEM found =
-        m_record ? m_tree.ItemOfKey(FindNodeKey(*m_record, query,
-                                                selected != nullptr ? SubjectOf(m_tree, selected) : NodeSubject{}))
-                 : FindNode(m_tree, query);
+        m_arranged ? m_tree.ItemOfKey(FindNodeKey(*m_arranged, query,
+                                                  selected != nullptr ? SubjectOf(m_tree, selected) : NodeSubject{}))
+                   : FindNode(m_tree, query);
     if (found == nullptr) {
         Say(L"Not found: \"" + query.text + L"\"");
         return;
@@ -144,7 +144,7 @@ void TreeInspector::Highlight()
     if (item == nullptr) return;
     const NodeSubject subject = SubjectOf(m_tree, item);
     if (subject.kind != NodeSubject::Kind::Window) {
-        Say(L"A process has no rectangle: select one of its windows to highlight");
+        Say(KindText(subject) + std::wstring(L" has no rectangle: select one of its windows to highlight"));
         return;
     }
     const std::wstring why = m_highlight.Start(WindowOf(subject));
@@ -160,7 +160,7 @@ void TreeInspector::CopyWithChildren()
 {
     const HTREEITEM item = SelectedNode();
     if (item == nullptr) return;
-    std::wstring text = m_record ? SubtreeText(*m_record, SubjectOf(m_tree, item)) : std::wstring();
+    std::wstring text = m_arranged ? SubtreeText(*m_arranged, SubjectOf(m_tree, item)) : std::wstring();
     if (text.empty()) text = SubtreeText(m_tree, item);
     CopyText(text, 1 + static_cast<size_t>(std::count(text.begin(), text.end(), L'\n')));
 }
@@ -211,7 +211,7 @@ HWND TreeInspector::SelectedWindow()
     if (item == nullptr) return nullptr;
     const NodeSubject subject = SubjectOf(m_tree, item);
     if (subject.kind != NodeSubject::Kind::Window) {
-        Say(L"A process has no messages: select one of its windows");
+        Say(KindText(subject) + std::wstring(L" has no messages: select one of its windows"));
         return nullptr;
     }
     if (!IsWindow(WindowOf(subject))) {

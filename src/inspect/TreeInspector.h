@@ -6,8 +6,8 @@
 #include "controls/TreeViewControl.h"
 #include "inspect/FindDialog.h"
 #include "inspect/NodeFacts.h"
+#include "inspect/TreeArrangement.h"
 #include "inspect/WindowHighlight.h"
-#include "inventory/ScanRecord.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -42,9 +42,9 @@ public:
     bool PrepareContextMenu(LPARAM position, POINT& at);
 
     FindDialog& Find() noexcept { return m_find; }
-    // The record of the scan the tree shows; find and copy with children read it. Without one
+    // The scan's record as the tree shows it; find and copy with children read it. Without one
     // (its facts still being read, or a tree filled by other means) they read the tree.
-    void SetRecord(std::shared_ptr<const ScanRecord> record) noexcept { m_record = std::move(record); }
+    void SetArrangement(std::shared_ptr<const TreeArrangement> arranged) noexcept { m_arranged = std::move(arranged); }
 
     // Selects the window's node, expanding its parents and scrolling it into view, and tells
     // its facts; false, saying nothing, when the tree has no node for it.
@@ -73,5 +73,5 @@ private:
     // tree of 20,000 nodes the question alone made clearing it four times slower.
     HTREEITEM m_selected = nullptr;
     PropertiesView m_properties;
-    std::shared_ptr<const ScanRecord> m_record;
+    std::shared_ptr<const TreeArrangement> m_arranged;
 };

@@ -1,8 +1,6 @@
 // The search walks node by node in display order, so that "down" means what the user sees.
 #include "inspect/TreeSearch.h"
 
-#include "inventory/NodeText.h"
-
 #include <vector>
 
 namespace {
@@ -10,20 +8,6 @@ std::wstring Folded(std::wstring text)
 {
     if (!text.empty()) CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
     return text;
-}
-} // namespace
-
-namespace {
-// One node of the record in display order: a process (its index) or a window (its index).
-struct NodeRef {
-    bool process;
-    size_t index;
-};
-
-std::wstring KeyOf(const ScanRecord& record, const NodeRef& node)
-{
-    return node.process ? ProcessNodeKey(record.Processes()[node.index].processId)
-                        : WindowNodeKey(record.Windows()[node.index].handle);
 }
 
 class TextMatcher {
@@ -79,39 +63,29 @@ HTREEITEM FindNode(const TreeViewControl& tree, const FindQuery& query)
     }
 }
 
-std::wstring FindNodeKey(const ScanRecord& record, const FindQuery& query, const NodeSubject& from)
+std::wstring FindNodeKey(const TreeArrangement& arrangement, const FindQuery& query, const NodeSubject& from)
 {
-    std::vector<NodeRef> order;
-    order.reserve(record.Processes().size() + record.Windows().size());
-    for (size_t p = 0; p < record.Processes().size(); ++p) {
-        const RecordedProcess& process = record.Processes()[p];
-        order.push_back({true, p});
-        for (size_t w = process.firstWindow; w < process.endWindow; ++w) order.push_back({false, w});
-    }
-    if (order.empty()) return {};
-    // A process's node comes after every earlier process and its windows; a window's after its
-    // own process too.
-    size_t start = SIZE_MAX;
-    if (from.kind == NodeSubject::Kind::Process) {
-        const ptrdiff_t p = record.ProcessIndexOf(from.id);
-        if (p >= 0) start = static_cast<size_t>(p) + record.Processes()[static_cast<size_t>(p)].firstWindow;
-    } else if (const RecordedWindow* window = record.WindowOfHandle(from.id)) {
-        const ptrdiff_t p = from.kind == NodeSubject::Kind::Window ? record.ProcessIndexOf(window->processId) : -1;
-        if (p >= 0) start = static_cast<size_t>(p) + 1 + static_cast<size_t>(window - record.Windows().data());
-    }
+    const std::vector<ArrangedNode>& nodes = arrangement.Nodes();
+    const ScanRecord& record = arrangement.Record();
+    if (nodes.empty()) return {};
     TextMatcher matches(query);
-    const size_t count = order.size();
+    const size_t count = nodes.size();
     // From the node after the selection round to the selection itself; from the end when none.
-    if (start == SIZE_MAX) start = query.down ? count - 1 : 0;
+    size_t start = arrangement.Find(from);
+    if (start == TreeArrangement::kNoIndex) start = query.down ? count - 1 : 0;
     for (size_t step = 1; step <= count; ++step) {
-        const size_t i = query.down ? (start + step) % count : (start + count - step) % count;
-        const NodeRef& node = order[i];
-        const bool found =
-            node.process ? matches(record.Processes()[node.index].text) ||
-                               matches(record.Processes()[node.index].exeName)
-                         : matches(record.Windows()[node.index].text) || matches(record.Windows()[node.index].caption) ||
-                               matches(record.Windows()[node.index].className);
-        if (found) return KeyOf(record, node);
+        const ArrangedNode& node = nodes[query.down ? (start + step) % count : (start + count - step) % count];
+        bool found = false;
+        if (node.index == TreeArrangement::kNoIndex) {
+            found = matches(arrangement.Text(node));
+        } else if (node.subject.kind == NodeSubject::Kind::Process) {
+            const RecordedProcess& process = record.Processes()[node.index];
+            found = matches(process.text) || matches(process.exeName);
+        } else {
+            const RecordedWindow& window = record.Windows()[node.index];
+            found = matches(window.text) || matches(window.caption) || matches(window.className);
+        }
+        if (found) return arrangement.Key(node);
     }
     return {};
 }

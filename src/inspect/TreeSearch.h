@@ -3,7 +3,7 @@
 #pragma once
 #include "controls/TreeViewControl.h"
 #include "inspect/NodeFacts.h"
-#include "inventory/ScanRecord.h"
+#include "inspect/TreeArrangement.h"
 
 #include <string>
 
@@ -20,9 +20,9 @@ bool NodeTextMatches(const std::wstring& nodeText, const FindQuery& query);
 // when nothing is selected), the selected node itself last; nullptr when none matches.
 HTREEITEM FindNode(const TreeViewControl& tree, const FindQuery& query);
 
-// The same search over the scan's record, which holds the tree's nodes in display order: the
-// key of the first match after the node of `from` (from the end when it is none or not in
-// the record), that node itself last; empty when none matches. A window also matches on its
+// The same search over the arrangement the tree shows, which holds its nodes in display order:
+// the key of the first match after the node of `from` (from the end when it is none or not in
+// the arrangement), that node itself last; empty when none matches. A window also matches on its
 // Unicode caption and class, a process on its Unicode executable name, which the tree may show
 // only as their ANSI rendering.
-std::wstring FindNodeKey(const ScanRecord& record, const FindQuery& query, const NodeSubject& from);
+std::wstring FindNodeKey(const TreeArrangement& arrangement, const FindQuery& query, const NodeSubject& from);
