@@ -176,4 +176,6 @@ void TreeArrangement::Fill(TreeViewControl& tree) const
             tree.AddChild(keys[node.depth - 1], keys[node.depth], Text(node));
         }
     }
+    // The desktop is the one root: open, the top-level windows show at once.
+    if (m_kind == Arrangement::ZOrder && !m_nodes.empty()) tree.Expand(tree.FirstInOrder());
 }

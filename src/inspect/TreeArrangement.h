@@ -36,7 +36,7 @@ public:
     std::wstring Text(const ArrangedNode& node) const;
     // Where the subject's node is in Nodes(), or kNoIndex.
     size_t Find(const NodeSubject& subject) const noexcept;
-    // Clears the tree and fills it with the nodes, collapsed.
+    // Clears the tree and fills it with the nodes, collapsed but for the desktop's.
     void Fill(TreeViewControl& tree) const;
 
 private:

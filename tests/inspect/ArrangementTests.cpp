@@ -64,6 +64,9 @@ TEST_F(ArrangementTest, InZOrderTheDesktopTopsTheTreeARaisedWindowComesFirstAndA
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(L"Desktop  hWnd: " + HandleText(GetDesktopWindow()), lines[0]);
     EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(), [](const std::wstring& line) { return line[0] != L' '; }));
+    EXPECT_EQ(TVIS_EXPANDED, SendMessageW(Tree().hWnd(), TVM_GETITEMSTATE,
+                                          reinterpret_cast<WPARAM>(Tree().FirstInOrder()), TVIS_EXPANDED))
+        << "the desktop open";
     EXPECT_EQ((std::vector<std::wstring>{L"  " + NodeTextOf(upper.get(), L"Qz upper"),
                                          L"    " + NodeTextOf(upperChild.get(), L"Qz upper child"),
                                          L"  " + NodeTextOf(lower.get(), L"Qz lower")}),
