@@ -159,9 +159,11 @@ void Put(ThreadState& state, RecordKind kind, bool sentHere, uint32_t depth, uin
     Header& header = *state.ring;
     const uint32_t written = state.written;
     const uint32_t serial = ++state.serial;
-    InterlockedExchange(&header.attempts, static_cast<LONG>(serial));
     // A read index the log never published (written - read > capacity) reads as a full ring.
-    if (written - static_cast<uint32_t>(header.read) >= state.capacity) return;
+    if (written - static_cast<uint32_t>(header.read) >= state.capacity) {
+        InterlockedExchange(&header.attempts, static_cast<LONG>(serial));
+        return;
+    }
     Record& record = watch_ring::Records(&header)[written % state.capacity];
     record.kind = kind;
     record.depth = static_cast<uint16_t>(depth > 0xFFFF ? 0xFFFF : depth);
@@ -184,8 +186,10 @@ void Put(ThreadState& state, RecordKind kind, bool sentHere, uint32_t depth, uin
         message_copy::Copy(state.classes, record, kind == RecordKind::Returned, sentHere, window, message, wParam, lParam, result);
     }
     state.written = written + 1;
-    // Publishing is the last store: the reader never sees a half-written record.
+    // Publishing comes after the record's last store: the reader never sees a half-written record.
+    // Only then is it counted as tried, so that a log that sees the count can take the record.
     InterlockedExchange(&header.written, static_cast<LONG>(written + 1));
+    InterlockedExchange(&header.attempts, static_cast<LONG>(serial));
 }
 
 // Passes the message on down the chain, marked as logged for a second hook of ours further down.

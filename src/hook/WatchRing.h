@@ -145,7 +145,7 @@ struct Header {
     // Counters only ever grow (modulo 2^32); written by one side each.
     volatile LONG written;   // by the hook: records published
     volatile LONG read;      // by the log: records taken
-    volatile LONG attempts;  // by the hook: the serial number of the last record it tried to write
+    volatile LONG attempts;  // by the hook: the serial number of the last record tried, once written or dropped
     volatile LONG hookCalls; // by the hook: every call of its procedures once it holds the ring
     volatile LONG probes;    // by the hook: the log's probes it saw while this was its ring
     volatile LONG foreign;   // by the hook: handovers of other rings it refused while this was its ring

@@ -57,7 +57,9 @@ public:
     [[nodiscard]] bool Take(std::vector<watch_ring::Record>& records, uint64_t& dropped);
     // Tells the hook the log still runs; Take does it too.
     void Beat() noexcept;
-    // Records the hook tried to write (written or dropped) that Take has not handed out yet.
+    // Records the hook tried to write (written or dropped) that Take has not handed out yet. The
+    // hook counts a record only once it is published, so every one written is there to take;
+    // the dropped ones are counted by the next record that is written.
     uint32_t Pending() const noexcept;
     uint32_t HookCalls() const noexcept;
     // The log's probes the hook counted, and the handovers of other rings it refused, in this ring.
