@@ -5,6 +5,7 @@
 
 #include "controls/Twips.h"
 #include "platform/RuntimeError.h"
+#include "platform/ScreenPlace.h"
 #include "platform/WindowClass.h"
 #include "platform/WindowObject.h"
 
@@ -208,9 +209,7 @@ LRESULT PropertiesPane::OnMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_DPICHANGED: {
         m_dpi = HIWORD(wParam);
         ApplyFont();
-        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToDpiSuggestion(window, lParam);
         Layout(); // also when the size stayed
         RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
         return 0;
@@ -225,12 +224,7 @@ LRESULT PropertiesPane::OnMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_ACTIVATE:
         // The keyboard goes back to the control that had it, as in a dialog.
         if (!m_facts) break;
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            const HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(window, focus)) m_focus = focus;
-            return 0;
-        }
-        if (HIWORD(wParam) == 0) SetFocus(m_focus != nullptr && IsWindow(m_focus) ? m_focus : m_facts->hWnd());
+        m_focus.OnActivate(window, wParam, m_facts->hWnd());
         return 0;
     case WM_TIMER:
         FollowTick();

@@ -8,6 +8,7 @@
 #include "controls/LinkControl.h"
 #include "controls/TextBoxControl.h"
 #include "inspect/NodeFacts.h"
+#include "platform/ActivationFocus.h"
 #include "platform/UniqueHandles.h"
 #include "platform/WindowPlaceStore.h"
 
@@ -119,7 +120,7 @@ private:
     std::array<std::unique_ptr<LinkControl>, kRelations> m_links;
     std::array<HWND, kRelations> m_related = {};
     std::unique_ptr<TextBoxControl> m_facts;
-    HWND m_focus = nullptr; // the control that had the keyboard when the pane was left
+    ActivationFocus m_focus; // the control that had the keyboard when the window was left
 
     NodeSubject m_selection; // the tree's, as last told
     NodeSubject m_subject;   // shown now

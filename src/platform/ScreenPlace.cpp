@@ -119,3 +119,10 @@ bool IsWindowCloaked(HWND window) noexcept
     const HWND top = GetAncestor(window, GA_ROOT);
     return SUCCEEDED(DwmGetWindowAttribute(top, DWMWA_CLOAKED, &cloaked, sizeof cloaked)) && cloaked != 0;
 }
+
+void MoveToDpiSuggestion(HWND window, LPARAM lParam) noexcept
+{
+    const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -16,6 +16,9 @@ RECT PlaceBeside(HWND anchor, SIZE size, SIZE smallest);
 // Moves a dialog (of a size of its own) beside its owner, as PlaceBeside places it; a dialog
 // without an owner stays where it is, inside the work area.
 void MoveBesideOwner(HWND dialog);
+// On WM_DPICHANGED: moves the window to the rectangle the platform suggests for the new DPI
+// (`lParam` points at it), so that it keeps its place on the monitor it went to.
+void MoveToDpiSuggestion(HWND window, LPARAM lParam) noexcept;
 // Whether DWM keeps the window's top-level window off the screen (another virtual desktop, a
 // suspended app), though it is visible to the window manager.
 bool IsWindowCloaked(HWND window) noexcept;

@@ -186,9 +186,7 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
             m_list->SetColumnWidth(column, Scaled(m_columns.Width(column)));
         }
         ApplyFont();
-        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        MoveToDpiSuggestion(window, lParam);
         Layout(); // also when the size stayed
         // Controls that shrank leave their old text behind on the parent otherwise.
         RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
@@ -197,12 +195,7 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_ACTIVATE:
         // The keyboard goes back to the control that had it, as in a dialog.
         if (!m_list) break;
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            const HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(window, focus)) m_focus = focus;
-            return 0;
-        }
-        if (HIWORD(wParam) == 0) SetFocus(m_focus != nullptr && IsWindow(m_focus) ? m_focus : m_list->hWnd());
+        m_focus.OnActivate(window, wParam, m_list->hWnd());
         return 0;
     case WM_TIMER:
         if (wParam == kTimer) Poll();
@@ -236,6 +229,9 @@ LRESULT MessageLogWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LP
             widths.push_back(MulDiv(m_list->ColumnWidth(column), 96, m_dpi));
         }
         if (!widths.empty()) m_place.SaveNumbers(ColumnsValue(), widths);
+        // Now, while the list still stands: after this window it would be gone, and its wrapper
+        // would destroy a handle the system may have given to another window since.
+        m_list.reset();
         break;
     }
     default:

@@ -5,6 +5,7 @@
 // TranslateLogMessage.
 #pragma once
 #include "controls/ListViewControl.h"
+#include "platform/ActivationFocus.h"
 #include "platform/UniqueHandles.h"
 #include "platform/WindowPlaceStore.h"
 #include "watch/MessageLog.h"
@@ -111,7 +112,7 @@ private:
          m_filter = nullptr, m_findLabel = nullptr, m_find = nullptr, m_everyWindow = nullptr, m_filterHint = nullptr,
          m_showHidden = nullptr, m_statusLine = nullptr;
     // The control that had the keyboard when the window was left.
-    HWND m_focus = nullptr;
+    ActivationFocus m_focus; // the control that had the keyboard when the window was left
     // The row the context menu was opened for.
     std::optional<size_t> m_menuRow;
     std::unique_ptr<WatchSession> m_session;
