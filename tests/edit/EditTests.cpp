@@ -179,9 +179,19 @@ TEST(WindowEditorTest, EachChangeTakesEffectSeenFromOutsideAndItsUndoRestoresThe
 } // namespace
 
 namespace {
-class EditFormTest : public Form1Fixture {};
+HWND g_changed = nullptr; // the window the change dialog is open on, for the ticks that drive it
 
-HWND g_changed = nullptr;
+class EditFormTest : public Form1Fixture {
+protected:
+    // Opens the change dialog from the form on the helper's window, modal, while `tick` drives it
+    // every `ms` milliseconds until the tick closes it.
+    void DriveChangeDialog(const SyntheticDesktopProcess& helper, TIMERPROC tick, UINT ms)
+    {
+        g_changed = helper.TopWindows().at(0);
+        SetTimer(nullptr, 0, ms, tick);
+        m_form->Edit().OpenChangeDialog(m_form->hWnd(), g_changed);
+    }
+};
 
 // Runs inside the change dialog's modal loop: unticks WS_CAPTION, applies, closes the dialog.
 void CALLBACK UntickCaption(HWND, UINT, UINT_PTR timer, DWORD) noexcept
@@ -278,10 +288,8 @@ TEST_F(EditFormTest, EnterInTheChangeDialogAppliesWhatWasTyped)
 {
     SyntheticDesktopProcess helper(L"target");
     ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
-    g_changed = helper.TopWindows().at(0);
     g_enterStep = 0;
-    SetTimer(nullptr, 0, 50, TypeAndPressEnter);
-    m_form->Edit().OpenChangeDialog(m_form->hWnd(), g_changed);
+    DriveChangeDialog(helper, TypeAndPressEnter, 50);
     wchar_t caption[32] = {};
     GetWindowTextW(g_changed, caption, 32);
     EXPECT_STREQ(L"typed", caption);
@@ -356,10 +364,8 @@ TEST_F(EditFormTest, TheLastChangesBoxShowsWhatAFreshPaintShowsWhileAWindowComes
 {
     SyntheticDesktopProcess helper(L"target");
     ASSERT_TRUE(helper.WaitReady(20000)) << helper.Error();
-    g_changed = helper.TopWindows().at(0);
     g_showStep = 0;
-    SetTimer(nullptr, 0, 100, HideShowAndLook);
-    m_form->Edit().OpenChangeDialog(m_form->hWnd(), g_changed);
+    DriveChangeDialog(helper, HideShowAndLook, 100);
     EXPECT_TRUE(g_sameAsFresh) << "lines left over from an earlier paint";
 }
 } // namespace
