@@ -56,6 +56,22 @@ std::wstring RelativeText(HWND window)
     return text;
 }
 
+// The first entry of a fresh Toolhelp snapshot of `kind` that `wanted` picks.
+template <class Entry, class Wanted>
+std::optional<Entry> FindSnapshotEntry(DWORD kind, BOOL(WINAPI* first)(HANDLE, Entry*),
+                                       BOOL(WINAPI* next)(HANDLE, Entry*), const Wanted& wanted)
+{
+    const HANDLE taken = CreateToolhelp32Snapshot(kind, 0);
+    if (taken == INVALID_HANDLE_VALUE) return std::nullopt;
+    const UniqueHandle snapshot(taken);
+    Entry entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = first(snapshot.get(), &entry); more; more = next(snapshot.get(), &entry)) {
+        if (wanted(entry)) return entry;
+    }
+    return std::nullopt;
+}
+
 BOOL CALLBACK CountWindow(HWND, LPARAM count) noexcept
 {
     ++*reinterpret_cast<int*>(count);
@@ -133,28 +149,14 @@ std::wstring ClassNameOf(HWND window)
 
 std::optional<PROCESSENTRY32W> ProcessEntry(DWORD processId)
 {
-    const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (taken == INVALID_HANDLE_VALUE) return std::nullopt;
-    const UniqueHandle snapshot(taken);
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == processId) return entry;
-    }
-    return std::nullopt;
+    return FindSnapshotEntry<PROCESSENTRY32W>(TH32CS_SNAPPROCESS, Process32FirstW, Process32NextW,
+                                              [&](const PROCESSENTRY32W& entry) { return entry.th32ProcessID == processId; });
 }
 
 std::optional<THREADENTRY32> ThreadEntry(DWORD threadId)
 {
-    const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (taken == INVALID_HANDLE_VALUE) return std::nullopt;
-    const UniqueHandle snapshot(taken);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
-        if (entry.th32ThreadID == threadId) return entry;
-    }
-    return std::nullopt;
+    return FindSnapshotEntry<THREADENTRY32>(TH32CS_SNAPTHREAD, Thread32First, Thread32Next,
+                                            [&](const THREADENTRY32& entry) { return entry.th32ThreadID == threadId; });
 }
 
 int ThreadWindowCount(DWORD threadId)
